@@ -1,0 +1,55 @@
+#include "SysUtils.h"
+
+#include <QCoreApplication>
+
+#include <cctype>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+int32_t StrToInt(const std::string& text)
+{
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const size_t digitsStart = i;
+    int64_t value = 0;
+    bool overflow = false;
+    while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        if (!overflow)
+            value = value * 10 + (text[i] - '0');
+        if (value > static_cast<int64_t>(INT32_MAX) + 1)
+            overflow = true;
+        ++i;
+    }
+    const size_t digitsEnd = i;
+    while (i < n && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    if (digitsStart == digitsEnd || i != n || overflow || (!negative && value > INT32_MAX))
+        throw EConvertError("'" + text + "' is not a valid integer value");
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+uint32_t timeGetTime()
+{
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return static_cast<uint32_t>(ms);
+}
+
+void Sleep(uint32_t milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void ProcessMessages()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}

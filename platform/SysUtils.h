@@ -1,0 +1,35 @@
+// Run-time helpers the sensor and window code call by their familiar names:
+// the message pump, the millisecond tick counter, sleeping, and integer
+// conversion that raises on text that is not a number.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Raised when text that should hold a number does not.
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+// Decimal integer with optional surrounding blanks and sign. Raises
+// EConvertError ("'text' is not a valid integer value") otherwise, including
+// on overflow of a signed 32-bit value.
+int32_t StrToInt(const std::string& text);
+
+// Monotonic millisecond counter; wraps as an unsigned 32-bit value, so
+// deadlines must be compared with tickReached(), never with <.
+uint32_t timeGetTime();
+
+// True once the tick counter has reached `deadline`, also across the wrap.
+inline bool tickReached(uint32_t now, uint32_t deadline)
+{
+    return static_cast<int32_t>(now - deadline) >= 0;
+}
+
+void Sleep(uint32_t milliseconds);
+
+// Runs pending events (timers, port notifications, input) once; does nothing
+// when no application object exists.
+void ProcessMessages();

@@ -1,0 +1,122 @@
+#include "VaComm.h"
+
+#include "ComPorts.h"
+
+#include <QFileInfo>
+
+TVaComm::TVaComm(QObject* owner) : QObject(owner)
+{
+    connect(&port_, &QSerialPort::errorOccurred, this, &TVaComm::onError);
+}
+
+TVaComm::~TVaComm()
+{
+    Close();
+}
+
+QString TVaComm::DevicePath() const
+{
+    if (!DeviceName.isEmpty())
+        return DeviceName;
+    return ComPorts::devicePath(PortNum);
+}
+
+void TVaComm::Open()
+{
+    Close();
+    lostReason_.clear();
+    const QString portLabel = DeviceName.isEmpty() ? QStringLiteral("COM%1").arg(PortNum) : DeviceName;
+    const QString path = DevicePath();
+    if (path.isEmpty())
+        throw EVaCommError(QStringLiteral("%1 does not exist").arg(portLabel).toStdString());
+
+    port_.setPortName(path);
+    port_.setBaudRate(Baudrate);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        QString reason = port_.errorString();
+        if (port_.error() == QSerialPort::PermissionError)
+            reason += QStringLiteral(" (the user must be allowed to use the device, for example as a member of "
+                                     "the group that owns %1)").arg(path);
+        port_.clearError();
+        throw EVaCommError(QStringLiteral("Cannot open %1 (%2): %3").arg(portLabel, path, reason).toStdString());
+    }
+    // DTR and RTS held inactive. Pseudo-terminals and some adapters have no
+    // modem lines and refuse this; that is not an error for us.
+    port_.setDataTerminalReady(false);
+    port_.setRequestToSend(false);
+    port_.clearError();
+}
+
+void TVaComm::Close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+int TVaComm::ReadBuf(void* buffer, int count)
+{
+    if (!port_.isOpen() || count <= 0)
+        return 0;
+    const qint64 n = port_.read(static_cast<char*>(buffer), count);
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+int TVaComm::WriteBuf(const void* buffer, int count)
+{
+    if (!port_.isOpen() || count <= 0)
+        return 0;
+    const qint64 n = port_.write(static_cast<const char*>(buffer), count);
+    // Push the bytes to the device now rather than at the next event pump.
+    if (port_.isOpen())
+        port_.flush();
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+bool TVaComm::WriteChar(char c)
+{
+    return WriteBuf(&c, 1) == 1;
+}
+
+int TVaComm::ReadBufUsed() const
+{
+    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
+
+int TVaComm::WriteBufUsed() const
+{
+    return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0;
+}
+
+void TVaComm::PurgeRead()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Input);
+}
+
+void TVaComm::PurgeWrite()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Output);
+}
+
+void TVaComm::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        if (port_.isOpen()) {
+            lostReason_ = port_.errorString();
+            port_.clearError();
+            port_.close();
+            emit PortLost(lostReason_);
+        }
+        break;
+    default:
+        break;
+    }
+}

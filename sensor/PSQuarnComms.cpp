@@ -1,0 +1,451 @@
+#include "PSQuarnComms.h"
+
+#include "SysUtils.h"
+#include "VaComm.h"
+#include "VaConfigDialog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+TQuarnComms::TQuarnComms(QObject* owner) : QObject(owner) {}
+
+TQuarnComms::~TQuarnComms()
+{
+    Destroying = true;
+    if (Port)
+        Port->Close();
+    ReplyAborted = true;
+    PortOpen = false;
+    delete PortDialog;
+    PortDialog = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Port
+
+bool TQuarnComms::OpenPort(const std::string& name, int32_t /*baud*/)
+{
+    PortOpen = false;
+    const int32_t portNumber = StrToInt(name.size() > 3 ? name.substr(3) : std::string());
+
+    // A fresh port object for every opening; the one it replaces goes now.
+    delete Port;
+    Port = new TVaComm(this);
+    connect(Port, &TVaComm::PortLost, this, &TQuarnComms::portLost);
+    try {
+        Port->Baudrate = 19200;
+        if (portNumber != 0) {
+            Port->PortNum = portNumber;
+        } else {
+            delete PortDialog;
+            PortDialog = new TVaConfigDialog();
+            PortDialog->Comm = Port;
+            if (!PortDialog->Execute())
+                throw EVaCommError("No port was chosen in the port dialog");
+        }
+        Port->Open();
+    } catch (const std::exception& e) {
+        Debug(e.what());
+        return false;
+    }
+    PortOpen = true;
+    return true;
+}
+
+bool TQuarnComms::ClosePort()
+{
+    if (!Port)
+        return false;
+    Port->Close();
+    PortOpen = Port->Active();
+    return PortOpen;
+}
+
+void TQuarnComms::portLost(const QString& reason)
+{
+    PortOpen = false;
+    Debug("Port closed: " + reason.toStdString());
+}
+
+void TQuarnComms::FlushOutBuffer()
+{
+    if (Port && Port->WriteBufUsed() != 0) {
+        Port->PurgeWrite();
+        ProcessMessages();
+    }
+}
+
+void TQuarnComms::FlushInBuffer()
+{
+    if (Port && Port->ReadBufUsed() != 0) {
+        Port->PurgeRead();
+        ProcessMessages();
+    }
+}
+
+void TQuarnComms::ClearBuffers()
+{
+    if (!PortOpen)
+        return;
+    FlushOutBuffer();
+    FlushInBuffer();
+}
+
+void TQuarnComms::ProcessCommunications()
+{
+    ProcessMessages();
+    Sleep(1);
+    ProcessMessages();
+}
+
+int TQuarnComms::GetBlock(uint8_t* buffer, int count)
+{
+    if (!Port)
+        return 0;
+    const int n = Port->ReadBuf(buffer, count);
+    if (static_cast<uint16_t>(n) != 0 && OnRxActivity)
+        OnRxActivity(this);
+    return n;
+}
+
+void TQuarnComms::PutBlock(const uint8_t* buffer, int count)
+{
+    if (!PortOpen || ReplyAborted || !Port)
+        return;
+    Port->WriteBuf(buffer, count);
+    if (OnTxActivity)
+        OnTxActivity(this);
+}
+
+bool TQuarnComms::sendBuffer(const uint8_t* data, int count)
+{
+    if (!PortOpen)
+        return false;
+    PutBlock(data, count);
+    return true;
+}
+
+void TQuarnComms::sendString(const std::string& /*text*/)
+{
+    // Plain text is only spoken by the comms-mode utility's build.
+}
+
+void TQuarnComms::AbortReply()
+{
+    ReplyAborted = true;
+}
+
+void TQuarnComms::AbortFileXfer()
+{
+    TransferAborted = true;
+}
+
+void TQuarnComms::initCommsBuffers()
+{
+    std::memset(&RxFrame, 0, sizeof RxFrame);
+    std::memset(&TxFrame, 0, sizeof TxFrame);
+}
+
+void TQuarnComms::Debug(const std::string& text)
+{
+    if (OnDebugText)
+        OnDebugText(this, text);
+}
+
+// ---------------------------------------------------------------------------
+// Frames and CRC
+
+void TQuarnComms::updateCcittCrc(uint16_t& crc, uint8_t byte)
+{
+    uint8_t x = byte ^ static_cast<uint8_t>(crc & 0xFF);
+    x = static_cast<uint8_t>(x ^ (x << 4));
+    crc = static_cast<uint16_t>((crc >> 8) ^ (x << 8) ^ (x << 3) ^ (x >> 4));
+}
+
+uint16_t TQuarnComms::blockCalcCcittCrc(const uint8_t* data, uint16_t initial, size_t count)
+{
+    uint16_t crc = initial;
+    for (size_t i = 0; i < count; ++i)
+        updateCcittCrc(crc, data[i]);
+    return crc;
+}
+
+uint16_t TQuarnComms::CalcCcittCrc(uint8_t first, const uint8_t* data, uint16_t initial, size_t count)
+{
+    uint16_t crc = initial;
+    updateCcittCrc(crc, first);
+    return blockCalcCcittCrc(data, crc, count);
+}
+
+static inline int putStuffed(uint8_t* out, int n, uint8_t byte)
+{
+    out[n++] = byte;
+    if (byte == DLE)
+        out[n++] = DLE_STUFFED;
+    return n;
+}
+
+int TQuarnComms::dleEncode(uint8_t content, uint16_t crc, const uint8_t* data, uint8_t* out, uint16_t count)
+{
+    int n = putStuffed(out, 0, content);
+    for (uint16_t i = 0; i < count; ++i)
+        n = putStuffed(out, n, data[i]);
+    n = putStuffed(out, n, static_cast<uint8_t>(crc & 0xFF));
+    n = putStuffed(out, n, static_cast<uint8_t>(crc >> 8));
+    return n;
+}
+
+bool TQuarnComms::SendFrame(const uint8_t* data, uint16_t length, uint8_t content)
+{
+    const uint16_t crc = CalcCcittCrc(content, data, 0, length);
+    // Sized for the worst case (every byte stuffed), so no length can overrun it.
+    std::vector<uint8_t> frame(4 + 2 * (static_cast<size_t>(length) + 3));
+    frame[0] = DLE;
+    frame[1] = STX;
+    int n = 2 + dleEncode(content, crc, data, frame.data() + 2, length);
+    frame[n++] = DLE;
+    frame[n++] = ETX;
+    if (!PortOpen)
+        return false;
+    PutBlock(frame.data(), n);
+    return true;
+}
+
+void TQuarnComms::resetFrame(CommsFrame& frame)
+{
+    frame.Length = 0;
+    frame.Buffer[0] = 0;
+    frame.Status = fsReceiving;
+}
+
+static void endOfFrame(CommsFrame& frame)
+{
+    if (frame.Length < 2) {
+        frame.Status = fsBad;
+        return;
+    }
+    frame.Length -= 2;
+    frame.Crc = TQuarnComms::blockCalcCcittCrc(frame.Buffer, 0, static_cast<size_t>(frame.Length));
+    const uint16_t sent = static_cast<uint16_t>(frame.Buffer[frame.Length] | (frame.Buffer[frame.Length + 1] << 8));
+    frame.Status = frame.Crc == sent ? fsGood : fsBad;
+}
+
+void TQuarnComms::frameDecoder(uint8_t& state, uint8_t byte, CommsFrame& frame)
+{
+    // A length outside the buffer can only come from a caller's stale frame;
+    // treat it as full so nothing is written past the buffer.
+    const bool full = frame.Length >= MaxRxFrameBytes || frame.Length < 0;
+    switch (state) {
+    case dsIdle:
+        if (byte == DLE) {
+            resetFrame(frame);
+            state = dsStartDle;
+        } else {
+            frame.Status = fsBad;
+        }
+        break;
+    case dsStartDle:
+        if (byte == STX) {
+            state = dsInFrame;
+        } else if (byte != DLE) {
+            frame.Status = fsBad;
+            state = dsIdle;
+        }
+        break;
+    case dsInFrame:
+        if (byte == DLE) {
+            state = dsInFrameDle;
+        } else if (!full) {
+            frame.Buffer[frame.Length++] = byte;
+        } else {
+            state = dsIdle;
+        }
+        break;
+    case dsInFrameDle:
+        if (byte == ETX) {
+            endOfFrame(frame);
+            state = dsIdle;
+        } else if (byte == DLE_STUFFED && !full) {
+            frame.Buffer[frame.Length++] = DLE;
+            state = dsInFrame;
+        } else {
+            state = dsIdle;
+        }
+        break;
+    default:
+        state = dsIdle;
+        break;
+    }
+}
+
+bool TQuarnComms::frameEncoder(uint8_t& step, CommsFrame& frame, uint8_t& out, uint8_t& index)
+{
+    // The index is one byte wide; a longer frame could never finish, so it is
+    // clamped to what the index can reach.
+    const int length = std::clamp<int32_t>(frame.Length, 0, 255);
+    switch (step) {
+    case esStartDle:
+        out = DLE;
+        step = esStx;
+        return true;
+    case esStx:
+        out = STX;
+        index = 0;
+        frame.Crc = 0;
+        step = esData;
+        return true;
+    case esData:
+        if (index < length) {
+            out = frame.Buffer[index++];
+            step = out == DLE ? esDataStuff : esData;
+        } else {
+            frame.Crc = blockCalcCcittCrc(frame.Buffer, 0, static_cast<size_t>(length));
+            out = static_cast<uint8_t>(frame.Crc & 0xFF);
+            step = out == DLE ? esCrcLowStuff : esCrcHigh;
+        }
+        return true;
+    case esDataStuff:
+        out = DLE_STUFFED;
+        step = esData;
+        return true;
+    case esCrcLowStuff:
+        out = DLE_STUFFED;
+        step = esCrcHigh;
+        return true;
+    case esCrcHigh:
+        out = static_cast<uint8_t>(frame.Crc >> 8);
+        step = out == DLE ? esCrcHighStuff : esEndDle;
+        return true;
+    case esCrcHighStuff:
+        out = DLE_STUFFED;
+        step = esEndDle;
+        return true;
+    case esEndDle:
+        out = DLE;
+        step = esEtx;
+        return true;
+    case esEtx:
+        out = ETX;
+        step = esDone;
+        return true;
+    case esDone:
+        frame.Status = fsEncoded;
+        step = esStartDle;
+        return false;
+    default:
+        step = esStartDle;
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Request and reply
+
+bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
+{
+    const uint32_t deadline = timeGetTime() + static_cast<uint32_t>(timeout) * 1000u;
+    uint8_t state = dsIdle;
+    RxFrame.Length = 0;
+    RxFrame.Status = fsReceiving;
+    std::memset(RxFrame.Buffer, 0, sizeof RxFrame.Buffer);
+
+    uint8_t block[1024];
+    for (;;) {
+        if (PortOpen) {
+            const int n = GetBlock(block, sizeof block);
+            for (int i = 0; i < n; ++i) {
+                frameDecoder(state, block[i], RxFrame);
+                if (RxFrame.Status == fsGood) {
+                    // The content code is counted in Length; Data gets the rest.
+                    reply.Length = static_cast<uint32_t>(RxFrame.Length);
+                    reply.Content = static_cast<enFrameContent>(RxFrame.Buffer[0]);
+                    std::memcpy(reply.Data, RxFrame.Buffer + 1, static_cast<size_t>(RxFrame.Length - 1));
+                    return false;
+                }
+                if (RxFrame.Status == fsBad)
+                    return true;
+            }
+            ProcessCommunications();
+        }
+        if (ReplyAborted || !PortOpen)
+            return true;
+        if (tickReached(timeGetTime(), deadline))
+            return true;
+    }
+}
+
+uint8_t TQuarnComms::SendFrameAwaitReply(const BufferFrameData& request, BufferFrameData& reply, uint16_t tries,
+                                         uint8_t timeout)
+{
+    if (ReplyAborted)
+        return lsAborted;
+    // Our own copy: a handler running inside the wait may reuse the caller's buffer.
+    const uint16_t length = static_cast<uint16_t>(std::min<uint32_t>(request.Length, sizeof request.Data));
+    std::vector<uint8_t> data(request.Data, request.Data + length);
+    const uint8_t content = request.Content;
+
+    uint32_t attempt = 1;
+    ClearBuffers();
+    if (!SendFrame(data.data(), length, content))
+        return lsPortClosed;
+    while (attempt <= tries && PortOpen && !ReplyAborted) {
+        const bool failed = GetFrame(reply, timeout);
+        if (!failed && reply.Content != fcWait)
+            return lsOk;
+        if (!Destroying) {
+            ClearBuffers();
+            if (!SendFrame(data.data(), length, content))
+                return lsPortClosed;
+        }
+        ++attempt;
+    }
+    return lsNoReply;
+}
+
+bool TQuarnComms::awaitReplyOfContent(const BufferFrameData& request, enFrameContent expected, ReplyBuffer& reply,
+                                      uint16_t& replyLength, uint16_t tries, uint8_t timeout, enLinkStatus& status)
+{
+    BufferFrameData frame;
+    std::memset(&frame, 0, sizeof frame);
+    const uint8_t r = SendFrameAwaitReply(request, frame, tries, timeout);
+    if (r != lsOk) {
+        status = static_cast<enLinkStatus>(r);
+        return false;
+    }
+    if (frame.Content != expected) {
+        status = lsUnexpectedReply;
+        return false;
+    }
+    // Length counts the content code, so one byte past the data is copied as
+    // well; the decoder limits Length to 510, which the reply buffer holds.
+    const size_t n = std::min<size_t>(frame.Length, reply.size());
+    std::memcpy(reply.data(), frame.Data, n);
+    replyLength = static_cast<uint16_t>(n);
+    status = lsOk;
+    return true;
+}
+
+bool TQuarnComms::SendCommandAwaitReply(const uint8_t* command, uint16_t length, ReplyBuffer& reply,
+                                        uint16_t& replyLength, uint16_t tries, uint8_t timeout,
+                                        enLinkStatus& status)
+{
+    ReplyAborted = false;
+    BufferFrameData request;
+    request.Content = fcCommand;
+    request.Length = std::min<uint16_t>(length, sizeof request.Data);
+    if (request.Length)
+        std::memcpy(request.Data, command, request.Length);
+    return awaitReplyOfContent(request, fcCommandReply, reply, replyLength, tries, timeout, status);
+}
+
+bool TQuarnComms::AwaitSubTaskReply(ReplyBuffer& reply, uint16_t& replyLength, uint16_t tries, uint32_t timeout,
+                                    enLinkStatus& status)
+{
+    ReplyAborted = false;
+    BufferFrameData request;
+    request.Content = fcSubTaskReply;
+    request.Length = 0;
+    return awaitReplyOfContent(request, fcSubTaskReply, reply, replyLength, tries,
+                               static_cast<uint8_t>(timeout & 0xFF), status);
+}

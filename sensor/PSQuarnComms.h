@@ -1,0 +1,182 @@
+// The serial link to the sensor's logger: the port, DLE-framed frames with a
+// CRC, and request/reply exchanges with time-outs and retries. Everything runs
+// on the caller's (user-interface) thread: waits poll the port, sleep 1 ms and
+// pump the event queue, so windows stay responsive and may abort a wait.
+#pragma once
+
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TVaComm;
+class TVaConfigDialog;
+
+constexpr uint8_t DLE = 0x10;
+constexpr uint8_t STX = 0x02;
+constexpr uint8_t ETX = 0x03;
+constexpr uint8_t DLE_STUFFED = 0x90; // a data 0x10 after its DLE
+
+// Unstuffed bytes the decoder keeps between DLE STX and DLE ETX: content code,
+// data and the two CRC bytes.
+constexpr int MaxRxFrameBytes = 512;
+// Data bytes a sent frame may carry so that its stuffed form fits 1024 bytes.
+constexpr int MaxTxFrameData = 507;
+
+enum enFrameContent : uint8_t {
+    fcCommand = 0x80,
+    fcCommandReply = 0x81,
+    fcWait = 0x82,
+    fcSubTaskReply = 0x83,
+    fcFileFirstBlock = 0x87,
+    fcFileBlockEven = 0x88,
+    fcFileEnd = 0x89,
+    fcFileStart = 0x8A,
+    fcFileNextEven = 0x8B,
+    fcFileDone = 0x8C,
+    fcFileSenderAbort = 0x8D,
+    fcFileReceiverAbort = 0x8E,
+    fcFileBlockOdd = 0x8F,
+    fcFileNextOdd = 0x90,
+    fcMultiBlockEven = 0x91,
+    fcMultiNextEven = 0x92,
+    fcMultiBlockOdd = 0x93,
+    fcMultiNextOdd = 0x94,
+    fcMultiEndEven = 0x95,
+    fcMultiEndOdd = 0x97,
+};
+
+enum enFrameStatus : uint8_t {
+    fsCleared = 0,
+    fsReceiving = 1,
+    fsGood = 2,
+    fsBad = 4,
+    fsEncoded = 0x20,
+};
+
+enum enDecoderState : uint8_t {
+    dsIdle = 1,
+    dsStartDle = 2,
+    dsInFrame = 4,
+    dsInFrameDle = 5,
+};
+
+enum enEncoderStep : uint8_t {
+    esStartDle = 0x80,
+    esStx = 0x81,
+    esData = 0x82,
+    esDataStuff = 0x83,
+    esCrcHigh = 0x84,
+    esEndDle = 0x85,
+    esEtx = 0x86,
+    esDone = 0x87,
+    esCrcLowStuff = 0x88,
+    esCrcHighStuff = 0x89,
+};
+
+// Outcome of every sensor operation. Values not named here are the logger's
+// own error byte, sign-extended to 16 bits.
+enum enLinkStatus : uint16_t {
+    lsOk = 0,
+    lsNoReply = 1,
+    lsAborted = 2,
+    lsTransferAborted = 6,
+    lsUnexpectedReply = 7,
+    lsPortClosed = 8,
+    lsNone = 255,
+};
+
+// One frame's payload. For a frame to send, Length is the number of data
+// bytes; for a frame returned by GetFrame it counts the content code too, so
+// Data holds Length - 1 bytes.
+struct BufferFrameData {
+    uint8_t Data[1024];
+    uint32_t Length;
+    enFrameContent Content;
+};
+
+// Assembly buffer of the decoder and the encoder.
+struct CommsFrame {
+    enFrameStatus Status;
+    uint8_t Buffer[1024];
+    uint16_t Crc;
+    int32_t Length;
+};
+
+// A received frame carries at most 509 data bytes; a command reply is copied
+// with one byte more (its length counts the content code).
+constexpr size_t ReplyBufferSize = 510;
+using ReplyBuffer = std::array<uint8_t, ReplyBufferSize>;
+
+using TPortDebugEvent = std::function<void(QObject* sender, const std::string& text)>;
+using TRxEvent = std::function<void(QObject* sender)>;
+
+class TQuarnComms : public QObject {
+    Q_OBJECT
+public:
+    explicit TQuarnComms(QObject* owner);
+    ~TQuarnComms() override;
+
+    TPortDebugEvent OnDebugText;
+    TRxEvent OnRxActivity;
+    TRxEvent OnTxActivity;
+    bool ReplyAborted = false;
+    bool TransferAborted = false;
+    CommsFrame RxFrame{};
+    CommsFrame TxFrame{};
+    TVaComm* Port = nullptr;
+    TVaConfigDialog* PortDialog = nullptr;
+    bool PortOpen = false;
+    int32_t BytesReceived = 0;
+    int32_t ExpectedSize = 0;
+
+    // --- port ---------------------------------------------------------
+    // `name` is "Com" followed by a port number; raises EConvertError when the
+    // rest is not a number. COM0 asks the user for the device.
+    bool OpenPort(const std::string& name, int32_t baud);
+    bool ClosePort();
+    void FlushOutBuffer();
+    void FlushInBuffer();
+    void ClearBuffers();
+    void ProcessCommunications();
+    int GetBlock(uint8_t* buffer, int count);
+    void PutBlock(const uint8_t* buffer, int count);
+    bool sendBuffer(const uint8_t* data, int count);
+    void sendString(const std::string& text);
+    void AbortReply();
+    void AbortFileXfer();
+    void initCommsBuffers();
+    void Debug(const std::string& text);
+
+    // --- frames and CRC (no object state) ----------------------------
+    static void updateCcittCrc(uint16_t& crc, uint8_t byte);
+    static uint16_t blockCalcCcittCrc(const uint8_t* data, uint16_t initial, size_t count);
+    static uint16_t CalcCcittCrc(uint8_t first, const uint8_t* data, uint16_t initial, size_t count);
+    // Writes the stuffed content code, data and CRC (low byte first) to `out`,
+    // which must hold 2 * (count + 3) bytes; returns the number written.
+    static int dleEncode(uint8_t content, uint16_t crc, const uint8_t* data, uint8_t* out, uint16_t count);
+    static void frameDecoder(uint8_t& state, uint8_t byte, CommsFrame& frame);
+    static bool frameEncoder(uint8_t& step, CommsFrame& frame, uint8_t& out, uint8_t& index);
+    static void resetFrame(CommsFrame& frame);
+
+    bool SendFrame(const uint8_t* data, uint16_t length, uint8_t content);
+
+    // --- request and reply -------------------------------------------
+    // true means failure (no good frame within `timeout` seconds).
+    bool GetFrame(BufferFrameData& reply, uint8_t timeout);
+    uint8_t SendFrameAwaitReply(const BufferFrameData& request, BufferFrameData& reply, uint16_t tries,
+                                uint8_t timeout);
+    bool SendCommandAwaitReply(const uint8_t* command, uint16_t length, ReplyBuffer& reply,
+                               uint16_t& replyLength, uint16_t tries, uint8_t timeout, enLinkStatus& status);
+    bool AwaitSubTaskReply(ReplyBuffer& reply, uint16_t& replyLength, uint16_t tries, uint32_t timeout,
+                           enLinkStatus& status);
+
+private:
+    bool awaitReplyOfContent(const BufferFrameData& request, enFrameContent expected, ReplyBuffer& reply,
+                             uint16_t& replyLength, uint16_t tries, uint8_t timeout, enLinkStatus& status);
+    void portLost(const QString& reason);
+
+    bool Destroying = false;
+};

@@ -1,0 +1,297 @@
+#include "Standin.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace standin {
+
+Response Response::reply(uint8_t command, Bytes payload, uint8_t status)
+{
+    Bytes data{status, command};
+    data.insert(data.end(), payload.begin(), payload.end());
+    return frame(0x81, std::move(data));
+}
+
+Standin::Standin()
+{
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+        throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
+    char name[128];
+    if (ptsname_r(master_, name, sizeof name) != 0)
+        throw std::runtime_error(std::string("ptsname: ") + std::strerror(errno));
+    slavePath_ = name;
+    // Hold the slave open in raw mode: no echo or line editing before the
+    // program opens it, and the master keeps working when the program closes
+    // and reopens its port.
+    slaveHold_ = ::open(name, O_RDWR | O_NOCTTY);
+    if (slaveHold_ < 0)
+        throw std::runtime_error(std::string("open ") + name + ": " + std::strerror(errno));
+    termios tio{};
+    tcgetattr(slaveHold_, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(slaveHold_, TCSANOW, &tio);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    if (pipe(wake_) != 0)
+        throw std::runtime_error("pipe");
+    // Answer the null command by default, as every logger does.
+    onCommand(0x00, [](const standin::Frame&) { return Responses{Response::reply(0x00, {})}; });
+    thread_ = std::thread([this] { run(); });
+}
+
+Standin::~Standin()
+{
+    stop_ = true;
+    if (wake_[1] >= 0) {
+        const char c = 0;
+        (void)!::write(wake_[1], &c, 1);
+    }
+    if (thread_.joinable())
+        thread_.join();
+    closeMaster();
+    for (int fd : wake_)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void Standin::closeMaster()
+{
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    if (master_ >= 0)
+        ::close(master_);
+    if (slaveHold_ >= 0)
+        ::close(slaveHold_);
+    master_ = -1;
+    slaveHold_ = -1;
+}
+
+void Standin::onCommand(uint8_t command, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    commandHandlers_[command] = std::move(handler);
+}
+
+void Standin::onContent(uint8_t content, Handler handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    contentHandlers_[content] = std::move(handler);
+}
+
+void Standin::script(const Responses& oneEach)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Response& r : oneEach)
+        script_.push_back(Responses{r});
+}
+
+void Standin::scriptAnswer(Responses answer)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.push_back(std::move(answer));
+}
+
+void Standin::clearScript()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.clear();
+}
+
+std::vector<Request> Standin::requests() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+size_t Standin::requestCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_.size();
+}
+
+bool Standin::waitForRequests(size_t count, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return requests_.size() >= count; });
+}
+
+Bytes Standin::receivedBytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+std::vector<std::string> Standin::transcript() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return transcript_;
+}
+
+int Standin::badFrames() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reader_.badFrames();
+}
+
+void Standin::clearLog()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+    received_.clear();
+    transcript_.clear();
+}
+
+void Standin::send(const Bytes& bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        transcript_.push_back("LG> " + hex(bytes));
+    }
+    writeAll(bytes);
+}
+
+void Standin::hangUp()
+{
+    hungUp_ = true;
+    closeMaster();
+}
+
+void Standin::writeAll(const Bytes& bytes)
+{
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    const int rate = lineRate_;
+    const auto start = Clock::now();
+    // At a line rate, bytes go out in small chunks, each when the wire would
+    // have finished the bytes before it.
+    const size_t chunk = rate > 0 ? 8 : bytes.size();
+    size_t done = 0;
+    while (done < bytes.size() && master_ >= 0) {
+        const size_t n = std::min(chunk, bytes.size() - done);
+        if (rate > 0) {
+            const auto due = start + std::chrono::microseconds(static_cast<int64_t>(done) * 10'000'000 / rate);
+            std::this_thread::sleep_until(due);
+        }
+        const ssize_t w = ::write(master_, bytes.data() + done, n);
+        if (w > 0) {
+            done += static_cast<size_t>(w);
+        } else if (w < 0 && errno == EAGAIN) {
+            pollfd p{master_, POLLOUT, 0};
+            ::poll(&p, 1, 10);
+        } else if (w < 0 && errno != EINTR) {
+            return;
+        }
+        if (stop_)
+            return;
+    }
+    if (rate > 0) // the last chunk still needs its wire time
+        std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * 10'000'000 / rate));
+}
+
+void Standin::perform(const Response& r)
+{
+    if (r.delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(r.delayMs));
+    switch (r.kind) {
+    case Response::Frame: {
+        Bytes out = r.noiseBefore;
+        const Bytes frame = encodeFrame(r.content, r.data, r.badCrc);
+        out.insert(out.end(), frame.begin(), frame.end());
+        send(out);
+        break;
+    }
+    case Response::Raw:
+        send(r.data);
+        break;
+    case Response::HangUp:
+        hangUp();
+        break;
+    case Response::Silence:
+    case Response::Default:
+        break;
+    }
+}
+
+void Standin::handle(Request& request)
+{
+    Responses answer;
+    bool scripted = false;
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!script_.empty()) {
+            answer = std::move(script_.front());
+            script_.pop_front();
+            scripted = !(answer.size() == 1 && answer[0].kind == Response::Default);
+        }
+        if (!scripted) {
+            const standin::Frame& f = request.frame;
+            auto c = f.content == 0x80 && !f.data.empty() ? commandHandlers_.find(f.data[0]) : commandHandlers_.end();
+            if (c != commandHandlers_.end())
+                handler = c->second;
+            else if (auto h = contentHandlers_.find(f.content); h != contentHandlers_.end())
+                handler = h->second;
+        }
+    }
+    if (!scripted)
+        answer = handler ? handler(request.frame) : Responses{};
+    for (const Response& r : answer) {
+        if (stop_ || hungUp_)
+            break;
+        perform(r);
+    }
+}
+
+void Standin::run()
+{
+    uint8_t buf[4096];
+    while (!stop_ && !hungUp_) {
+        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        const int rc = ::poll(fds, 2, 200);
+        if (rc < 0 && errno != EINTR)
+            break;
+        if (stop_ || hungUp_)
+            break;
+        if (rc <= 0 || !(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t n = ::read(master_, buf, sizeof buf);
+        if (n <= 0) {
+            // The slave we hold keeps the master alive; an error here is final.
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        std::vector<Request> arrived;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            received_.insert(received_.end(), buf, buf + n);
+            transcript_.push_back("PC> " + hex(buf, static_cast<size_t>(n)));
+            for (ssize_t i = 0; i < n; ++i)
+                if (auto f = reader_.feed(buf[i]))
+                    arrived.push_back(Request{std::move(*f), Clock::now(), {}});
+        }
+        for (Request& r : arrived) {
+            size_t index;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                requests_.push_back(r);
+                index = requests_.size() - 1;
+            }
+            changed_.notify_all();
+            handle(r);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (index < requests_.size())
+                    requests_[index].answeredAt = Clock::now();
+            }
+            changed_.notify_all();
+        }
+    }
+}
+
+} // namespace standin

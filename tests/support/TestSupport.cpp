@@ -1,0 +1,53 @@
+#include "TestSupport.h"
+
+#include "ComPorts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <sys/resource.h>
+
+namespace testsupport {
+
+void mapComPort(int number, const std::string& devicePath)
+{
+    const QString folder = ComPorts::mapFolder();
+    QDir().mkpath(folder);
+    const QString entry = folder + QStringLiteral("/com") + QString::number(number);
+    QFile::remove(entry);
+    QFile::link(QString::fromStdString(devicePath), entry);
+}
+
+void clearComPortMap()
+{
+    QDir(ComPorts::mapFolder()).removeRecursively();
+}
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+double processCpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
+        + static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace testsupport

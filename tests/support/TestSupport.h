@@ -1,0 +1,26 @@
+// Small helpers shared by the tests.
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace testsupport {
+
+// Makes COM `number` the device `devicePath` in the user's port map (which
+// then holds only the ports mapped this way).
+void mapComPort(int number, const std::string& devicePath);
+// Removes the port map, so the built-in map applies again.
+void clearComPortMap();
+
+// Pumps events until `done` is true or `timeoutMs` passes; returns `done()`.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Seconds of CPU time this process has used so far.
+double processCpuSeconds();
+
+double secondsSince(std::chrono::steady_clock::time_point start);
+
+} // namespace testsupport
