@@ -1,0 +1,40 @@
+#include "Folders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+static QString q(const std::string& s)
+{
+    return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size()));
+}
+
+std::string GetAppDataFolder()
+{
+    QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return path.toLocal8Bit().toStdString();
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    return QFileInfo(q(path)).isDir();
+}
+
+bool FileExists(const std::string& path)
+{
+    const QFileInfo info(q(path));
+    return info.exists() && !info.isDir();
+}
+
+bool CreateDir(const std::string& path)
+{
+    return QDir().mkdir(q(path));
+}
+
+bool DeleteFile(const std::string& path)
+{
+    return QFile::remove(q(path));
+}

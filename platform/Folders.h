@@ -1,0 +1,15 @@
+// Folders and files by the names the sensor code uses. Paths are 8-bit
+// (local encoding) text joined with '/'.
+#pragma once
+
+#include <string>
+
+// The per-user application-data folder (normally ~/.local/share), without a
+// trailing '/'.
+std::string GetAppDataFolder();
+
+bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path);
+// Creates one folder (its parent must exist); true on success.
+bool CreateDir(const std::string& path);
+bool DeleteFile(const std::string& path);
