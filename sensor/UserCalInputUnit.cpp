@@ -1,6 +1,8 @@
 #include "UserCalInputUnit.h"
 
 #include "Dialogs.h"
+#include "SensorImages.h"
+#include "SysUtils.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -8,15 +10,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 
-#include <cmath>
 
 namespace {
-
-constexpr uint8_t PhCalChannel = 205;
-constexpr uint8_t OdoCalChannel = 207;
 
 // Instruction lines by kind of channel; columns: offset, span, two-point
 // first step, two-point second step.
@@ -56,23 +53,6 @@ const char* const LowStimulus =
 const char* const HighStimulus =
     "Apply a known, high value (typically full scale),stimulus to the sensor. When the stimulus and sensor is "
     "stable, enter the calibration value into the input box below and press OK to continue.";
-
-// A decimal number as typed: optional blanks and sign, digits with at most
-// one '.', an optional exponent. The decimal point is always '.', the only
-// one the key filter lets through, whatever the locale.
-bool parseCalValue(const QString& text, double& value)
-{
-    static const QRegularExpression number(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
-    if (!number.match(text).hasMatch())
-        return false;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
 
 } // namespace
 
@@ -145,10 +125,10 @@ void TUserCalInputForm::SetupPrompt(uint8_t unitCode, uint8_t calibrationType, i
     const int column = calibrationType < 2 ? calibrationType : (secondStep == 0 ? 2 : 3);
     auto add = [this](const char* line) { UC_Memo->appendPlainText(QString::fromLatin1(line)); };
 
-    if (unitCode == PhCalChannel) {
+    if (unitCode == ucPhCalChannel) {
         add(PhPrompt.title);
         add(PhPrompt.text[column]);
-    } else if (unitCode == OdoCalChannel) {
+    } else if (unitCode == ucOdoCalChannel) {
         add(calibrationType < 2 ? OdoOnePointTitle : OdoTwoPointTitle);
         add(OdoPrompt.text[column]);
     } else {
@@ -178,12 +158,15 @@ void TUserCalInputForm::UC_OK_BtnClick()
         ShowMessage(QStringLiteral("Please type in a valid floating point value in the input box."));
         return;
     }
-    double value = 0;
-    if (!parseCalValue(text, value)) {
+    // The key filter lets '.' through as the only decimal point, so the
+    // text is read with '.' whatever the user's locale says.
+    try {
+        CalValue = StrToFloat(text.toLatin1().toStdString());
+    } catch (const EConvertError&) {
+        CalValue = -1e10;
         ShowMessage(QStringLiteral("Invalid floating point input value."));
         return;
     }
-    CalValue = value;
     done(1);
 }
 
