@@ -9,10 +9,12 @@
 
 namespace {
 
-const qint64 JulianDayOfZero = QDate(1899, 12, 30).toJulianDay();
-// 1 January of year 1 and 31 December 9999 as TDateTime days.
-const double MinDays = static_cast<double>(QDate(1, 1, 1).toJulianDay() - JulianDayOfZero);
-const double MaxDays = static_cast<double>(QDate(9999, 12, 31).toJulianDay() - JulianDayOfZero) + 1.0;
+// Compile-time constants, so that other files' static initialisers may
+// already encode dates.
+constexpr qint64 JulianDayOfZero = 2415019; // 30 December 1899
+// 1 January of year 1, and the day after 31 December 9999, as TDateTime days.
+constexpr double MinDays = -693593.0;
+constexpr double MaxDays = 2958466.0;
 
 std::function<TDateTime()>& clockSource()
 {
