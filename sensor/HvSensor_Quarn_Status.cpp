@@ -124,7 +124,7 @@ bool TSensor_Quarn::GetCurrentValues()
     LastStatus = status;
     if (!ok)
         return false;
-    const size_t dataBytes = replyLength - 1u;
+    const size_t dataBytes = replyLength > 0 ? replyLength - 1u : 0u;
     if (dataBytes < 2) { // not even the count
         LastStatus = lsUnexpectedReply;
         return false;
