@@ -2,6 +2,8 @@
 // calibration image.
 #include "HvSensor_Quarn.h"
 #include "ImageBuilder.h"
+#include "Reference.h"
+#include "SensorFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +131,49 @@ TEST_F(CalibrationLookups, DisabledChannelIsEnabledOnce)
     EXPECT_EQ(channel(ch::PHCal).Enabled, 1);
     EXPECT_FALSE(sensor.zz_CheckDerivedChannelEnabledValue(ch::PHCal));
     EXPECT_EQ(channel(ch::PHCal).Enabled, 1);
+}
+
+// --- the stand-in's readings -----------------------------------------------
+
+class ReferenceReadings : public SensorFixture {
+protected:
+    void SetUp() override
+    {
+        SensorFixture::SetUp();
+        model->update([](standin::SensorState& s) { s.measureMs = 0; });
+        sensor.setImages(standin::defaultImages());
+    }
+    float value(int index) const { return device->Status.CurrentValues[index].Value; }
+
+    std::shared_ptr<standin::Reference> reference = standin::followReference(sensor, model);
+};
+
+TEST_F(ReferenceReadings, MonitorChannelsReportTheReferenceThroughTheImage)
+{
+    reference->place(ch::Depth, 2.0);
+    reference->setError(ch::Depth, 1.0, 0.1);
+    reference->place(ch::Pressure, 1.0);
+    reference->place(ch::Temperature, 17.5);
+    ASSERT_TRUE(device->GetCurrentValues());
+    // Ten enabled channels in the monitor selection, in its order.
+    ASSERT_EQ(device->Status.CurrentValueCount, 10);
+    EXPECT_FLOAT_EQ(value(1), 17.5f);
+    // Pressure: user calibration 0.012 + x, then metres to mBar.
+    EXPECT_FLOAT_EQ(value(2), static_cast<float>((1.0 + 0.012f) * 98.0665f));
+    // Depth: raw 2.1, then the datum -0.35.
+    EXPECT_FLOAT_EQ(value(3), static_cast<float>(2.1 - 0.35f));
+
+    // A channel disabled in the image drops out; the rest move up.
+    auto images = standin::defaultImages();
+    images.cal.Channels[ch::Temperature].Enabled = 0;
+    sensor.setImages(images);
+    ASSERT_TRUE(device->GetCurrentValues());
+    ASSERT_EQ(device->Status.CurrentValueCount, 9);
+    EXPECT_FLOAT_EQ(value(2), static_cast<float>(2.1 - 0.35f));
+
+    reference->silence(ch::Battery);
+    ASSERT_TRUE(device->GetCurrentValues());
+    EXPECT_EQ(value(0), -1e10f);
 }
 
 } // namespace
