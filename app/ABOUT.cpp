@@ -42,7 +42,7 @@ TAboutBox::TAboutBox(QWidget* owner) : TForm(owner, NoBorderIcons)
     layout->addSpacing(8);
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
 
-    connect(LinkLabel1, &QLabel::linkActivated, this, &TAboutBox::LinkLabel1LinkClick);
+    ConnectHandler(LinkLabel1, &QLabel::linkActivated, this, &TAboutBox::LinkLabel1LinkClick);
     FormCreate();
 }
 

@@ -54,13 +54,14 @@ TStartUpForm::TStartUpForm(QWidget* owner) : QMainWindow(owner)
     resize(minimumSizeHint());
     CenterOnScreen(this);
 
-    connect(Exit1, &QAction::triggered, this, &TStartUpForm::Exit1Click);
-    connect(About1, &QAction::triggered, this, &TStartUpForm::About1Click);
-    connect(AvailComportComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
-            &TStartUpForm::AvailComportComboBoxChange);
-    connect(AvailComportComboBox->lineEdit(), &QLineEdit::textEdited, this, &TStartUpForm::AvailComportComboBoxEdited);
-    connect(ConnectBtn, &QPushButton::clicked, this, &TStartUpForm::ConnectBtnClick);
-    connect(RefreshComportList, &QPushButton::clicked, this, &TStartUpForm::RefreshComportListClick);
+    ConnectHandler(Exit1, &QAction::triggered, this, &TStartUpForm::Exit1Click);
+    ConnectHandler(About1, &QAction::triggered, this, &TStartUpForm::About1Click);
+    ConnectHandler(AvailComportComboBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
+                   &TStartUpForm::AvailComportComboBoxChange);
+    ConnectHandler(AvailComportComboBox->lineEdit(), &QLineEdit::textEdited, this,
+                   &TStartUpForm::AvailComportComboBoxEdited);
+    ConnectHandler(ConnectBtn, &QPushButton::clicked, this, &TStartUpForm::ConnectBtnClick);
+    ConnectHandler(RefreshComportList, &QPushButton::clicked, this, &TStartUpForm::RefreshComportListClick);
 }
 
 QString TStartUpForm::IniFileName()
@@ -74,7 +75,7 @@ void TStartUpForm::showEvent(QShowEvent* event)
     // A window restored from minimised gets a spontaneous show event; only
     // going from hidden to shown counts.
     if (!event->spontaneous())
-        FormShow();
+        RunHandler([this] { FormShow(); });
 }
 
 void TStartUpForm::FormShow()

@@ -3,9 +3,9 @@
 //
 // How the windows of both programs are built, shown and tested:
 // - Each window is a class built in code in its constructor (no designer
-//   files). Its controls are public members named as the window's parts are
-//   named, and its event handlers are slots of the same names, connected in
-//   the constructor.
+//   files). Its controls are public members, each also carrying its name as
+//   object name (Named), and its event handlers are slots of the same names,
+//   connected in the constructor with ConnectHandler.
 // - Dialogs derive from TForm (platform/Forms.h): shown modally with
 //   ShowModal()/exec(), closed by buttons with modal results (1 = OK,
 //   2 = Cancel), deleted by whoever created them right after. "On show"
@@ -13,8 +13,9 @@
 // - Message boxes go through platform/Dialogs.h, links and documents through
 //   platform/Shell.h; both have hooks that tests set to read the exact text
 //   or target and to answer without a window.
-// - Exceptions that escape a handler reach TApplication, which shows their
-//   text in an error box (through the same hook) and carries on.
+// - An exception a handler raises is shown in an error box with its text
+//   (through the same hook) and the program carries on; called directly, as
+//   tests may, the handler raises it to the caller.
 // - Tests run on the offscreen platform: they build the window, call its
 //   handlers or click its controls (QTest), and answer modal windows from a
 //   zero-time timer that finds QApplication::activeModalWidget().

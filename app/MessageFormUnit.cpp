@@ -21,7 +21,7 @@ TMessageForm::TMessageForm(QWidget* owner) : TForm(owner, NoBorderIcons | Qt::Wi
 
     Timer1 = Named(new QTimer(this), "Timer1");
     Timer1->setInterval(500);
-    connect(Timer1, &QTimer::timeout, this, &TMessageForm::Timer1Timer);
+    ConnectHandler(Timer1, &QTimer::timeout, this, &TMessageForm::Timer1Timer);
     Timer1->start();
 }
 

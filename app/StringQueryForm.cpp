@@ -32,7 +32,7 @@ void TStringQuery::showEvent(QShowEvent* event)
 {
     TForm::showEvent(event);
     if (!event->spontaneous())
-        FormShow();
+        RunHandler([this] { FormShow(); });
 }
 
 void TStringQuery::FormShow()

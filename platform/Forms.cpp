@@ -20,6 +20,17 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+void RunHandler(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowException(QString());
+    }
+}
+
 namespace {
 QString& exeNameOverride()
 {

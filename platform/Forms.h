@@ -1,8 +1,11 @@
 // The application object and the base of the programs' dialogs.
 //
-// TApplication: an exception that escapes an event handler (a button's click
-// handler, a timer) is shown in a message box with its text, as the
-// programs have always done, and the event loop goes on.
+// An exception that escapes an event handler (a button's click handler, a
+// timer) is shown in a message box with its text, as the programs have always
+// done, and the program goes on. Handlers are connected with ConnectHandler,
+// which catches at the handler itself: an exception must not unwind through
+// Qt's event delivery, which is not built for it and leaks on the way.
+// TApplication catches whatever still reaches the event loop.
 //
 // TForm: a dialog built in code, shown modally with ShowModal() (exec()).
 // Its buttons close it with a modal result (mrOk = 1 for OK, mrCancel = 2);
@@ -16,6 +19,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 class QPushButton;
 
 class TApplication : public QApplication {
@@ -23,6 +28,18 @@ public:
     TApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Runs an event handler; an exception it raises is shown with ShowException.
+void RunHandler(const std::function<void()>& handler);
+
+// Connects `signal` of `sender` to the handler `handler` of `form`, run
+// through RunHandler. The handler takes the signal's first arguments or none.
+template <class Sender, class Signal, class Form, class... Args>
+QMetaObject::Connection ConnectHandler(Sender* sender, Signal signal, Form* form, void (Form::*handler)(Args...))
+{
+    return QObject::connect(sender, signal, form,
+                            [form, handler](Args... args) { RunHandler([&] { (form->*handler)(args...); }); });
+}
 
 // The full path of the running program file. The settings file and the
 // single-instance lock are named after it. Tests pretend to be another
