@@ -15,8 +15,7 @@ QString latin1(const std::string& text)
 } // namespace
 
 TDlProgForm::TDlProgForm(QObject* owner, bool ShowCancel)
-    : QDialog(qobject_cast<QWidget*>(owner),
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
+    : TForm(qobject_cast<QWidget*>(owner), NoBorderIcons | Qt::WindowStaysOnTopHint)
 {
     // A non-window owner (the device model) cannot be a widget's parent; it
     // still frees the window with itself.
@@ -26,24 +25,20 @@ TDlProgForm::TDlProgForm(QObject* owner, bool ShowCancel)
     setWindowTitle(QStringLiteral("Data Download"));
     setFixedSize(397, 135);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = Named(new QLabel(this), "Label1");
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setGeometry(8, 16, 381, 20);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1 = Named(new QProgressBar(this), "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(20);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setGeometry(16, 48, 365, 20);
 
-    CancelBtn = new QPushButton(QStringLiteral("Cancel download"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setAutoDefault(false);
+    CancelBtn = Named(MakeButton(QStringLiteral("Cancel download")), "CancelBtn");
     CancelBtn->setGeometry(136, 90, 125, 28);
     CancelBtn->setVisible(ShowCancel);
-    connect(CancelBtn, &QPushButton::clicked, this, &TDlProgForm::CancelBtnClick);
+    ConnectHandler(CancelBtn, &QPushButton::clicked, this, &TDlProgForm::CancelBtnClick);
 }
 
 void TDlProgForm::SetProgressText(const std::string& caption, const std::string& text, int32_t position)

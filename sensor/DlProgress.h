@@ -4,7 +4,7 @@
 // download polls on its progress timer.
 #pragma once
 
-#include <QDialog>
+#include "Forms.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-class TDlProgForm : public QDialog {
+class TDlProgForm : public TForm {
     Q_OBJECT
 public:
     // `owner` frees the window when it is itself freed (a window owner also
@@ -37,13 +37,12 @@ public:
 
 public slots:
     void CancelBtnClick();
-    // Escape does nothing: the window cannot be closed by the user.
-    void reject() override;
 
 protected:
-    // The user cannot close it (no close box, close requests ignored);
-    // whoever created it deletes it.
+    // The user cannot close it (no close box, close requests and Escape do
+    // nothing); whoever created it deletes it.
     void closeEvent(QCloseEvent* event) override;
+    void reject() override;
 
 private:
     void setBarPosition(long position);

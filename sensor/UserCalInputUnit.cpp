@@ -57,8 +57,7 @@ const char* const HighStimulus =
 } // namespace
 
 TUserCalInputForm::TUserCalInputForm(QObject* owner)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
+    : TForm(nullptr, SystemMenuOnly | Qt::WindowStaysOnTopHint)
 {
     // The device model is no window; it still frees the prompt with itself.
     if (owner)
@@ -67,54 +66,46 @@ TUserCalInputForm::TUserCalInputForm(QObject* owner)
     setWindowTitle(QStringLiteral("UserCalInputForm"));
     setFixedSize(451, 190);
 
-    Label2 = new QLabel(QStringLiteral("Calibrating channel: "), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2 = Named(new QLabel(QStringLiteral("Calibrating channel: "), this), "Label2");
     Label2->setGeometry(16, 12, 120, 16);
 
-    UC_ChanLabel = new QLabel(this);
-    UC_ChanLabel->setObjectName(QStringLiteral("UC_ChanLabel"));
+    UC_ChanLabel = Named(new QLabel(this), "UC_ChanLabel");
     UC_ChanLabel->setGeometry(140, 12, 295, 16);
 
-    UC_Memo = new QPlainTextEdit(this);
-    UC_Memo->setObjectName(QStringLiteral("UC_Memo"));
+    UC_Memo = Named(new QPlainTextEdit(this), "UC_Memo");
     UC_Memo->setReadOnly(true);
     UC_Memo->setFocusPolicy(Qt::NoFocus);
     UC_Memo->setBackgroundRole(QPalette::Window);
     UC_Memo->viewport()->setBackgroundRole(QPalette::Window);
     UC_Memo->setGeometry(16, 34, 419, 90);
 
-    Label1 = new QLabel(QStringLiteral("Calibration value"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = Named(new QLabel(QStringLiteral("Calibration value"), this), "Label1");
     Label1->setGeometry(16, 136, 100, 16);
 
-    UC_InputEditBox = new QLineEdit(this);
-    UC_InputEditBox->setObjectName(QStringLiteral("UC_InputEditBox"));
+    UC_InputEditBox = Named(new QLineEdit(this), "UC_InputEditBox");
     UC_InputEditBox->setGeometry(120, 132, 121, 24);
     UC_InputEditBox->installEventFilter(this);
 
-    UC_UnitsLabel = new QLabel(this);
-    UC_UnitsLabel->setObjectName(QStringLiteral("UC_UnitsLabel"));
+    UC_UnitsLabel = Named(new QLabel(this), "UC_UnitsLabel");
     UC_UnitsLabel->setGeometry(248, 136, 80, 16);
 
-    UC_OK_Btn = new QPushButton(QStringLiteral("OK"), this);
-    UC_OK_Btn->setObjectName(QStringLiteral("UC_OK_Btn"));
+    UC_OK_Btn = Named(MakeButton(QStringLiteral("OK")), "UC_OK_Btn");
     UC_OK_Btn->setGeometry(270, 158, 75, 25);
-    UC_CANCEL_Btn = new QPushButton(QStringLiteral("Cancel"), this);
-    UC_CANCEL_Btn->setObjectName(QStringLiteral("UC_CANCEL_Btn"));
+    UC_CANCEL_Btn = Named(MakeButton(QStringLiteral("Cancel"), mrCancel), "UC_CANCEL_Btn");
     UC_CANCEL_Btn->setGeometry(356, 158, 75, 25);
-    // Enter belongs to the value box's key filter alone: no button may also
-    // answer it, or the check would run twice.
-    UC_OK_Btn->setAutoDefault(false);
-    UC_CANCEL_Btn->setAutoDefault(false);
-
-    connect(UC_OK_Btn, &QPushButton::clicked, this, &TUserCalInputForm::UC_OK_BtnClick);
-    // Cancel, Escape and the close box all end with the modal result Cancel.
-    connect(UC_CANCEL_Btn, &QPushButton::clicked, this, &TUserCalInputForm::reject);
+    // Neither button is a default one: Enter belongs to the value box's key
+    // filter alone, or the check would run twice.
+    ConnectHandler(UC_OK_Btn, &QPushButton::clicked, this, &TUserCalInputForm::UC_OK_BtnClick);
 }
 
-void TUserCalInputForm::reject()
+void TUserCalInputForm::keyPressEvent(QKeyEvent* event)
 {
-    done(2);
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        done(mrCancel);
+        return;
+    }
+    TForm::keyPressEvent(event);
 }
 
 void TUserCalInputForm::SetupPrompt(uint8_t unitCode, uint8_t calibrationType, int secondStep)
@@ -167,7 +158,7 @@ void TUserCalInputForm::UC_OK_BtnClick()
         ShowMessage(QStringLiteral("Invalid floating point input value."));
         return;
     }
-    done(1);
+    done(mrOk);
 }
 
 void TUserCalInputForm::FormShow()
@@ -177,7 +168,7 @@ void TUserCalInputForm::FormShow()
 
 void TUserCalInputForm::showEvent(QShowEvent* event)
 {
-    QDialog::showEvent(event);
+    TForm::showEvent(event);
     if (!event->spontaneous()) {
         // Centred on the program's main window, else on the screen.
         const QWidget* over = QApplication::activeWindow();
@@ -198,12 +189,12 @@ bool TUserCalInputForm::eventFilter(QObject* watched, QEvent* event)
         // Escape (the dialog's Cancel) are not characters of the value.
         if (text.size() != 1 || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Escape ||
             key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
-            return QDialog::eventFilter(watched, event);
+            return TForm::eventFilter(watched, event);
         const QChar c = text.at(0);
         char k = c.unicode() < 0x100 ? static_cast<char>(c.unicode()) : 0;
         UC_InputEditBoxKeyPress(UC_InputEditBox, k);
         if (k == 0)
             return true; // dropped
     }
-    return QDialog::eventFilter(watched, event);
+    return TForm::eventFilter(watched, event);
 }

@@ -4,7 +4,7 @@
 // read CalValue after OK.
 #pragma once
 
-#include <QDialog>
+#include "Forms.h"
 
 #include <cstdint>
 
@@ -13,7 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-class TUserCalInputForm : public QDialog {
+class TUserCalInputForm : public TForm {
     Q_OBJECT
 public:
     // `owner` (the device model) frees the window when it is itself freed.
@@ -43,10 +43,10 @@ public:
 public slots:
     void UC_OK_BtnClick();
     void FormShow();
-    // Cancel, Escape and the close box: modal result 2 (Cancel).
-    void reject() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Escape, like the Cancel button and the close box, gives Cancel.
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 };
