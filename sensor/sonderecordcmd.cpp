@@ -5,6 +5,8 @@
 #include "RecordTime.h"
 #include "SysUtils.h"
 
+#include <QSaveFile>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -240,8 +242,8 @@ void TSondeRecordCmd::scanRecordStream(std::FILE* file, long position,
             f.Result = destructRecordFrame(raw, f.Type, f.Time, f.Header, f.Payload, f.Length);
             f.Valid = f.Result > 0 && IsValidTimestamp(f.Time);
             f.MarkerOffset = markerOffset;
+            onFrame(f); // sees RecordCount without this frame
             ++RecordCount;
-            onFrame(f);
         }
         BytesRead = static_cast<int32_t>(pos);
         if (c == EOF)
@@ -282,4 +284,84 @@ bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateT
     if (cut && ::truncate(fileName.c_str(), static_cast<off_t>(cutOffset)) != 0)
         return false;
     return true;
+}
+
+// --- shared by the writers ----------------------------------------------------------------
+
+bool TSondeRecordCmd::recordFits(RecordFrameTypeNumber type, const uint8_t* payload, uint16_t length)
+{
+    switch (type) {
+    case rtScheduleData:
+    case rtTriggerEvent:
+    case rtAlarmEvent: {
+        if (length < 3)
+            return false;
+        const unsigned k = payload[2];
+        if (k > RecordChannels || length < 3 + 5 * k)
+            return false;
+        for (unsigned i = 0; i < k; ++i)
+            if (payload[3 + i] >= RecordChannels)
+                return false;
+        return true;
+    }
+    case rtDataVariation:
+        return length >= 5 && payload[0] < RecordChannels;
+    case rtStartOfLogging:
+        return length >= 5;
+    default:
+        return true;
+    }
+}
+
+void TSondeRecordCmd::setLastRecord(const Timestamp& time)
+{
+    RecordTime::Civil civil{};
+    if (!RecordTime::toCivil(time, 0, civil))
+        return;
+    TDateTime date = 0;
+    TDateTime day = 0;
+    if (TryEncodeDate(civil.Year, civil.Month, civil.Day, date)
+        && TryEncodeTime(civil.Hour, civil.Minute, civil.Second, 0, day)) {
+        LastRecordDate = date;
+        LastRecordTime = day;
+    }
+}
+
+std::string TSondeRecordCmd::stamp(const Timestamp& time, long addSeconds)
+{
+    std::string out;
+    RecordTime::Civil civil{};
+    if (RecordTime::toCivil(time, addSeconds, civil))
+        RecordTime::appendStamp(out, civil);
+    return out;
+}
+
+std::string TSondeRecordCmd::valueText(uint16_t channel, float value) const
+{
+    // Channels outside the table (the sampler's no-value channel 99) have no
+    // precision of their own: whole numbers.
+    const int precision = channel < RecordChannels ? ConfData.ChannelSetup[channel].Precision : 0;
+    return FloatToStrF(value, ffFixed, 10, precision, Formats);
+}
+
+void TSondeRecordCmd::saveLines(const std::string& fileName) const
+{
+    // Written beside the old file and put in its place only when complete,
+    // so a full disk never leaves half a file behind.
+    QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
+    if (!out.open(QIODevice::WriteOnly))
+        throw std::runtime_error("Cannot create file \"" + fileName + "\". " + out.errorString().toStdString());
+    std::string block;
+    block.reserve(1 << 16);
+    for (const std::string& line : *GraphLines) {
+        block += line;
+        block += "\r\n";
+        if (block.size() >= (1 << 16)) {
+            out.write(block.data(), static_cast<qint64>(block.size()));
+            block.clear();
+        }
+    }
+    out.write(block.data(), static_cast<qint64>(block.size()));
+    if (!out.commit())
+        throw std::runtime_error("Cannot write file \"" + fileName + "\". " + out.errorString().toStdString());
 }

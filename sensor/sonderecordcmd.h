@@ -11,6 +11,7 @@
 #pragma once
 
 #include "DateTime.h"
+#include "FormatSettings.h"
 #include "SensorImages.h"
 #include "Timestamp.h"
 
@@ -202,13 +203,27 @@ public:
         long MarkerOffset = 0;       // file offset of the frame's marker
     };
 
-    // Runs the record stream scan from the stream's current position:
-    // every frame of more than 9 bytes is decoded, counted in RecordCount and
-    // handed to `onFrame`.
+    // Runs the record stream scan from `position` of the file: every frame
+    // of more than 9 bytes is decoded, handed to `onFrame` and then counted in
+    // RecordCount.
     void scanRecordStream(std::FILE* file, long position, const std::function<void(const ScannedFrame&)>& onFrame);
+
+    // True when a valid record's payload holds what its reader takes: at
+    // most 36 channels, channel numbers below 36, and every value the record
+    // announces. Records that do not are listed as faulty records.
+    static bool recordFits(RecordFrameTypeNumber type, const uint8_t* payload, uint16_t length);
 
 private:
     void pumpMessages();
+    void setLastRecord(const Timestamp& time);
+    static std::string stamp(const Timestamp& time, long addSeconds = 0);
+    std::string valueText(uint16_t channel, float value) const;
+    std::string valueItem(uint16_t channel, float value) const;
+    bool readChannelBlock(const uint8_t* payload, uint16_t length);
+    void addChannelLines(const char* tag);
+    void saveLines(const std::string& fileName) const;
+
+    TFormatSettings Formats;
     ScannedFrame Frame; // reused for every frame of a pass
     uint32_t LastPumpTick = 0;
 };

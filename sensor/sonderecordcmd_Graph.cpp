@@ -1,0 +1,373 @@
+// The graph file for the viewer program: header, banners, one group of lines
+// per record, and a line for each faulty record frame.
+#include "sonderecordcmd.h"
+
+#include "RecordTime.h"
+
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+// Text of a fixed-size field up to its first NUL, never beyond the field.
+std::string fieldText(const char* field, size_t size, size_t limit)
+{
+    const size_t n = std::min(size, limit);
+    const void* nul = std::memchr(field, 0, n);
+    return std::string(field, nul ? static_cast<const char*>(nul) - field : n);
+}
+
+std::string padded(std::string text, size_t width)
+{
+    if (text.size() < width)
+        text.append(width - text.size(), '_');
+    return text;
+}
+
+const char HexUpper[] = "0123456789ABCDEF";
+const char HexLower[] = "0123456789abcdef";
+
+} // namespace
+
+bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile,
+                                          CalibrationData*, ConfigurationData*, bool)
+{
+    std::FILE* file = std::fopen(downloadFile.c_str(), "rb");
+    if (!file)
+        return false;
+    std::memset(&CalData, 0, sizeof CalData);
+    std::memset(&ConfData, 0, sizeof ConfData);
+    const size_t calRead = std::fread(&CalData, 1, sizeof CalData, file);
+    if (calRead == sizeof CalData)
+        (void)std::fread(&ConfData, 1, sizeof ConfData, file);
+    Formats = TFormatSettings::System();
+    RecordCount = 0;
+    auto lines = std::make_unique<std::vector<std::string>>();
+    GraphLines = lines.get();
+
+    GraphLines->push_back("# HALVORINE");
+    GraphLines->push_back("# 2007040514533220070408083734");
+    GraphLines->push_back("# HALVORINE");
+    std::string precisions = "#";
+    for (int c = 0; c < RecordChannels; ++c)
+        precisions += " " + std::to_string(ConfData.ChannelSetup[c].Precision);
+    GraphLines->push_back(precisions);
+
+    struct stat info {};
+    if (::stat(downloadFile.c_str(), &info) == 0)
+        FileSize = static_cast<int32_t>(info.st_size);
+
+    try {
+        scanRecordStream(file, DownloadHeaderSize, [this](const ScannedFrame& frame) {
+            if (RecordCount == 0)
+                PrintBanner(frame.Time, "", "Start of file", true);
+            if (!frame.Valid || !recordFits(frame.Type, frame.Payload, frame.Length)) {
+                DisplayFaultyRecord(frame.Result, frame.Payload, frame.Result > 0 ? frame.Length : 0);
+                return;
+            }
+            const uint8_t* p = frame.Payload;
+            const uint16_t n = frame.Length;
+            const Timestamp& t = frame.Time;
+            switch (frame.Type) {
+            case rtNull: ReadNullRecord(p, n, t); break;
+            case rtScheduleData: ReadScheduleDataRecord(p, n, t); break;
+            case rtStartOfLogging: StartOfLoggingRecord(p, n, t); break;
+            case rtComment: ReadCommentRecord(p, n, t); break;
+            case rtTriggerEvent: ReadTriggerEventRecord(p, n, t); break;
+            case rtSamplerEvent: ReadSamplerEventRecord(p, n, t); break;
+            case rtAlarmEvent: ReadAlarmEventRecord(p, n, t); break;
+            case rtSystemLog: ReadSystemLogRecord(p, n, t); break;
+            case rtDataVariation: ReadDataVariationRecord(p, n, t); break;
+            case rtRainEvent: ReadRainEventRecord(p, n, t); break;
+            case rtRainMissingEvent: ReadRainMissingEventRecord(p, n, t); break;
+            case rtSboxStatus: ReadSboxStatusRecord(p, n, t); break;
+            case rtNotify: ReadNotifyRecord(p, n, t); break;
+            default: break; // rtUnnamedCB: no lines
+            }
+        });
+    } catch (...) {
+        std::fclose(file);
+        GraphLines = nullptr;
+        throw;
+    }
+    std::fclose(file);
+
+    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+    DecodeDate(LastRecordDate, y, m, d);
+    DecodeTime(LastRecordTime, h, n, s, ms);
+    std::string stampLine = (*GraphLines)[1].substr(0, 16);
+    RecordTime::appendStamp(stampLine, RecordTime::Civil{y, m, d, h, n, s});
+    (*GraphLines)[1] = stampLine;
+
+    try {
+        saveLines(graphFile);
+    } catch (...) {
+        GraphLines = nullptr;
+        throw;
+    }
+    GraphLines = nullptr;
+    return true;
+}
+
+void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, const std::string& b,
+                                  bool scheduleList)
+{
+    std::vector<std::string>& out = *GraphLines;
+    out.push_back("L 2.S000 ________ SNDELOG_____ "
+                  + padded(fieldText(CalData.SensorName, sizeof CalData.SensorName, 20), 20) + " "
+                  + padded(fieldText(CalData.SensorID, sizeof CalData.SensorID, 20), 20));
+    if (IsValidTimestamp(time)) {
+        out.push_back("# " + stamp(time));
+        setLastRecord(time);
+    } else {
+        out.push_back("invalid date ");
+    }
+    out.emplace_back();
+    for (int c = 0; c < RecordChannels; ++c)
+        if (CalData.Channels[c].Enabled)
+            out.push_back("C" + std::to_string(c));
+    out.push_back("C98");
+    out.push_back("C99");
+    out.push_back("# " + padded(a.substr(0, 8), 8));
+    out.push_back("# " + b);
+    out.push_back("#");
+    for (int c = 0; c < RecordChannels; ++c) {
+        const CalChannelData& ch = CalData.Channels[c];
+        if (!ch.Enabled)
+            continue;
+        out.push_back("#N" + std::to_string(c) + (c <= 9 ? "__ " : "_ ")
+                      + padded(fieldText(ch.Name, sizeof ch.Name, 14), 14) + " "
+                      + padded(fieldText(ch.UnitsText, sizeof ch.UnitsText, 12), 12));
+    }
+    out.push_back("#N98_ Rain Event____ Tip_________");
+    out.push_back("#N99_ ______________ ____________");
+    out.push_back("#");
+    out.push_back("#Enabled Schedules");
+    if (scheduleList)
+        for (int s = 0; s <= 9; ++s)
+            out.push_back("#Schedule " + std::to_string(s));
+    out.push_back("#");
+}
+
+void TSondeRecordCmd::DisplayFaultyRecord(int16_t result, const uint8_t* bytes, uint16_t count)
+{
+    std::string line = "*****  " + std::to_string(result) + "  ";
+    for (uint16_t i = 0; i < count; ++i) {
+        line += HexUpper[bytes[i] >> 4];
+        line += HexUpper[bytes[i] & 0x0F];
+        line += ' ';
+    }
+    line += "  *****";
+    GraphLines->push_back(std::move(line));
+}
+
+// --- record lines ---------------------------------------------------------------------
+
+std::string TSondeRecordCmd::valueItem(uint16_t channel, float value) const
+{
+    return "D" + std::to_string(channel) + " " + (value >= 0 ? "+" : "") + valueText(channel, value);
+}
+
+bool TSondeRecordCmd::readChannelBlock(const uint8_t* payload, uint16_t length)
+{
+    if (!recordFits(rtScheduleData, payload, length))
+        return false;
+    CurrentSchedule = payload[0];
+    CurrentValueSets = payload[1];
+    CurrentChannelCount = payload[2];
+    for (int i = 0; i < CurrentChannelCount; ++i) {
+        CurrentChannels[i] = payload[3 + i];
+        std::memcpy(&CurrentValues[i], payload + 3 + CurrentChannelCount + 4 * i, 4);
+    }
+    return true;
+}
+
+void TSondeRecordCmd::addChannelLines(const char* tag)
+{
+    for (int i = 0; i < CurrentChannelCount; ++i) {
+        GraphLines->push_back(tag);
+        GraphLines->push_back(valueItem(CurrentChannels[i], CurrentValues[i]));
+    }
+}
+
+bool TSondeRecordCmd::ReadNullRecord(const uint8_t*, uint16_t, const Timestamp& time)
+{
+    setLastRecord(time);
+    GraphLines->push_back("NU," + stamp(time));
+    return true;
+}
+
+bool TSondeRecordCmd::ReadScheduleDataRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (!readChannelBlock(payload, length))
+        return false;
+    GraphLines->push_back("#C" + stamp(time));
+    GraphLines->push_back("#Schedule " + std::to_string(CurrentSchedule));
+    addChannelLines("T20001111111111");
+    return true;
+}
+
+bool TSondeRecordCmd::StartOfLoggingRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (length < 5)
+        return false;
+    const uint32_t number = static_cast<uint32_t>(payload[2]) << 16 | static_cast<uint32_t>(payload[3]) << 8 | payload[4];
+    GraphLines->push_back("," + std::to_string(number));
+    return true;
+}
+
+namespace {
+
+// The text of a comment or notify record: from payload byte 2 up to the
+// payload's end (its length byte) or a NUL.
+std::string recordText(const uint8_t* payload, uint16_t length)
+{
+    const size_t end = std::min<size_t>(length, payload[0]);
+    if (end <= 2)
+        return std::string();
+    const char* text = reinterpret_cast<const char*>(payload + 2);
+    const void* nul = std::memchr(text, 0, end - 2);
+    return std::string(text, nul ? static_cast<const char*>(nul) - text : end - 2);
+}
+
+} // namespace
+
+bool TSondeRecordCmd::ReadCommentRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    const std::string text = length > 0 ? recordText(payload, length) : std::string();
+    const std::string a = text.substr(0, 8);
+    const std::string b = text.size() > 8 ? text.substr(8) : std::string();
+    const char kind = text.empty() ? '\0' : text[0];
+    if (kind == 'S') {
+        PrintBanner(time, a, b, false);
+    } else if (kind == 'E' || kind == 'V') {
+        GraphLines->push_back((kind == 'E' ? "S " : "V ") + stamp(time));
+        GraphLines->push_back("# " + a);
+        GraphLines->push_back("# " + b);
+    } else {
+        GraphLines->push_back("V " + stamp(time));
+        GraphLines->push_back("# ????????");
+        GraphLines->push_back("# " + a + b);
+    }
+    return true;
+}
+
+bool TSondeRecordCmd::ReadTriggerEventRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (!readChannelBlock(payload, length))
+        return false;
+    GraphLines->push_back("#C" + stamp(time));
+    GraphLines->push_back("#Schedule 8 ");
+    addChannelLines("T20001111111111");
+    return true;
+}
+
+bool TSondeRecordCmd::ReadSamplerEventRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (length < 5)
+        return false;
+    float value = 0;
+    std::memcpy(&value, payload + 1, 4);
+    const uint16_t channel = value == NoValue ? 99 : ConfData.SamplerChannel;
+    const int repeats = std::min<int>(payload[0], 24);
+    const std::string stampLine = "#C" + stamp(time);
+    const std::string item = valueItem(channel, value);
+    for (int i = 0; i < repeats; ++i) {
+        GraphLines->push_back(stampLine);
+        GraphLines->push_back("#Schedule 9");
+        GraphLines->push_back("T20001111111111");
+        GraphLines->push_back(item);
+    }
+    return true;
+}
+
+bool TSondeRecordCmd::ReadAlarmEventRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (!readChannelBlock(payload, length))
+        return false;
+    GraphLines->push_back("#C" + stamp(time));
+    GraphLines->push_back("#Schedule 0 ");
+    addChannelLines("A20001111111111");
+    return true;
+}
+
+bool TSondeRecordCmd::ReadSystemLogRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    GraphLines->push_back("V " + stamp(time));
+    GraphLines->push_back("# SYS/SYS");
+    GraphLines->push_back("# " + (length >= 1 ? SystemEventName(payload[0]) : std::string()));
+    return true;
+}
+
+bool TSondeRecordCmd::ReadDataVariationRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    if (!recordFits(rtDataVariation, payload, length))
+        return false;
+    float value = 0;
+    std::memcpy(&value, payload + 1, 4);
+    GraphLines->push_back("#C" + stamp(time));
+    GraphLines->push_back("#Schedule 7");
+    GraphLines->push_back("T20001111111111");
+    GraphLines->push_back(valueItem(payload[0], value));
+    return true;
+}
+
+bool TSondeRecordCmd::ReadRainEventRecord(const uint8_t* payload, uint16_t length, const Timestamp&)
+{
+    if (length < 22 || payload[1] == 0 || payload[2] == 0)
+        return true;
+    Timestamp base{};
+    std::memcpy(&base, payload + 3, sizeof base);
+    if (!IsValidTimestamp(base)) {
+        GraphLines->push_back("# ERROR RainEvents Record");
+        return false;
+    }
+    for (int bit = 0; bit < 104; ++bit)
+        if (payload[9 + bit / 8] & (0x80 >> (bit % 8)))
+            GraphLines->push_back("RT," + stamp(base, bit));
+    return true;
+}
+
+bool TSondeRecordCmd::ReadRainMissingEventRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    if (length < 1)
+        return true;
+    const int value = static_cast<int8_t>(payload[0]);
+    GraphLines->push_back("RM," + stamp(time) + "," + (value >= 0 ? "+" : "")
+                          + FloatToStrF(value, ffFixed, 15, 1, Formats));
+    return true;
+}
+
+bool TSondeRecordCmd::ReadSboxStatusRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    GraphLines->push_back("V " + stamp(time));
+    GraphLines->push_back("# SBX/STA");
+    std::string line = "#";
+    for (int i = 0; i < 12 && i < length; ++i) {
+        line += ' ';
+        if (payload[i] >= 0x10)
+            line += HexLower[payload[i] >> 4];
+        line += HexLower[payload[i] & 0x0F];
+    }
+    GraphLines->push_back(line);
+    return true;
+}
+
+bool TSondeRecordCmd::ReadNotifyRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
+{
+    setLastRecord(time);
+    GraphLines->push_back("V " + stamp(time));
+    GraphLines->push_back("# SYS/NTF");
+    GraphLines->push_back("# " + (length > 0 ? recordText(payload, length) : std::string()));
+    return true;
+}
