@@ -18,6 +18,13 @@ public:
 // on overflow of a signed 32-bit value.
 int32_t StrToInt(const std::string& text);
 
+// Decimal floating-point number with optional surrounding blanks, sign,
+// fraction and exponent ("3", "3.0", " -2.5e1 "). The decimal separator is
+// always '.', whatever the user's locale, because the texts come from the
+// sensor. Raises EConvertError ("'text' is not a valid floating point value")
+// otherwise.
+double StrToFloat(const std::string& text);
+
 // Monotonic millisecond counter; wraps as an unsigned 32-bit value, so
 // deadlines must be compared with tickReached(), never with <.
 uint32_t timeGetTime();

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QTimer;
 class TDlProgForm;
@@ -63,4 +64,41 @@ public:
     void PortData(QObject* sender, const std::string& data);
     void RxEvent(QObject* sender);
     void TxEvent(QObject* sender);
+
+    // --- configuration and calibration images (HvSensor_Quarn_Images.cpp) --
+    // Writing sets the image's CRC field, then writes the whole image; false
+    // when the file cannot be opened or not every byte reached it. Reading
+    // takes up to one image's worth of bytes from the start of the file: a
+    // shorter file replaces only that many leading bytes, a longer one is read
+    // no further, and the CRC is not tested. False, with the image unchanged,
+    // when the file cannot be opened or read.
+    bool WriteBinConf(ConfigurationData* conf, const std::string& fileName);
+    bool ReadBinConf(const std::string& fileName, ConfigurationData* conf);
+    bool WriteBinCal(CalibrationData* cal, const std::string& fileName);
+    bool ReadBinCal(const std::string& fileName, CalibrationData* cal);
+    // Resets schedule record `record` (0..6) and its start and stop method
+    // entries to the defaults of a free record; other records are ignored.
+    void ClearSchedule(int record);
+    // True when the image is at format 3.0 or later; otherwise upgrades it in
+    // memory (the CRC field is left for the next write) and returns false.
+    // A version text that is not a number raises EConvertError.
+    bool verifyConfigFile();
+    bool verifyCalFile();
+    // The five coefficients of the channel's datum compensation record. False,
+    // touching nothing, when the channel or its datum compensation number is
+    // not valid in the image.
+    bool SetPressureChannelDatum(uint16_t channel, const float coeffs[5]);
+    bool GetPressureChannelDatum(uint16_t channel, float coeffs[5]) const;
+
+    // --- unit tables (HvSensor_Quarn_Units.cpp) ---------------------------
+    // Family (base unit type) of a unit code; 255 when it has none.
+    static uint8_t GetBaseUnitType(uint8_t code);
+    // Default text of a unit code; empty when it has none.
+    static std::string GetDefaultUnitsString(uint8_t code);
+    // Replaces `list` with the unit texts a family offers (empty for a value
+    // that is no family).
+    static void GetDefaultUnitsStringList(uint8_t baseType, std::vector<std::string>& list);
+    // Unit code of a text, matched exactly; the first of equal texts wins.
+    // ucNone for a text of no unit.
+    static uint8_t GetUnitTypeFromString(const std::string& text);
 };
