@@ -4,9 +4,11 @@
 #include <QTime>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 TFormatSettings TFormatSettings::FromLocale(const QLocale& locale)
 {
@@ -53,57 +55,63 @@ std::string FloatToStrF(double value, TFloatFormat, int precision, int digits, c
 
     // The value's first 18 significant digits, rounded once more (half away
     // from zero) to `precision` digits and to `digits` decimals.
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17e", value);
-    const bool negative = buf[0] == '-';
-    const char* p = buf + (negative ? 1 : 0);
-    std::string mantissa;
+    char sci[40];
+    const auto written = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 17);
+    *written.ptr = '\0';
+    const bool negative = sci[0] == '-';
+    const char* p = sci + (negative ? 1 : 0);
+    char mantissa[24];
+    int count = 0;
     for (; *p && *p != 'e'; ++p)
         if (*p >= '0' && *p <= '9')
-            mantissa += *p;
-    int exponent = *p == 'e' ? std::atoi(p + 1) : 0; // of the first digit
-    if (value == 0)
-        exponent = 0;
+            mantissa[count++] = *p;
+    int exponent = value == 0 ? 0 : std::atoi(p + 1); // of the first digit
     const int keep = std::min(precision, exponent + 1 + digits);
     if (keep < 0) {
-        mantissa.clear();
-    } else if (keep < static_cast<int>(mantissa.size())) {
-        const bool up = mantissa[static_cast<size_t>(keep)] >= '5';
-        mantissa.resize(static_cast<size_t>(keep));
+        count = 0;
+    } else if (keep < count) {
+        const bool up = mantissa[keep] >= '5';
+        count = keep;
         if (up) {
             int i = keep - 1;
-            for (; i >= 0 && mantissa[static_cast<size_t>(i)] == '9'; --i)
-                mantissa[static_cast<size_t>(i)] = '0';
+            for (; i >= 0 && mantissa[i] == '9'; --i)
+                mantissa[i] = '0';
             if (i >= 0) {
-                ++mantissa[static_cast<size_t>(i)];
+                ++mantissa[i];
             } else {
-                mantissa.insert(mantissa.begin(), '1');
+                std::memmove(mantissa + 1, mantissa, static_cast<size_t>(count));
+                mantissa[0] = '1';
+                ++count;
                 ++exponent;
             }
         }
     }
-    // Lay the digits out around the decimal point.
-    std::string whole;
-    std::string fraction;
-    if (exponent >= 0) {
-        const size_t point = static_cast<size_t>(exponent) + 1;
-        whole = mantissa.substr(0, std::min(point, mantissa.size()));
-        whole.resize(point, '0');
-        if (mantissa.size() > point)
-            fraction = mantissa.substr(point);
-    } else {
-        whole = "0";
-        fraction = std::string(static_cast<size_t>(-exponent - 1), '0') + mantissa;
+    // Lay the digits out around the decimal point: digit i stands for
+    // 10^(exponent - i).
+    auto digitAt = [&](int power) {
+        const int i = exponent - power;
+        return i >= 0 && i < count ? mantissa[i] : '0';
+    };
+    char out[340]; // sign, up to 309 integer digits, separator, 18 decimals
+    int n = 0;
+    out[n++] = '-';
+    bool nonZero = false;
+    const int top = std::max(exponent, 0);
+    for (int power = top; power >= 0; --power) {
+        const char d = digitAt(power);
+        if (d == '0' && !nonZero && power > 0)
+            continue; // no leading zeros
+        nonZero = nonZero || d != '0';
+        out[n++] = d;
     }
-    fraction.resize(static_cast<size_t>(digits), '0');
-    const size_t lead = whole.find_first_not_of('0');
-    whole = lead == std::string::npos ? "0" : whole.substr(lead);
-    const bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string::npos;
-    std::string text = negative && !zero ? "-" : "";
-    text += whole;
     if (digits > 0) {
-        text += settings.DecimalSeparator;
-        text += fraction;
+        out[n++] = settings.DecimalSeparator;
+        for (int power = -1; power >= -digits; --power) {
+            const char d = digitAt(power);
+            nonZero = nonZero || d != '0';
+            out[n++] = d;
+        }
     }
-    return text;
+    const int from = negative && nonZero ? 0 : 1;
+    return std::string(out + from, static_cast<size_t>(n - from));
 }

@@ -327,13 +327,11 @@ void TSondeRecordCmd::setLastRecord(const Timestamp& time)
     }
 }
 
-std::string TSondeRecordCmd::stamp(const Timestamp& time, long addSeconds)
+void TSondeRecordCmd::appendStamp(std::string& out, const Timestamp& time, long addSeconds)
 {
-    std::string out;
     RecordTime::Civil civil{};
     if (RecordTime::toCivil(time, addSeconds, civil))
         RecordTime::appendStamp(out, civil);
-    return out;
 }
 
 std::string TSondeRecordCmd::valueText(uint16_t channel, float value) const
@@ -351,17 +349,8 @@ void TSondeRecordCmd::saveLines(const std::string& fileName) const
     QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
     if (!out.open(QIODevice::WriteOnly))
         throw std::runtime_error("Cannot create file \"" + fileName + "\". " + out.errorString().toStdString());
-    std::string block;
-    block.reserve(1 << 16);
-    for (const std::string& line : *GraphLines) {
-        block += line;
-        block += "\r\n";
-        if (block.size() >= (1 << 16)) {
-            out.write(block.data(), static_cast<qint64>(block.size()));
-            block.clear();
-        }
-    }
-    out.write(block.data(), static_cast<qint64>(block.size()));
+    const std::string& text = GraphLines->text();
+    out.write(text.data(), static_cast<qint64>(text.size()));
     if (!out.commit())
         throw std::runtime_error("Cannot write file \"" + fileName + "\". " + out.errorString().toStdString());
 }

@@ -13,6 +13,7 @@
 #include "DateTime.h"
 #include "FormatSettings.h"
 #include "SensorImages.h"
+#include "TextLines.h"
 #include "Timestamp.h"
 
 #include <QObject>
@@ -122,7 +123,7 @@ public:
     CalibrationData CalData{};
     ConfigurationData ConfData{};
     int32_t RecordCount = 0;
-    std::vector<std::string>* GraphLines = nullptr;
+    TextLines* GraphLines = nullptr;
     TDateTime LastRecordDate = 0;
     TDateTime LastRecordTime = 0;
     uint16_t CurrentSchedule = 0;
@@ -216,9 +217,10 @@ public:
 private:
     void pumpMessages();
     void setLastRecord(const Timestamp& time);
-    static std::string stamp(const Timestamp& time, long addSeconds = 0);
+    static void appendStamp(std::string& out, const Timestamp& time, long addSeconds = 0);
     std::string valueText(uint16_t channel, float value) const;
-    std::string valueItem(uint16_t channel, float value) const;
+    void addStampLine(const char* prefix, const Timestamp& time, const char* suffix = "");
+    void addValueItem(uint16_t channel, float value);
     bool readChannelBlock(const uint8_t* payload, uint16_t length);
     void addChannelLines(const char* tag);
     void saveLines(const std::string& fileName) const;

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -49,6 +50,62 @@ std::string commentText(const uint8_t* payload, uint16_t length)
     const void* nul = std::memchr(text, 0, length - 2u);
     return std::string(text, nul ? static_cast<const char*>(nul) - text : length - 2u);
 }
+
+// The rows of a pass, kept compact: a conversion may collect hundreds of
+// thousands of rows, most of them with a few values and no text.
+class RowStore {
+public:
+    void push_back(const TSondeRecordCmd::scheduleData& row)
+    {
+        Row r{row.Time, row.ScheduleNumber, static_cast<uint32_t>(values_.size()), 0,
+              static_cast<uint32_t>(comments_.size())};
+        if (row.ScheduleNumber == -1) {
+            comments_ += row.Comment;
+        } else {
+            for (int i = 0; i < row.ChannelCount && i < RecordChannels; ++i) {
+                const uint16_t channel = row.Channels[i];
+                if (channel < RecordChannels)
+                    values_.push_back(Value{static_cast<uint8_t>(channel), row.Values[channel]});
+            }
+        }
+        r.ValueEnd = static_cast<uint32_t>(values_.size());
+        rows_.push_back(r);
+        commentEnds_.push_back(static_cast<uint32_t>(comments_.size()));
+    }
+    size_t size() const { return rows_.size(); }
+    // Row i as the readers made it.
+    void get(size_t i, TSondeRecordCmd::scheduleData& row) const
+    {
+        const Row& r = rows_[i];
+        TSondeRecordCmd::clearScheduleData(row);
+        row.Time = r.Time;
+        row.ScheduleNumber = r.ScheduleNumber;
+        row.ChannelCount = static_cast<uint16_t>(r.ValueEnd - r.ValueStart);
+        for (uint32_t k = r.ValueStart; k < r.ValueEnd; ++k) {
+            row.Channels[k - r.ValueStart] = values_[k].Channel;
+            row.Values[values_[k].Channel] = values_[k].Number;
+        }
+        const size_t length = commentEnds_[i] - r.CommentStart;
+        std::memcpy(row.Comment, comments_.data() + r.CommentStart, std::min(length, sizeof row.Comment - 1));
+    }
+
+private:
+    struct Row {
+        TDateTime Time;
+        int16_t ScheduleNumber;
+        uint32_t ValueStart;
+        uint32_t ValueEnd;
+        uint32_t CommentStart;
+    };
+    struct Value {
+        uint8_t Channel;
+        float Number;
+    };
+    std::vector<Row> rows_;
+    std::vector<Value> values_;
+    std::vector<uint32_t> commentEnds_;
+    std::string comments_;
+};
 
 } // namespace
 
@@ -134,9 +191,9 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
         (void)std::fread(&ConfData, 1, sizeof ConfData, file);
     Formats = TFormatSettings::System();
     RecordCount = 0;
-    auto lines = std::make_unique<std::vector<std::string>>();
+    auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
-    std::vector<scheduleData> rows;
+    RowStore rows;
     std::memset(ChannelUsed, 0, sizeof ChannelUsed);
 
     scheduleData row{};
@@ -175,8 +232,8 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
         header2 += csvField(fieldText(ch.UnitsText, sizeof ch.UnitsText)) + ",";
     }
     header1 += "Comments,";
-    GraphLines->push_back(header1);
-    GraphLines->push_back(header2);
+    GraphLines->add(header1);
+    GraphLines->add(header2);
 
     // Dates repeat from row to row; format each day once.
     TDateTime cachedDay = -1;
@@ -186,7 +243,10 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
         names[s] = csvField(fieldText(ConfData.Schedules[s].Name, sizeof ConfData.Schedules[s].Name));
     const std::string separators(3 + columns.size(), ',');
 
-    for (const scheduleData& r : rows) {
+    GraphLines->reserve(rows.size() * (24 + 8 * columns.size()) + 4096);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows.get(i, row);
+        const scheduleData& r = row;
         const TDateTime day = static_cast<TDateTime>(static_cast<long long>(r.Time));
         if (day != cachedDay) {
             cachedDay = day;
@@ -210,7 +270,7 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
             }
         }
         if (line.size() > 5)
-            GraphLines->push_back(std::move(line));
+            GraphLines->add(line);
     }
     std::fclose(file);
 

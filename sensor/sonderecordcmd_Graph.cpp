@@ -43,20 +43,23 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
         (void)std::fread(&ConfData, 1, sizeof ConfData, file);
     Formats = TFormatSettings::System();
     RecordCount = 0;
-    auto lines = std::make_unique<std::vector<std::string>>();
+    auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
 
-    GraphLines->push_back("# HALVORINE");
-    GraphLines->push_back("# 2007040514533220070408083734");
-    GraphLines->push_back("# HALVORINE");
+    GraphLines->add("# HALVORINE");
+    GraphLines->add("# 2007040514533220070408083734");
+    GraphLines->add("# HALVORINE");
     std::string precisions = "#";
     for (int c = 0; c < RecordChannels; ++c)
         precisions += " " + std::to_string(ConfData.ChannelSetup[c].Precision);
-    GraphLines->push_back(precisions);
+    GraphLines->add(precisions);
 
     struct stat info {};
-    if (::stat(downloadFile.c_str(), &info) == 0)
+    if (::stat(downloadFile.c_str(), &info) == 0) {
         FileSize = static_cast<int32_t>(info.st_size);
+        // A record of n bytes makes about 4 n bytes of lines.
+        GraphLines->reserve(static_cast<size_t>(std::max<off_t>(info.st_size - DownloadHeaderSize, 0)) * 5 + 4096);
+    }
 
     try {
         scanRecordStream(file, DownloadHeaderSize, [this](const ScannedFrame& frame) {
@@ -96,9 +99,9 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
     int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
     DecodeDate(LastRecordDate, y, m, d);
     DecodeTime(LastRecordTime, h, n, s, ms);
-    std::string stampLine = (*GraphLines)[1].substr(0, 16);
+    std::string stampLine(GraphLines->operator[](1).substr(0, 16));
     RecordTime::appendStamp(stampLine, RecordTime::Civil{y, m, d, h, n, s});
-    (*GraphLines)[1] = stampLine;
+    GraphLines->replace(1, stampLine);
 
     try {
         saveLines(graphFile);
@@ -113,60 +116,79 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
 void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, const std::string& b,
                                   bool scheduleList)
 {
-    std::vector<std::string>& out = *GraphLines;
-    out.push_back("L 2.S000 ________ SNDELOG_____ "
+    TextLines& out = *GraphLines;
+    out.add("L 2.S000 ________ SNDELOG_____ "
                   + padded(fieldText(CalData.SensorName, sizeof CalData.SensorName, 20), 20) + " "
                   + padded(fieldText(CalData.SensorID, sizeof CalData.SensorID, 20), 20));
     if (IsValidTimestamp(time)) {
-        out.push_back("# " + stamp(time));
+        addStampLine("# ", time);
         setLastRecord(time);
     } else {
-        out.push_back("invalid date ");
+        out.add("invalid date ");
     }
-    out.emplace_back();
+    out.add("");
     for (int c = 0; c < RecordChannels; ++c)
         if (CalData.Channels[c].Enabled)
-            out.push_back("C" + std::to_string(c));
-    out.push_back("C98");
-    out.push_back("C99");
-    out.push_back("# " + padded(a.substr(0, 8), 8));
-    out.push_back("# " + b);
-    out.push_back("#");
+            out.add("C" + std::to_string(c));
+    out.add("C98");
+    out.add("C99");
+    out.add("# " + padded(a.substr(0, 8), 8));
+    out.add("# " + b);
+    out.add("#");
     for (int c = 0; c < RecordChannels; ++c) {
         const CalChannelData& ch = CalData.Channels[c];
         if (!ch.Enabled)
             continue;
-        out.push_back("#N" + std::to_string(c) + (c <= 9 ? "__ " : "_ ")
+        out.add("#N" + std::to_string(c) + (c <= 9 ? "__ " : "_ ")
                       + padded(fieldText(ch.Name, sizeof ch.Name, 14), 14) + " "
                       + padded(fieldText(ch.UnitsText, sizeof ch.UnitsText, 12), 12));
     }
-    out.push_back("#N98_ Rain Event____ Tip_________");
-    out.push_back("#N99_ ______________ ____________");
-    out.push_back("#");
-    out.push_back("#Enabled Schedules");
+    out.add("#N98_ Rain Event____ Tip_________");
+    out.add("#N99_ ______________ ____________");
+    out.add("#");
+    out.add("#Enabled Schedules");
     if (scheduleList)
         for (int s = 0; s <= 9; ++s)
-            out.push_back("#Schedule " + std::to_string(s));
-    out.push_back("#");
+            out.add("#Schedule " + std::to_string(s));
+    out.add("#");
 }
 
 void TSondeRecordCmd::DisplayFaultyRecord(int16_t result, const uint8_t* bytes, uint16_t count)
 {
-    std::string line = "*****  " + std::to_string(result) + "  ";
+    std::string& line = GraphLines->open();
+    line += "*****  ";
+    line += std::to_string(result);
+    line += "  ";
     for (uint16_t i = 0; i < count; ++i) {
         line += HexUpper[bytes[i] >> 4];
         line += HexUpper[bytes[i] & 0x0F];
         line += ' ';
     }
     line += "  *****";
-    GraphLines->push_back(std::move(line));
+    GraphLines->close();
 }
 
 // --- record lines ---------------------------------------------------------------------
 
-std::string TSondeRecordCmd::valueItem(uint16_t channel, float value) const
+void TSondeRecordCmd::addStampLine(const char* prefix, const Timestamp& time, const char* suffix)
 {
-    return "D" + std::to_string(channel) + " " + (value >= 0 ? "+" : "") + valueText(channel, value);
+    std::string& line = GraphLines->open();
+    line += prefix;
+    appendStamp(line, time);
+    line += suffix;
+    GraphLines->close();
+}
+
+void TSondeRecordCmd::addValueItem(uint16_t channel, float value)
+{
+    std::string& line = GraphLines->open();
+    line += 'D';
+    line += std::to_string(channel);
+    line += ' ';
+    if (value >= 0)
+        line += '+';
+    line += valueText(channel, value);
+    GraphLines->close();
 }
 
 bool TSondeRecordCmd::readChannelBlock(const uint8_t* payload, uint16_t length)
@@ -186,15 +208,15 @@ bool TSondeRecordCmd::readChannelBlock(const uint8_t* payload, uint16_t length)
 void TSondeRecordCmd::addChannelLines(const char* tag)
 {
     for (int i = 0; i < CurrentChannelCount; ++i) {
-        GraphLines->push_back(tag);
-        GraphLines->push_back(valueItem(CurrentChannels[i], CurrentValues[i]));
+        GraphLines->add(tag);
+        addValueItem(CurrentChannels[i], CurrentValues[i]);
     }
 }
 
 bool TSondeRecordCmd::ReadNullRecord(const uint8_t*, uint16_t, const Timestamp& time)
 {
     setLastRecord(time);
-    GraphLines->push_back("NU," + stamp(time));
+    addStampLine("NU,", time);
     return true;
 }
 
@@ -203,8 +225,8 @@ bool TSondeRecordCmd::ReadScheduleDataRecord(const uint8_t* payload, uint16_t le
     setLastRecord(time);
     if (!readChannelBlock(payload, length))
         return false;
-    GraphLines->push_back("#C" + stamp(time));
-    GraphLines->push_back("#Schedule " + std::to_string(CurrentSchedule));
+    addStampLine("#C", time);
+    GraphLines->add("#Schedule " + std::to_string(CurrentSchedule));
     addChannelLines("T20001111111111");
     return true;
 }
@@ -215,7 +237,7 @@ bool TSondeRecordCmd::StartOfLoggingRecord(const uint8_t* payload, uint16_t leng
     if (length < 5)
         return false;
     const uint32_t number = static_cast<uint32_t>(payload[2]) << 16 | static_cast<uint32_t>(payload[3]) << 8 | payload[4];
-    GraphLines->push_back("," + std::to_string(number));
+    GraphLines->add("," + std::to_string(number));
     return true;
 }
 
@@ -245,13 +267,13 @@ bool TSondeRecordCmd::ReadCommentRecord(const uint8_t* payload, uint16_t length,
     if (kind == 'S') {
         PrintBanner(time, a, b, false);
     } else if (kind == 'E' || kind == 'V') {
-        GraphLines->push_back((kind == 'E' ? "S " : "V ") + stamp(time));
-        GraphLines->push_back("# " + a);
-        GraphLines->push_back("# " + b);
+        addStampLine(kind == 'E' ? "S " : "V ", time);
+        GraphLines->add("# " + a);
+        GraphLines->add("# " + b);
     } else {
-        GraphLines->push_back("V " + stamp(time));
-        GraphLines->push_back("# ????????");
-        GraphLines->push_back("# " + a + b);
+        addStampLine("V ", time);
+        GraphLines->add("# ????????");
+        GraphLines->add("# " + a + b);
     }
     return true;
 }
@@ -261,8 +283,8 @@ bool TSondeRecordCmd::ReadTriggerEventRecord(const uint8_t* payload, uint16_t le
     setLastRecord(time);
     if (!readChannelBlock(payload, length))
         return false;
-    GraphLines->push_back("#C" + stamp(time));
-    GraphLines->push_back("#Schedule 8 ");
+    addStampLine("#C", time);
+    GraphLines->add("#Schedule 8 ");
     addChannelLines("T20001111111111");
     return true;
 }
@@ -276,13 +298,11 @@ bool TSondeRecordCmd::ReadSamplerEventRecord(const uint8_t* payload, uint16_t le
     std::memcpy(&value, payload + 1, 4);
     const uint16_t channel = value == NoValue ? 99 : ConfData.SamplerChannel;
     const int repeats = std::min<int>(payload[0], 24);
-    const std::string stampLine = "#C" + stamp(time);
-    const std::string item = valueItem(channel, value);
     for (int i = 0; i < repeats; ++i) {
-        GraphLines->push_back(stampLine);
-        GraphLines->push_back("#Schedule 9");
-        GraphLines->push_back("T20001111111111");
-        GraphLines->push_back(item);
+        addStampLine("#C", time);
+        GraphLines->add("#Schedule 9");
+        GraphLines->add("T20001111111111");
+        addValueItem(channel, value);
     }
     return true;
 }
@@ -292,8 +312,8 @@ bool TSondeRecordCmd::ReadAlarmEventRecord(const uint8_t* payload, uint16_t leng
     setLastRecord(time);
     if (!readChannelBlock(payload, length))
         return false;
-    GraphLines->push_back("#C" + stamp(time));
-    GraphLines->push_back("#Schedule 0 ");
+    addStampLine("#C", time);
+    GraphLines->add("#Schedule 0 ");
     addChannelLines("A20001111111111");
     return true;
 }
@@ -301,9 +321,9 @@ bool TSondeRecordCmd::ReadAlarmEventRecord(const uint8_t* payload, uint16_t leng
 bool TSondeRecordCmd::ReadSystemLogRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
 {
     setLastRecord(time);
-    GraphLines->push_back("V " + stamp(time));
-    GraphLines->push_back("# SYS/SYS");
-    GraphLines->push_back("# " + (length >= 1 ? SystemEventName(payload[0]) : std::string()));
+    addStampLine("V ", time);
+    GraphLines->add("# SYS/SYS");
+    GraphLines->add("# " + (length >= 1 ? SystemEventName(payload[0]) : std::string()));
     return true;
 }
 
@@ -314,10 +334,10 @@ bool TSondeRecordCmd::ReadDataVariationRecord(const uint8_t* payload, uint16_t l
         return false;
     float value = 0;
     std::memcpy(&value, payload + 1, 4);
-    GraphLines->push_back("#C" + stamp(time));
-    GraphLines->push_back("#Schedule 7");
-    GraphLines->push_back("T20001111111111");
-    GraphLines->push_back(valueItem(payload[0], value));
+    addStampLine("#C", time);
+    GraphLines->add("#Schedule 7");
+    GraphLines->add("T20001111111111");
+    addValueItem(payload[0], value);
     return true;
 }
 
@@ -328,12 +348,16 @@ bool TSondeRecordCmd::ReadRainEventRecord(const uint8_t* payload, uint16_t lengt
     Timestamp base{};
     std::memcpy(&base, payload + 3, sizeof base);
     if (!IsValidTimestamp(base)) {
-        GraphLines->push_back("# ERROR RainEvents Record");
+        GraphLines->add("# ERROR RainEvents Record");
         return false;
     }
     for (int bit = 0; bit < 104; ++bit)
-        if (payload[9 + bit / 8] & (0x80 >> (bit % 8)))
-            GraphLines->push_back("RT," + stamp(base, bit));
+        if (payload[9 + bit / 8] & (0x80 >> (bit % 8))) {
+            std::string& line = GraphLines->open();
+            line += "RT,";
+            appendStamp(line, base, bit);
+            GraphLines->close();
+        }
     return true;
 }
 
@@ -342,16 +366,20 @@ bool TSondeRecordCmd::ReadRainMissingEventRecord(const uint8_t* payload, uint16_
     if (length < 1)
         return true;
     const int value = static_cast<int8_t>(payload[0]);
-    GraphLines->push_back("RM," + stamp(time) + "," + (value >= 0 ? "+" : "")
-                          + FloatToStrF(value, ffFixed, 15, 1, Formats));
+    std::string& line = GraphLines->open();
+    line += "RM,";
+    appendStamp(line, time);
+    line += value >= 0 ? ",+" : ",";
+    line += FloatToStrF(value, ffFixed, 15, 1, Formats);
+    GraphLines->close();
     return true;
 }
 
 bool TSondeRecordCmd::ReadSboxStatusRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
 {
     setLastRecord(time);
-    GraphLines->push_back("V " + stamp(time));
-    GraphLines->push_back("# SBX/STA");
+    addStampLine("V ", time);
+    GraphLines->add("# SBX/STA");
     std::string line = "#";
     for (int i = 0; i < 12 && i < length; ++i) {
         line += ' ';
@@ -359,15 +387,15 @@ bool TSondeRecordCmd::ReadSboxStatusRecord(const uint8_t* payload, uint16_t leng
             line += HexLower[payload[i] >> 4];
         line += HexLower[payload[i] & 0x0F];
     }
-    GraphLines->push_back(line);
+    GraphLines->add(line);
     return true;
 }
 
 bool TSondeRecordCmd::ReadNotifyRecord(const uint8_t* payload, uint16_t length, const Timestamp& time)
 {
     setLastRecord(time);
-    GraphLines->push_back("V " + stamp(time));
-    GraphLines->push_back("# SYS/NTF");
-    GraphLines->push_back("# " + (length > 0 ? recordText(payload, length) : std::string()));
+    addStampLine("V ", time);
+    GraphLines->add("# SYS/NTF");
+    GraphLines->add("# " + (length > 0 ? recordText(payload, length) : std::string()));
     return true;
 }

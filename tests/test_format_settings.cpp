@@ -12,7 +12,7 @@ TEST(FormatSettings, FixedNotation)
     struct Case {
         double value;
         int digits;
-        const char* text;
+        std::string text;
     };
     const Case cases[] = {
         {7.25, 2, "7.25"},
@@ -35,6 +35,8 @@ TEST(FormatSettings, FixedNotation)
         {99.96, 1, "100.0"},
         {1e-12, 15, "0.000000000001000"},
         {3.0, 25, "3.000000000000000000"}, // at most 18 decimals
+        {3.4e38, 2, "340000000000000000000000000000000000000.00"},
+        {-1.5e300, 0, "-15" + std::string(299, '0')},
         {std::numeric_limits<double>::quiet_NaN(), 2, "NAN"},
         {-std::numeric_limits<double>::infinity(), 2, "-INF"},
     };
