@@ -7,10 +7,16 @@
 #include <stdexcept>
 #include <string>
 
-// Raised when text that should hold a number does not.
-class EConvertError : public std::runtime_error {
+// The base of the errors the programs raise and show to the user.
+class Exception : public std::runtime_error {
 public:
-    explicit EConvertError(const std::string& msg) : std::runtime_error(msg) {}
+    explicit Exception(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+// Raised when text that should hold a number does not.
+class EConvertError : public Exception {
+public:
+    explicit EConvertError(const std::string& msg) : Exception(msg) {}
 };
 
 // Decimal integer with optional surrounding blanks and sign. Raises
