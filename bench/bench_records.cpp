@@ -55,9 +55,7 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
 
     const standin::SensorImages images = standin::defaultImages();
-    standin::LoggerState state;
-    state.start = Timestamp{24, 1, 1, 0, 0, 0};
-    state.schedules = {{1, {0, 1, 2, 3, 4, 5}, 60}, {2, {1, 6, 8, 11}, 300}};
+    const standin::LoggerState state = standin::loggerStateFrom(images.conf, Timestamp{24, 1, 1, 0, 0, 0});
     standin::RecordGenerator gen(state.start);
     gen.run(state, 8u * 1024 * 1024);
     const standin::Bytes file = standin::downloadFile(images.cal, images.conf, gen.stream());

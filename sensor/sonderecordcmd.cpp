@@ -255,7 +255,7 @@ void TSondeRecordCmd::scanRecordStream(std::FILE* file, long position,
 
 bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateTime& time, bool cut)
 {
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    FileHandle file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
     RecordCount = 0;
@@ -263,7 +263,7 @@ bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateT
     TDateTime last = 0;
     Timestamp lastStamp{};
     long cutOffset = 0;
-    scanRecordStream(file, DownloadHeaderSize, [&](const ScannedFrame& frame) {
+    scanRecordStream(file.get(), DownloadHeaderSize, [&](const ScannedFrame& frame) {
         if (!frame.Valid || frame.Type == rtUnnamedCB)
             return;
         TDateTime value = 0;
@@ -277,7 +277,7 @@ bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateT
         last = value;
         found = true;
     });
-    std::fclose(file);
+    file.reset();
     if (!found)
         return true; // nothing to cut: the file stays as it is
     time = last;

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,14 @@ public:
     static bool recordFits(RecordFrameTypeNumber type, const uint8_t* payload, uint16_t length);
 
 private:
+    using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+    // Clears GraphLines when the writer that set it ends, however it ends.
+    struct LinesInUse {
+        explicit LinesInUse(TextLines*& lines) : Lines(lines) {}
+        ~LinesInUse() { Lines = nullptr; }
+        TextLines*& Lines;
+    };
+
     void pumpMessages();
     void setLastRecord(const Timestamp& time);
     static void appendStamp(std::string& out, const Timestamp& time, long addSeconds = 0);

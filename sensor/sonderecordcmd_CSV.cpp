@@ -182,23 +182,23 @@ bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t le
 bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::string& csvFile, CalibrationData*,
                                     ConfigurationData*, bool)
 {
-    std::FILE* file = std::fopen(downloadFile.c_str(), "rb");
+    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
     std::memset(&CalData, 0, sizeof CalData);
     std::memset(&ConfData, 0, sizeof ConfData);
-    if (std::fread(&CalData, 1, sizeof CalData, file) == sizeof CalData)
-        (void)std::fread(&ConfData, 1, sizeof ConfData, file);
+    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
+        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
     Formats = TFormatSettings::System();
     RecordCount = 0;
     auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
+    const LinesInUse inUse(GraphLines);
     RowStore rows;
     std::memset(ChannelUsed, 0, sizeof ChannelUsed);
 
     scheduleData row{};
-    try {
-        scanRecordStream(file, DownloadHeaderSize, [&](const ScannedFrame& frame) {
+    scanRecordStream(file.get(), DownloadHeaderSize, [&](const ScannedFrame& frame) {
             clearScheduleData(row);
             if (!frame.Valid)
                 return;
@@ -213,11 +213,8 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
             if (made)
                 rows.push_back(row);
         });
-    } catch (...) {
-        std::fclose(file);
-        GraphLines = nullptr;
-        throw;
-    }
+
+    file.reset();
 
     std::vector<int> columns;
     for (int c = 0; c < RecordChannels; ++c)
@@ -272,14 +269,6 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
         if (line.size() > 5)
             GraphLines->add(line);
     }
-    std::fclose(file);
-
-    try {
-        saveLines(csvFile);
-    } catch (...) {
-        GraphLines = nullptr;
-        throw;
-    }
-    GraphLines = nullptr;
+    saveLines(csvFile);
     return true;
 }

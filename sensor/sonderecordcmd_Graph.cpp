@@ -33,18 +33,18 @@ const char HexLower[] = "0123456789abcdef";
 bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile,
                                           CalibrationData*, ConfigurationData*, bool)
 {
-    std::FILE* file = std::fopen(downloadFile.c_str(), "rb");
+    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
     if (!file)
         return false;
     std::memset(&CalData, 0, sizeof CalData);
     std::memset(&ConfData, 0, sizeof ConfData);
-    const size_t calRead = std::fread(&CalData, 1, sizeof CalData, file);
-    if (calRead == sizeof CalData)
-        (void)std::fread(&ConfData, 1, sizeof ConfData, file);
+    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
+        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
     Formats = TFormatSettings::System();
     RecordCount = 0;
     auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
+    const LinesInUse inUse(GraphLines);
 
     GraphLines->add("# HALVORINE");
     GraphLines->add("# 2007040514533220070408083734");
@@ -61,8 +61,7 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
         GraphLines->reserve(static_cast<size_t>(std::max<off_t>(info.st_size - DownloadHeaderSize, 0)) * 5 + 4096);
     }
 
-    try {
-        scanRecordStream(file, DownloadHeaderSize, [this](const ScannedFrame& frame) {
+    scanRecordStream(file.get(), DownloadHeaderSize, [this](const ScannedFrame& frame) {
             if (RecordCount == 0)
                 PrintBanner(frame.Time, "", "Start of file", true);
             if (!frame.Valid || !recordFits(frame.Type, frame.Payload, frame.Length)) {
@@ -89,12 +88,8 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
             default: break; // rtUnnamedCB: no lines
             }
         });
-    } catch (...) {
-        std::fclose(file);
-        GraphLines = nullptr;
-        throw;
-    }
-    std::fclose(file);
+
+    file.reset();
 
     int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
     DecodeDate(LastRecordDate, y, m, d);
@@ -103,13 +98,7 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
     RecordTime::appendStamp(stampLine, RecordTime::Civil{y, m, d, h, n, s});
     GraphLines->replace(1, stampLine);
 
-    try {
-        saveLines(graphFile);
-    } catch (...) {
-        GraphLines = nullptr;
-        throw;
-    }
-    GraphLines = nullptr;
+    saveLines(graphFile);
     return true;
 }
 

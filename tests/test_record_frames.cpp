@@ -1,6 +1,7 @@
 // Record frames of the logger's stream: cutting, unescaping, CRC and
 // timestamp checks, and the last record of a download file. Frames come from
 // the stand-in's record generator, which encodes them independently.
+#include "ImageBuilder.h"
 #include "RecordGenerator.h"
 #include "sonderecordcmd.h"
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 using standin::Bytes;
 namespace record = standin::record;
@@ -337,6 +339,29 @@ TEST_F(RecordScan, RunsUpToTheLargestFrameSizeAreDecodedLongerOnesDropped)
     EXPECT_TRUE(frames[2].Valid);
     EXPECT_EQ(frames[2].Length, 250);
     EXPECT_EQ(cmd.RecordCount, 3);
+}
+
+TEST_F(RecordScan, GeneratedLoggingRunDecodesFrameByFrame)
+{
+    // The stand-in's run over the schedules of its configuration image: every
+    // record type occurs, every frame is valid and sits where the generator's
+    // index says.
+    const standin::SensorImages images = standin::defaultImages();
+    const standin::LoggerState state = standin::loggerStateFrom(images.conf, T0);
+    ASSERT_FALSE(state.schedules.empty());
+    standin::RecordGenerator gen(T0);
+    gen.run(state, 300000);
+    TSondeRecordCmd cmd(nullptr);
+    const auto frames = scan(gen.stream(), cmd);
+    ASSERT_EQ(frames.size(), gen.index().size());
+    std::set<int> types;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(frames[i].Valid) << i;
+        EXPECT_EQ(frames[i].Result, static_cast<int16_t>(gen.index()[i].length)) << i;
+        EXPECT_EQ(frames[i].MarkerOffset, static_cast<long>(DownloadHeaderSize + gen.index()[i].offset)) << i;
+        types.insert(frames[i].Type);
+    }
+    EXPECT_EQ(types.size(), 14u) << "every record type";
 }
 
 TEST_F(RecordScan, FileShorterThanItsHeaderHasNoFrames)

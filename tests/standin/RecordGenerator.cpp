@@ -207,6 +207,29 @@ Bytes downloadFile(const CalibrationData& cal, const ConfigurationData& conf, co
     return out;
 }
 
+LoggerState loggerStateFrom(const ConfigurationData& conf, const Timestamp& start)
+{
+    LoggerState state;
+    state.start = start;
+    const int records = std::min<int>(conf.ScheduleCount, ScheduleRecordCount);
+    for (int s = 1; s < records && s <= LastUserSchedule; ++s) {
+        const ScheduleSetupData& rec = conf.Schedules[s];
+        if (!rec.InUse)
+            continue;
+        LoggedSchedule sch;
+        sch.number = static_cast<uint8_t>(s);
+        for (int i = 0; i < rec.ChannelCount && i < static_cast<int>(sizeof rec.Channels); ++i)
+            sch.channels.push_back(rec.Channels[i]);
+        uint32_t scanTime = 0;
+        uint32_t multiple = 0;
+        std::memcpy(&scanTime, &rec.ScanTime, sizeof scanTime); // unaligned members
+        std::memcpy(&multiple, &rec.RecordMultiple, sizeof multiple);
+        sch.intervalSeconds = static_cast<int>(std::max<uint64_t>(1, uint64_t(scanTime) * std::max<uint32_t>(multiple, 1) / 100));
+        state.schedules.push_back(sch);
+    }
+    return state;
+}
+
 RecordGenerator::RecordGenerator(const Timestamp& start) : now_(secondsOf(start)) {}
 
 void RecordGenerator::add(uint8_t type, const Bytes& payload, const std::array<uint8_t, 3>& header)

@@ -91,6 +91,11 @@ struct LoggerState {
     std::string initials = "JS";
 };
 
+// The schedules that the configuration image sets up (records 1 to
+// ScheduleCount - 1 that are in use, each with its channels and its record
+// interval: scan time times record multiple, at least a second).
+LoggerState loggerStateFrom(const ConfigurationData& conf, const Timestamp& start);
+
 // Builds the logger's memory record by record. Each record is indexed with
 // its time and stream offset, so a time range maps to an address range.
 class RecordGenerator {
