@@ -3,6 +3,8 @@
 // locale with a decimal point.
 #include "RecordExportFixture.h"
 
+#include <QTimer>
+
 #include <cstdlib>
 
 using namespace exportfixture;
@@ -350,4 +352,31 @@ TEST_F(GraphFile, TruncatedAndShortFilesConvertWithoutFault)
         EXPECT_GE(readLines(path("short.dat")).size(), 4u);
         EXPECT_EQ(cmd.FileSize, static_cast<int32_t>(size));
     }
+}
+
+TEST_F(GraphFile, ConversionLetsTimersRunAndReportsProgress)
+{
+    // A timer of the window keeps firing while a long file converts, and sees
+    // the read position move through the file.
+    standin::RecordGenerator gen(T0);
+    standin::LoggerState state;
+    state.schedules = {{1, {1, 2, 3}, 60}};
+    gen.run(state, 1u << 20);
+    const std::string in = writeDownload(gen.stream());
+    TSondeRecordCmd cmd(nullptr);
+    int ticks = 0;
+    bool midway = false;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        midway = midway || (cmd.BytesRead > DownloadHeaderSize && cmd.BytesRead < cmd.FileSize);
+    });
+    timer.start();
+    ASSERT_TRUE(cmd.CreateTessaloomFile(in, path("big.dat"), nullptr, nullptr, false));
+    ASSERT_TRUE(cmd.CreateCSVFile(in, path("big.csv"), nullptr, nullptr, false));
+    timer.stop();
+    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(midway);
+    EXPECT_EQ(cmd.BytesRead, cmd.FileSize);
 }
