@@ -28,10 +28,11 @@ std::string TimeToStr(TDateTime value, const TFormatSettings& settings);
 
 enum TFloatFormat { ffFixed };
 
-// Fixed-point notation: the value rounded to `precision` significant digits
-// and at most `digits` decimals, written with exactly `digits` decimals
-// (missing ones as zeros) and the settings' decimal separator. A value that
-// rounds to zero carries no minus sign; NaN and infinities are written
-// "NAN", "INF" and "-INF". `digits` is limited to 0..18.
+// Fixed-point notation: the value rounded (a half away from zero) to
+// `precision` significant digits and at most `digits` decimals, written with
+// exactly `digits` decimals (missing ones as zeros) and the settings'
+// decimal separator. A value that rounds to zero carries no minus sign; NaN
+// and infinities are written "NAN", "INF" and "-INF". `digits` is limited to
+// 0..18.
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                         const TFormatSettings& settings);

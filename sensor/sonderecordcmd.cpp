@@ -7,7 +7,6 @@
 
 #include <QSaveFile>
 
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
