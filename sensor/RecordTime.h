@@ -1,0 +1,26 @@
+// Date and time of logged records as the record decoder prints them. A
+// timestamp's hour may be 24 (the logger's end of a day); it is carried into
+// the next day rather than refused.
+#pragma once
+
+#include "DateTime.h"
+#include "Timestamp.h"
+
+#include <string>
+
+namespace RecordTime {
+
+struct Civil {
+    int Year, Month, Day, Hour, Minute, Second;
+};
+
+// The timestamp plus `addSeconds` (0 or more) as a calendar date and time of
+// day; false when the timestamp is not plausible.
+bool toCivil(const Timestamp& time, long addSeconds, Civil& out);
+// The same as a TDateTime (date plus time of day).
+bool toDateTime(const Timestamp& time, long addSeconds, TDateTime& out);
+TDateTime toDateTime(const Civil& civil);
+// Appends "yyyymmddhhnnss".
+void appendStamp(std::string& out, const Civil& civil);
+
+} // namespace RecordTime
