@@ -19,4 +19,13 @@ QString mapFolder();
 // The device behind COM `number`, or an empty string when there is none.
 QString devicePath(int number);
 
+// True when COM `number` is a terminal device that nobody else holds: it is
+// opened and closed again. The open does not wait (a modem device waiting
+// for its carrier does not stall a scan of every number) and changes none of
+// the device's settings. A device counts as held when a serial lock file
+// (LCK..name, as QSerialPort and the classic serial programs write) names a
+// live process, when it is locked with flock, or when it is opened
+// exclusively and refuses us.
+bool canOpen(int number);
+
 } // namespace ComPorts

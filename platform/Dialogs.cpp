@@ -81,3 +81,14 @@ int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons
 {
     return MessageDlg(QString::fromLatin1(text.data(), static_cast<int>(text.size())), type, buttons, helpContext);
 }
+
+void ShowException(const QString& message)
+{
+    if (const auto& h = Dialogs::hook()) {
+        h(ShownMessage{message, mtError, mbOK});
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}

@@ -61,3 +61,7 @@ void ShowMessage(const std::string& text);
 // pressed (mrCancel when closed otherwise, or mrNo when there is no Cancel).
 int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext = 0);
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext = 0);
+
+// How an exception that reached the application is shown: an error box with
+// the exception's text and OK (the hook sees mtError and mbOK).
+void ShowException(const QString& message);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <climits>
 #include <thread>
@@ -34,6 +35,53 @@ int32_t StrToInt(const std::string& text)
     if (digitsStart == digitsEnd || i != n || overflow || (!negative && value > INT32_MAX))
         throw EConvertError("'" + text + "' is not a valid integer value");
     return static_cast<int32_t>(negative ? -value : value);
+}
+
+double StrToFloat(const std::string& text)
+{
+    const auto fail = [&text]() { return EConvertError("'" + text + "' is not a valid floating point value"); };
+    size_t i = 0;
+    const size_t n = text.size();
+    const auto isDigit = [&](size_t k) { return k < n && std::isdigit(static_cast<unsigned char>(text[k])); };
+    while (i < n && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    // Checked here rather than left to the library: from_chars takes no '+',
+    // and strtod would follow the locale's decimal separator.
+    std::string number;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
+            number += '-';
+        ++i;
+    }
+    const size_t mantissaStart = i;
+    size_t digits = 0;
+    for (; isDigit(i); ++i, ++digits)
+        number += text[i];
+    if (i < n && text[i] == '.') {
+        number += text[i++];
+        for (; isDigit(i); ++i, ++digits)
+            number += text[i];
+    }
+    if (digits == 0 || i == mantissaStart)
+        throw fail();
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        number += text[i++];
+        if (i < n && (text[i] == '+' || text[i] == '-'))
+            number += text[i++];
+        if (!isDigit(i))
+            throw fail();
+        while (isDigit(i))
+            number += text[i++];
+    }
+    while (i < n && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
+    if (i != n)
+        throw fail();
+    double value = 0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (result.ec != std::errc() || result.ptr != number.data() + number.size())
+        throw fail();
+    return value;
 }
 
 uint32_t timeGetTime()

@@ -7,16 +7,29 @@
 #include <stdexcept>
 #include <string>
 
-// Raised when text that should hold a number does not.
-class EConvertError : public std::runtime_error {
+// The base of the errors the programs raise and show to the user.
+class Exception : public std::runtime_error {
 public:
-    explicit EConvertError(const std::string& msg) : std::runtime_error(msg) {}
+    explicit Exception(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+// Raised when text that should hold a number does not.
+class EConvertError : public Exception {
+public:
+    explicit EConvertError(const std::string& msg) : Exception(msg) {}
 };
 
 // Decimal integer with optional surrounding blanks and sign. Raises
 // EConvertError ("'text' is not a valid integer value") otherwise, including
 // on overflow of a signed 32-bit value.
 int32_t StrToInt(const std::string& text);
+
+// Decimal floating-point number with optional surrounding blanks, sign,
+// fraction and exponent ("3", "3.0", " -2.5e1 "). The decimal separator is
+// always '.', whatever the user's locale, because the texts come from the
+// sensor. Raises EConvertError ("'text' is not a valid floating point value")
+// otherwise.
+double StrToFloat(const std::string& text);
 
 // Monotonic millisecond counter; wraps as an unsigned 32-bit value, so
 // deadlines must be compared with tickReached(), never with <.

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <sys/ioctl.h>
+
 TVaComm::TVaComm(QObject* owner) : QObject(owner)
 {
     connect(&port_, &QSerialPort::errorOccurred, this, &TVaComm::onError);
@@ -81,14 +83,26 @@ bool TVaComm::WriteChar(char c)
     return WriteBuf(&c, 1) == 1;
 }
 
+// Bytes still in the driver count as well as those Qt has already taken in:
+// a late reply waiting in the driver must be purged before the next request.
 int TVaComm::ReadBufUsed() const
 {
-    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+    if (!port_.isOpen())
+        return 0;
+    int queued = 0;
+    if (::ioctl(port_.handle(), FIONREAD, &queued) != 0)
+        queued = 0;
+    return static_cast<int>(port_.bytesAvailable()) + queued;
 }
 
 int TVaComm::WriteBufUsed() const
 {
-    return port_.isOpen() ? static_cast<int>(port_.bytesToWrite()) : 0;
+    if (!port_.isOpen())
+        return 0;
+    int queued = 0;
+    if (::ioctl(port_.handle(), TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    return static_cast<int>(port_.bytesToWrite()) + queued;
 }
 
 void TVaComm::PurgeRead()

@@ -19,9 +19,9 @@ TSensor_Quarn::TSensor_Quarn(QObject* owner) : QObject(owner)
     if (!DirectoryExists(base) && !CreateDir(base))
         ShowMessage(std::string("unable to create directory"));
     if (!DirectoryExists(base + "/data") && !CreateDir(base + "/data"))
-        throw std::runtime_error("Cannot create data directory.");
+        throw Exception("Cannot create data directory.");
     if (!DirectoryExists(base + "/Backup") && !CreateDir(base + "/Backup"))
-        throw std::runtime_error("Cannot create Backup directory.");
+        throw Exception("Cannot create Backup directory.");
     DataFolder += "/";
     BackupFolder += "/Backup/";
 }

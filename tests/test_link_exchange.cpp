@@ -159,6 +159,20 @@ TEST_F(LinkExchange, FailedTriesAreResentThenGiveUp)
     }
 }
 
+TEST_F(LinkExchange, LateReplyToAnEarlierRequestIsPurged)
+{
+    // The first request's reply arrives after the PC gave up; it waits in the
+    // driver (nothing pumps events meanwhile) and must not be taken as the
+    // reply to the next request.
+    sensor.script({Response::reply(0x13, {0xAA}).after(1300), Response::silence(), Response::reply(0x13, {0xBB})});
+    const Outcome first = command({0x13}, 1, 1);
+    EXPECT_EQ(first.status, lsNoReply);
+    Sleep(600);
+    const Outcome second = command({0x13}, 1, 1);
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(second.reply[2], 0xBB);
+}
+
 TEST_F(LinkExchange, SilentLoggerTakesEveryTimeout)
 {
     sensor.onCommand(0x00, [](const standin::Frame&) { return standin::Responses{}; });

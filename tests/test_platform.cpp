@@ -41,6 +41,37 @@ TEST(StrToInt, ConvertsDecimalOrRaises)
     }
 }
 
+TEST(StrToFloat, ConvertsDecimalWithPointOrRaises)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        double value;
+    };
+    const Case cases[] = {
+        {"3", true, 3.0},     {"3.0", true, 3.0},   {"3.10", true, 3.1},  {" 2.9 ", true, 2.9},
+        {"-1.5", true, -1.5}, {"+2", true, 2.0},    {".5", true, 0.5},    {"3.", true, 3.0},
+        {"1e3", true, 1000},  {"2.5E-1", true, 0.25},
+        {"", false, 0},       {" ", false, 0},      {"abc", false, 0},    {"3,0", false, 0},
+        {"3.0x", false, 0},   {"1e", false, 0},     {"e5", false, 0},     {".", false, 0},
+        {"-", false, 0},      {"3..0", false, 0},   {"1e999", false, 0},  {"nan", false, 0},
+        {"inf", false, 0},    {"0x10", false, 0},   {"3 .0", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(StrToFloat(c.text), c.value);
+        } else {
+            try {
+                StrToFloat(c.text);
+                ADD_FAILURE() << "no conversion error";
+            } catch (const EConvertError& e) {
+                EXPECT_EQ(std::string(e.what()), std::string("'") + c.text + "' is not a valid floating point value");
+            }
+        }
+    }
+}
+
 TEST(TickCounter, DeadlinesHoldAcrossTheWrap)
 {
     EXPECT_TRUE(tickReached(1000, 1000));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Framing.h"
+#include "ImageBuilder.h"
 
 #include <atomic>
 #include <chrono>
@@ -103,6 +104,10 @@ public:
     int badFrames() const;
     void clearLog();
 
+    // The sensor's configuration and calibration images (ImageBuilder.cpp).
+    SensorImages images() const;
+    void setImages(const SensorImages& images);
+
 private:
     void run();
     void handle(Request& request);
@@ -127,6 +132,7 @@ private:
     Bytes received_;
     std::vector<std::string> transcript_;
     FrameReader reader_;
+    SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
     std::thread thread_;
 };

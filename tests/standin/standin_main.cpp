@@ -3,6 +3,7 @@
 // interrupted.
 //
 //   standin-sensor [--com N] [--baud RATE]
+#include "CommandSet.h"
 #include "ComPorts.h"
 #include "Standin.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
 
     standin::Standin sensor;
     sensor.setLineRate(baud);
+    standin::installCommandSet(sensor);
 
     const QString folder = ComPorts::mapFolder();
     QDir().mkpath(folder);

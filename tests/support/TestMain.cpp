@@ -1,9 +1,11 @@
-// Every test program runs with a QApplication on the offscreen platform and
-// with HOME and the XDG folders pointing into a fresh temporary folder, so no
-// test reads or writes the real user's settings, data or port map.
+// Every test program runs with the programs' application object on the
+// offscreen platform and with HOME, TMPDIR and the XDG folders pointing into a
+// fresh temporary folder, so no test reads or writes the real user's
+// settings, data, port map or lock files.
+#include "Forms.h"
+
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -18,13 +20,14 @@ int main(int argc, char** argv)
     if (!home.isValid())
         return 2;
     const QString root = home.path();
-    for (const char* sub : {"config", "data", "runtime"})
+    for (const char* sub : {"config", "data", "runtime", "tmp"})
         QDir(root).mkpath(QString::fromLatin1(sub));
     QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     setenv("HOME", root.toLocal8Bit().constData(), 1);
     setenv("XDG_CONFIG_HOME", (root + "/config").toLocal8Bit().constData(), 1);
     setenv("XDG_DATA_HOME", (root + "/data").toLocal8Bit().constData(), 1);
     setenv("XDG_RUNTIME_DIR", (root + "/runtime").toLocal8Bit().constData(), 1);
-    QApplication app(argc, argv);
+    setenv("TMPDIR", (root + "/tmp").toLocal8Bit().constData(), 1);
+    TApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

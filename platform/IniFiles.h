@@ -1,0 +1,30 @@
+// Settings files in the Windows profile ("INI") format, kept by QSettings.
+// A write goes to disk at once; when the file cannot be written it raises
+// EIniFileException with the text "Unable to write to <file>".
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <stdexcept>
+
+class EIniFileException : public std::runtime_error {
+public:
+    explicit EIniFileException(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+class TIniFile {
+public:
+    explicit TIniFile(const QString& fileName);
+
+    QString FileName() const { return fileName_; }
+
+    // The value of `ident` in `section`; `defaultValue` when the file, the
+    // section or the key is missing.
+    QString ReadString(const QString& section, const QString& ident, const QString& defaultValue) const;
+    void WriteString(const QString& section, const QString& ident, const QString& value);
+
+private:
+    QString fileName_;
+    mutable QSettings settings_;
+};

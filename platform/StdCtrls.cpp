@@ -1,0 +1,52 @@
+#include "StdCtrls.h"
+
+#include <QTextCursor>
+
+TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
+{
+    connect(this, &QPlainTextEdit::textChanged, this, &TMemo::enforceLimit);
+}
+
+void TMemo::SetMaxLength(int length)
+{
+    maxLength_ = length < 0 ? 0 : length;
+    enforceLimit();
+}
+
+void TMemo::enforceLimit()
+{
+    if (maxLength_ == 0)
+        return;
+    const int excess = toPlainText().size() - maxLength_;
+    if (excess <= 0)
+        return;
+    // The characters just typed or pasted end at the cursor: drop the last
+    // of them. Text set by the program (cursor at the start) loses its end.
+    QTextCursor cursor = textCursor();
+    const int end = cursor.position() >= excess ? cursor.position() : document()->characterCount() - 1;
+    cursor.setPosition(end - excess);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    setTextCursor(cursor);
+}
+
+TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {}
+
+void TCheckListBox::AddItem(const QString& text)
+{
+    auto* entry = new QListWidgetItem(text, this);
+    entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
+    entry->setCheckState(Qt::Unchecked);
+}
+
+bool TCheckListBox::Checked(int index) const
+{
+    const QListWidgetItem* entry = item(index);
+    return entry && entry->checkState() == Qt::Checked;
+}
+
+void TCheckListBox::SetChecked(int index, bool checked)
+{
+    if (QListWidgetItem* entry = item(index))
+        entry->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}

@@ -1,0 +1,191 @@
+// The desktop pieces of the platform layer: settings files, the single-
+// instance lock, and how the application object shows an exception that
+// escapes an event handler.
+#include "Dialogs.h"
+#include "Forms.h"
+#include "IniFiles.h"
+#include "QtPrinters.h"
+#include "SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include <sys/resource.h>
+
+static QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+static void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(IniFile, ReadsDefaultsAndWritesAtOnce)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Prog.ini");
+    EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", "none"), "none");
+
+    TIniFile(path).WriteString("Defaults", "Comport", "COM3");
+    // On disk at once, in the plain profile layout other tools read.
+    EXPECT_TRUE(readAll(path).contains("[Defaults]"));
+    EXPECT_TRUE(readAll(path).contains("Comport=COM3"));
+    EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", ""), "COM3");
+    EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Other", ""), "");
+    EXPECT_EQ(TIniFile(path).ReadString("Elsewhere", "Comport", "x"), "x");
+}
+
+TEST(IniFile, KeepsWhatAnotherToolWrote)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Prog.ini");
+    writeAll(path, "[Window]\r\nLeft=10\r\n[Defaults]\r\nComport=COM7\r\nNote=a,b\r\n");
+    EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", ""), "COM7");
+    EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Note", ""), "a,b");
+    TIniFile(path).WriteString("Defaults", "Comport", "COM2");
+    const TIniFile again(path);
+    EXPECT_EQ(again.ReadString("Defaults", "Comport", ""), "COM2");
+    EXPECT_EQ(again.ReadString("Window", "Left", ""), "10");
+}
+
+namespace {
+// Files this process writes can hold at most `bytes` bytes while it lives,
+// as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+} // namespace
+
+TEST(IniFile, FailedWriteRaisesAndStoresNothing)
+{
+    struct Case {
+        const char* name;
+        const char* before; // the file's value before the write, nullptr: none
+        std::function<std::unique_ptr<FileSizeLimit>(const QString& path)> prepare;
+    };
+    const Case cases[] = {
+        // No user, not even root, can write a file where a folder is.
+        {"a folder in its place", nullptr,
+         [](const QString& path) {
+             QDir().mkdir(path);
+             return std::unique_ptr<FileSizeLimit>();
+         }},
+        {"the disk is full", "COM3",
+         [](const QString&) { return std::make_unique<FileSizeLimit>(8); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Prog.ini");
+        if (c.before)
+            TIniFile(path).WriteString("Defaults", "Comport", c.before);
+        {
+            const auto limit = c.prepare(path);
+            try {
+                TIniFile(path).WriteString("Defaults", "Comport", "COM5");
+                ADD_FAILURE() << "no error";
+            } catch (const EIniFileException& e) {
+                EXPECT_EQ(std::string(e.what()), "Unable to write to " + path.toStdString());
+            }
+            // Nothing of the failed write shows through to a later reader in
+            // this process (QSettings shares unsaved values between readers).
+            EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", "none"), c.before ? c.before : "none");
+        }
+        if (c.before) {
+            EXPECT_TRUE(readAll(path).contains(QByteArray("Comport=") + c.before));
+        }
+    }
+}
+
+TEST(SingleInstance, OneHolderPerProgramFileName)
+{
+    {
+        const TSingleInstance first("Prog");
+        ASSERT_FALSE(first.AlreadyRunning());
+        EXPECT_TRUE(TSingleInstance("Prog").AlreadyRunning());
+        EXPECT_FALSE(TSingleInstance("ProgCopy").AlreadyRunning());
+        EXPECT_TRUE(QFile::exists(TSingleInstance::LockFilePath("Prog")));
+    }
+    EXPECT_FALSE(TSingleInstance("Prog").AlreadyRunning());
+}
+
+TEST(ChangeFileExt, ReplacesOnlyTheLastExtensionOfTheName)
+{
+    EXPECT_EQ(ChangeFileExt("/opt/bin/BrindlecotProject", ".ini"), "/opt/bin/BrindlecotProject.ini");
+    EXPECT_EQ(ChangeFileExt("/opt/bin/Prog.exe", ".ini"), "/opt/bin/Prog.ini");
+    EXPECT_EQ(ChangeFileExt("/opt/v2.2/Prog", ".ini"), "/opt/v2.2/Prog.ini");
+}
+
+namespace {
+class Thrower : public QObject {
+public:
+    std::function<void()> action;
+    int handled = 0;
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        ++handled;
+        action();
+        return true;
+    }
+};
+} // namespace
+
+TEST(ApplicationObject, ShowsAnExceptionFromAHandlerAndCarriesOn)
+{
+    std::vector<ShownMessage> shown;
+    Dialogs::setHook([&](const ShownMessage& m) {
+        shown.push_back(m);
+        return int(mrOk);
+    });
+    Thrower target;
+    target.action = [] { throw std::runtime_error("Unable to write to /x/Prog.ini"); };
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&target, QEvent::User);
+    target.action = [] { throw 42; };
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QCoreApplication::sendPostedEvents(&target, QEvent::User);
+    Dialogs::setHook(nullptr);
+
+    EXPECT_EQ(target.handled, 2);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Unable to write to /x/Prog.ini");
+    EXPECT_EQ(shown[0].type, mtError);
+    EXPECT_EQ(shown[0].buttons, TMsgDlgButtons(mbOK));
+    // Anything else that is thrown shows as an exception without a text.
+    EXPECT_EQ(shown[1].text, "");
+}

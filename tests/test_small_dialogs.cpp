@@ -1,0 +1,210 @@
+// The five small dialogs: their buttons and modal results, the about box's
+// texts and link, the note limits, the channel check list, the message
+// form's bar and the query's key filter.
+#include "ABOUT.h"
+#include "AddNoteFormUnit.h"
+#include "ChannelSelectionUnit.h"
+#include "MessageFormUnit.h"
+#include "Shell.h"
+#include "QtPrinters.h"
+#include "StdCtrls.h"
+#include "StringQueryForm.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace testsupport;
+
+namespace {
+
+// Sends one key press and release that types `text` (or nothing).
+void typeKey(QWidget* widget, int key, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+void typeText(QWidget* widget, const QString& text)
+{
+    for (QChar c : text)
+        typeKey(widget, 0, QString(c));
+}
+
+TEST(SmallDialogs, CloseWithTheModalResultOfWhatTheUserDid)
+{
+    struct Case {
+        const char* name;
+        std::function<TForm*()> make;
+        // Acts on the shown form; runs inside its modal loop.
+        std::function<void(TForm*)> act;
+        int result;
+    };
+    auto click = [](const char* button) {
+        return [button](TForm* f) { QTest::mouseClick(f->findChild<QPushButton*>(button), Qt::LeftButton); };
+    };
+    auto enterIn = [](std::function<QWidget*(TForm*)> widget) {
+        return [widget](TForm* f) {
+            typeKey(widget(f), Qt::Key_Return, "\r");
+            // Still open when Enter did not close it: leave by the close box.
+            if (f->isVisible())
+                f->close();
+        };
+    };
+    const Case cases[] = {
+        {"about OK", [] { return new TAboutBox(nullptr); }, click("OKButton"), mrOk},
+        {"about Enter (OK is the default button)", [] { return new TAboutBox(nullptr); },
+         enterIn([](TForm* f) { return static_cast<QWidget*>(static_cast<TAboutBox*>(f)->OKButton); }), mrOk},
+        {"note Ok", [] { return new TAddNoteForm(nullptr); }, click("OkBtn"), mrOk},
+        {"note Cancel", [] { return new TAddNoteForm(nullptr); }, click("CancelBtn"), mrCancel},
+        {"note close box", [] { return new TAddNoteForm(nullptr); }, [](TForm* f) { f->close(); }, mrCancel},
+        {"note Enter in the initials (no default button)", [] { return new TAddNoteForm(nullptr); },
+         enterIn([](TForm* f) { return static_cast<QWidget*>(static_cast<TAddNoteForm*>(f)->InitialsEditBox); }),
+         mrCancel},
+        {"note Escape does nothing", [] { return new TAddNoteForm(nullptr); },
+         [](TForm* f) {
+             typeKey(f, Qt::Key_Escape, QString(QChar(27)));
+             EXPECT_TRUE(f->isVisible());
+             QTest::mouseClick(static_cast<TAddNoteForm*>(f)->OkBtn, Qt::LeftButton);
+         },
+         mrOk},
+        {"channels OK", [] { return new TChannelSelectionForm(nullptr); }, click("OkBtn"), mrOk},
+        {"query Ok", [] { return new TStringQuery(nullptr); }, click("OkBtn"), mrOk},
+        {"query Cancel", [] { return new TStringQuery(nullptr); }, click("CancelBtn"), mrCancel},
+        {"query Enter with an empty edit", [] { return new TStringQuery(nullptr); },
+         enterIn([](TForm* f) { return static_cast<QWidget*>(static_cast<TStringQuery*>(f)->Edit); }), mrOk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<TForm> form(c.make());
+        QTimer::singleShot(0, form.get(), [&] { c.act(form.get()); });
+        EXPECT_EQ(form->ShowModal(), c.result);
+    }
+}
+
+TEST(AboutBox, ShowsTheProductAndOpensTheLinkWithTheDesktop)
+{
+    QStringList opened;
+    Shell::setHook([&](const QString& target) { opened << target; });
+    TAboutBox box(nullptr);
+    EXPECT_EQ(box.windowTitle(), "About");
+    EXPECT_EQ(box.ProductName->text(), "Brindlecot");
+    EXPECT_TRUE(box.ProductName->font().bold());
+    EXPECT_EQ(box.Version->text(), "Version 2.2");
+    EXPECT_TRUE(box.OKButton->isDefault());
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
+    ASSERT_TRUE(box.LinkLabel1->text().contains("href=\"https://www.halvorine.example/\""));
+
+    emit box.LinkLabel1->linkActivated("https://www.halvorine.example/");
+    emit box.LinkLabel1->linkActivated(QString());
+    Shell::setHook(nullptr);
+    EXPECT_EQ(opened, QStringList({"https://www.halvorine.example/", ""}));
+}
+
+TEST(AddNote, FieldsKeepTheirLimits)
+{
+    TAddNoteForm form(nullptr);
+    EXPECT_EQ(form.windowTitle(), "Add Note");
+    QTest::keyClicks(form.InitialsEditBox, "ABCDEFGHIJ");
+    EXPECT_EQ(form.InitialsEditBox->text(), "ABCDEFG");
+
+    // Typing stops at 200 characters.
+    QTest::keyClicks(form.CommentsMemo, QString(205, QChar('a')));
+    EXPECT_EQ(form.CommentsMemo->toPlainText(), QString(200, QChar('a')));
+    // A paste into the middle keeps only what fits, and the text around it.
+    form.CommentsMemo->setPlainText(QString(190, QChar('a')) + "END");
+    QTextCursor cursor = form.CommentsMemo->textCursor();
+    cursor.setPosition(10);
+    form.CommentsMemo->setTextCursor(cursor);
+    form.CommentsMemo->insertPlainText(QString(50, QChar('b')));
+    const QString text = form.CommentsMemo->toPlainText();
+    EXPECT_EQ(text.size(), 200);
+    EXPECT_EQ(text.left(17), QString(10, QChar('a')) + QString(7, QChar('b')));
+    EXPECT_TRUE(text.endsWith("END"));
+}
+
+TEST(ChannelSelection, NamesCanBeCheckedByTheUser)
+{
+    TChannelSelectionForm form(nullptr);
+    EXPECT_EQ(form.windowTitle(), "ChannelSelectionForm");
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+    for (const char* name : {"Temperature", "Depth", "pH"})
+        form.ChannelListBox->AddItem(name);
+    form.show();
+    form.ChannelListBox->setCurrentRow(1);
+    QTest::keyClick(form.ChannelListBox, Qt::Key_Space);
+    form.ChannelListBox->SetChecked(2, true);
+    EXPECT_FALSE(form.ChannelListBox->Checked(0));
+    EXPECT_TRUE(form.ChannelListBox->Checked(1));
+    EXPECT_TRUE(form.ChannelListBox->Checked(2));
+    EXPECT_FALSE(form.ChannelListBox->Checked(3)); // no such item
+}
+
+TEST(MessageForm, BarFillsInTwentyStepsAndStaysFull)
+{
+    TMessageForm form(nullptr);
+    EXPECT_EQ(form.ProgressLabel->text(), "Progress");
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 500);
+    form.show();
+    // The timer steps the bar by itself.
+    EXPECT_TRUE(pumpUntil([&] { return form.ProgressBar->value() >= 1; }, 3000));
+    form.Timer1->stop();
+    form.ProgressBar->setValue(0);
+    for (int i = 0; i < 19; ++i)
+        form.Timer1Timer();
+    EXPECT_EQ(form.ProgressBar->value(), 19);
+    form.Timer1Timer();
+    EXPECT_EQ(form.ProgressBar->value(), 20);
+    // Left open longer, it stays full rather than starting over.
+    for (int i = 0; i < 10; ++i)
+        form.Timer1Timer();
+    EXPECT_EQ(form.ProgressBar->value(), 20);
+}
+
+TEST(StringQuery, KeyFilterPassesNameCharactersOnly)
+{
+    struct Case {
+        QString typed;
+        bool passes;
+    };
+    const Case cases[] = {
+        {"a", true},  {" ", true},  {"b", true},  {"-", true},         {"1", true},
+        {"_", true},  {".", false}, {",", false}, {"/", false},        {"\u00E9", true}, // a letter beyond ASCII
+        {"\u20AC", false}, {"Z", true}, {"#", false},
+    };
+    TStringQuery query(nullptr);
+    query.Label->setText("Name");
+    query.show();
+    EXPECT_EQ(query.focusWidget(), query.Edit);
+    QString expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        typeText(query.Edit, c.typed);
+        if (c.passes)
+            expected += c.typed;
+        EXPECT_EQ(query.Edit->text(), expected);
+    }
+    // Backspace and the cursor keys still edit.
+    QTest::keyClick(query.Edit, Qt::Key_Backspace);
+    expected.chop(1);
+    EXPECT_EQ(query.Edit->text(), expected);
+    QTest::keyClick(query.Edit, Qt::Key_Home);
+    EXPECT_EQ(query.Edit->cursorPosition(), 0);
+    EXPECT_TRUE(query.isVisible());
+}
+
+} // namespace
