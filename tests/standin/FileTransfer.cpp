@@ -1,6 +1,8 @@
 #include "FileTransfer.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <mutex>
 #include <random>
 
@@ -209,6 +211,14 @@ struct FileTransfer::State {
     size_t dataSent = 0;
 
     TransferStats stats;
+
+    void offer(Bytes f)
+    {
+        file = std::move(f);
+        blockStart = blockLength = position = attemptStart = 0;
+        lastRequest = lastReply = lastMulti = 0;
+        lastBurst.clear();
+    }
 
     void drawBudget()
     {
@@ -534,6 +544,48 @@ FileTransfer::FileTransfer(Standin& sensor) : d_(std::make_shared<State>())
     sensor.onContent(SenderAbort, [d](const Frame&) { return d->onSenderAbort(); });
 }
 
+void FileTransfer::serveImages(Standin& sensor, std::shared_ptr<SensorModel> commands)
+{
+    std::shared_ptr<State> d = d_;
+    // Which image the next completed send replaces: 5 or 7, 0 for none.
+    auto expecting = std::make_shared<std::atomic<uint8_t>>(0);
+    const auto accepted = [](const Responses& r) {
+        return r.size() == 1 && r[0].kind == Response::Frame && r[0].content == ContentReply && r[0].data.size() >= 2 &&
+               r[0].data[0] == ReplyOk;
+    };
+    for (uint8_t code : {cmd::GetConfiguration, cmd::GetCalibration}) {
+        sensor.onCommand(code, [d, commands, accepted, code, &sensor](const Frame& f) {
+            Responses r = commands->answer(f);
+            if (accepted(r)) {
+                const SensorImages images = sensor.images();
+                const Bytes image = code == cmd::GetConfiguration ? imageBytes(images.conf) : imageBytes(images.cal);
+                std::lock_guard<std::mutex> lock(d->mutex);
+                d->offer(wrapFile(image));
+            }
+            return r;
+        });
+    }
+    for (uint8_t code : {cmd::PutConfiguration, cmd::PutCalibration}) {
+        sensor.onCommand(code, [commands, accepted, code, expecting](const Frame& f) {
+            Responses r = commands->answer(f);
+            *expecting = accepted(r) ? code : 0;
+            return r;
+        });
+    }
+    setOnReceived([expecting, &sensor](const Bytes& file) {
+        const uint8_t code = expecting->exchange(0);
+        SensorImages images = sensor.images();
+        if (code == cmd::PutConfiguration && file.size() == sizeof images.conf)
+            std::memcpy(&images.conf, file.data(), file.size());
+        else if (code == cmd::PutCalibration && file.size() == sizeof images.cal)
+            std::memcpy(&images.cal, file.data(), file.size());
+        else
+            return false;
+        sensor.setImages(images);
+        return true;
+    });
+}
+
 void FileTransfer::setBlockSize(size_t bytes)
 {
     std::lock_guard<std::mutex> lock(d_->mutex);
@@ -543,10 +595,7 @@ void FileTransfer::setBlockSize(size_t bytes)
 void FileTransfer::offer(Bytes file)
 {
     std::lock_guard<std::mutex> lock(d_->mutex);
-    d_->file = std::move(file);
-    d_->blockStart = d_->blockLength = d_->position = d_->attemptStart = 0;
-    d_->lastRequest = d_->lastReply = d_->lastMulti = 0;
-    d_->lastBurst.clear();
+    d_->offer(std::move(file));
 }
 
 void FileTransfer::setFaults(const FaultPlan& plan)

@@ -10,6 +10,7 @@
 // may be called from any thread.
 #pragma once
 
+#include "CommandSet.h"
 #include "Framing.h"
 #include "Standin.h"
 
@@ -80,6 +81,12 @@ public:
 
     TransferStats stats() const;
     void resetStats();
+
+    // Lets the image commands move the stand-in's images: after a get command
+    // that `commands` accepts, the next retrieval sends that image (wrapped,
+    // coded when smaller); after a put command a completed send of an image of
+    // the right size replaces it, and anything else is refused.
+    void serveImages(Standin& sensor, std::shared_ptr<SensorModel> commands);
 
 private:
     // Shared with the handlers registered on the stand-in, which may run a
