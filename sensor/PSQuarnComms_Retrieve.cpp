@@ -17,7 +17,8 @@ uint8_t TQuarnComms::GoodRequestsInARow = 0;
 namespace {
 
 // After a failed burst the line counts as clear once it has been quiet this
-// long (some hundred byte times at 19200 baud).
+// long (some hundred byte times at 19200 baud), or half the quiet time that
+// ends a burst when that is shorter.
 constexpr uint32_t DrainQuietMs = 50;
 // Bytes of the stream that may still be missing when a quiet line is taken
 // for the stream's end.
@@ -237,12 +238,13 @@ void TQuarnComms::drainLine()
 {
     uint8_t scratch[256];
     const uint32_t giveUp = timeGetTime() + QuietTimeMs;
+    const uint32_t quiet = std::min(DrainQuietMs, QuietTimeMs / 2);
     uint32_t lastByte = timeGetTime();
     while (PortOpen) {
         const uint32_t now = timeGetTime();
         if (GetBlock(scratch, sizeof scratch) > 0)
             lastByte = now;
-        else if (tickReached(now, lastByte + DrainQuietMs))
+        else if (tickReached(now, lastByte + quiet))
             break;
         if (tickReached(now, giveUp))
             break;

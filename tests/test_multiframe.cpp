@@ -318,7 +318,7 @@ class MultiFrameFaults : public MultiFrame, public ::testing::WithParamInterface
 TEST_P(MultiFrameFaults, NeverStoresAWrongByte)
 {
     const FaultRun& run = GetParam();
-    link.QuietTimeMs = 100;
+    link.QuietTimeMs = 60;
     sensor.setLineRate(run.baud);
     const Bytes stream = standin::recordStream(200 * 1024, run.seed);
     transfer.setFaults({run.kinds, 2048, run.seed});
@@ -361,8 +361,8 @@ static std::vector<FaultRun> faultRuns()
         FaultRun{"RepeatedBlock", {Fault::RepeatedBlock}, 4, 460800, 500},
         FaultRun{"WaitFrame", {Fault::WaitFrame}, 5, 0, 256},
         // Bursts that break off need small blocks to get through at all.
-        FaultRun{"CutShort", {Fault::CutShort}, 6, 460800, 64},
-        FaultRun{"Silence", {Fault::Silence}, 7, 0, 64},
+        FaultRun{"CutShort", {Fault::CutShort}, 6, 460800, 128},
+        FaultRun{"Silence", {Fault::Silence}, 7, 0, 128},
     };
     runs.insert(runs.end(), kinds.begin(), kinds.end());
 #endif
