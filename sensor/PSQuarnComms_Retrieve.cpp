@@ -161,7 +161,8 @@ bool TQuarnComms::RetrieveCCFile(const std::string& name, enLinkStatus& status)
             ok = std::rename(coded.c_str(), name.c_str()) == 0;
         }
     }
-    std::remove(coded.c_str());
+    if (coded != name)
+        std::remove(coded.c_str());
     return ok && transferred;
 }
 
