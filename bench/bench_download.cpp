@@ -8,14 +8,12 @@
 //    request for the next one, median and worst.
 //
 //   bench_download [stream bytes (default 65536)] [block bytes (default 256)]
+#include "BenchSupport.h"
 #include "FileTransfer.h"
 #include "PSQuarnComms.h"
 #include "Standin.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -24,12 +22,8 @@
 #include <fstream>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
-
-static double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+using bench::Clock;
+using bench::seconds;
 
 int main(int argc, char** argv)
 {
@@ -37,18 +31,12 @@ int main(int argc, char** argv)
     const size_t block = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 256;
     constexpr int baud = 19200;
 
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PrivateHome home;
     QApplication app(argc, argv);
 
     standin::Standin sensor;
     standin::FileTransfer transfer(sensor);
-    const QString folder = home.path() + "/comports";
-    QDir().mkpath(folder);
-    QFile::link(QString::fromStdString(sensor.slavePath()), folder + "/com1");
+    home.mapAsCom1(sensor);
 
     TQuarnComms link(nullptr);
     bool quietEnd = false;

@@ -1,5 +1,7 @@
 #include "FileTransfer.h"
 
+#include "RecordGenerator.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -124,29 +126,16 @@ std::optional<Bytes> unwrapFile(const Bytes& wrapper)
 
 Bytes recordStream(size_t size, uint32_t seed)
 {
-    std::mt19937 rng(seed);
-    Bytes out;
-    out.reserve(size + 64);
-    uint32_t seconds = 0;
-    while (out.size() < size) {
-        Bytes record{0xFE, static_cast<uint8_t>(0xC0 + rng() % 14)};
-        seconds += 1 + rng() % 600;
-        const uint8_t stamp[6] = {24, static_cast<uint8_t>(1 + (seconds / 2678400) % 12),
-                                  static_cast<uint8_t>(1 + (seconds / 86400) % 28),
-                                  static_cast<uint8_t>((seconds / 3600) % 24), static_cast<uint8_t>((seconds / 60) % 60),
-                                  static_cast<uint8_t>(seconds % 60)};
-        record.insert(record.end(), stamp, stamp + 6);
-        const int values = 1 + static_cast<int>(rng() % 8);
-        for (int v = 0; v < values; ++v) {
-            record.push_back(static_cast<uint8_t>(v));
-            for (int b = 0; b < 4; ++b) // values near each other, and now and then a 0x10
-                record.push_back(static_cast<uint8_t>(rng() % 5 == 0 ? 0x10 : rng() & 0xFF));
-        }
-        const uint16_t crc = crc16(record);
-        record.push_back(static_cast<uint8_t>(crc & 0xFF));
-        record.push_back(static_cast<uint8_t>(crc >> 8));
-        out.insert(out.end(), record.begin(), record.end());
-    }
+    // Real records of the logger, cut to the size asked for; the seed varies
+    // when logging began and which channels are logged how often.
+    RecordGenerator gen(timestampOf(static_cast<int64_t>(seed) * 86400 * 37 + 3600 * (seed % 24)));
+    LoggerState state;
+    std::vector<uint8_t> channels;
+    for (uint8_t ch = 0; ch < 2 + seed % 6; ++ch)
+        channels.push_back(static_cast<uint8_t>(ch * 3 + seed % 3));
+    state.schedules = {{1, channels, 60 + static_cast<int>(seed % 4) * 15}, {2, {channels[0]}, 600}};
+    gen.run(state, size);
+    Bytes out = gen.stream();
     out.resize(size);
     return out;
 }
