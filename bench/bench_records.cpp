@@ -3,6 +3,7 @@
 // converted into the graph file and the CSV file. Prints MB/s of download
 // file and the conversion's time as a multiple of reading the file once
 // (what `cat file > /dev/null` does).
+#include "BenchSupport.h"
 #include "ImageBuilder.h"
 #include "RecordGenerator.h"
 #include "sonderecordcmd.h"
@@ -14,24 +15,12 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
-using Clock = std::chrono::steady_clock;
-
-static double cpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
-        + static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-static double seconds(Clock::time_point since)
-{
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::cpuSeconds;
+using bench::secondsSince;
 
 // Reads the file once in 128 KiB blocks, as cat does; returns the seconds.
 static double readOnce(const std::string& path)
@@ -44,7 +33,7 @@ static double readOnce(const std::string& path)
     while (::read(fd, buffer.data(), buffer.size()) > 0) {
     }
     ::close(fd);
-    return seconds(start);
+    return secondsSince(start);
 }
 
 int main(int argc, char** argv)
@@ -76,10 +65,10 @@ int main(int argc, char** argv)
     const double cpuStart = cpuSeconds();
     const auto start = Clock::now();
     cmd.CreateTessaloomFile(in, (dir.path() + "/data.dat").toStdString(), nullptr, nullptr, false);
-    const double graph = seconds(start);
+    const double graph = secondsSince(start);
     const auto csvStart = Clock::now();
     cmd.CreateCSVFile(in, (dir.path() + "/data.csv").toStdString(), nullptr, nullptr, false);
-    const double csv = seconds(csvStart);
+    const double csv = secondsSince(csvStart);
     const double total = graph + csv;
     const double cpu = cpuSeconds() - cpuStart;
 

@@ -174,6 +174,35 @@ public:
     bool Get_Channel_Numbers(uint8_t channel, ReplyBuffer& buffer, uint16_t* status);
     bool Get_Channel_Numbers(uint8_t channel, ReplyBuffer& buffer);
 
+    // --- image transfers and backups (HvSensor_Quarn_Transfers.cpp) -------
+    // Plain forms of the image commands with their transfer: LastStatus :=
+    // lsNone, the null command, the command, then the file moves (fetched and
+    // expanded into `fileName`, or sent from it). True only when all of it
+    // worked; the link's outcome is in LastStatus.
+    bool GetConfigurationFile(const std::string& fileName);
+    bool GetCalibrationFile(const std::string& fileName);
+    bool PutConfigurationFile(const std::string& fileName);
+    bool PutCalibrationFile(const std::string& fileName);
+    // Fetch an image into ConfData or CalData through "Conf.bin" or "Cal.bin"
+    // in DataFolder; a fetch that fails, or brings a file that is not exactly
+    // one image, leaves the image in memory unchanged.
+    bool getConfigurationData();
+    bool getCalibrationData();
+    // Send ConfData or CalData (with a fresh CRC) through the same files.
+    bool sendConfigurationData();
+    bool sendCalibrationData();
+    // Fetch both images into memory and store them as BackupFolder + sensor
+    // ID + ".cal" and ".cfg", replacing an earlier backup of the same sensor
+    // only once both images have arrived whole.
+    bool BackupCalConfig();
+    // Send the connected sensor's backups back to it (as stored); the images
+    // in memory take the backups' content.
+    bool RestoreCalConfig();
+    // True when the file exists and cannot be opened for appending.
+    bool IsFileInUse(const std::string& fileName);
+    // Asks the user to close the file for as long as it is in use.
+    void MakeFileAvailable(const std::string& fileName);
+
     // --- logger status and current values (HvSensor_Quarn_Status.cpp) -----
     // Fill Status from the logger; on failure Status keeps its earlier values.
     bool LoggerStatus();
@@ -277,4 +306,8 @@ private:
     bool writeDownloadHeader(const std::string& fileName);
     void startConversion();
     void endConversion();
+    // The backup file of the sensor named in CalData, with `extension`. The
+    // ID comes from the sensor: path separators in it are replaced, so the
+    // name stays inside BackupFolder.
+    std::string backupFileName(const std::string& extension) const;
 };

@@ -221,7 +221,9 @@ void TQuarnComms::resetFrame(CommsFrame& frame)
 
 static void endOfFrame(CommsFrame& frame)
 {
-    if (frame.Length < 2) {
+    // A frame needs its content code besides the two CRC bytes: readers take
+    // Length - 1 data bytes, which a CRC-only frame would make negative.
+    if (frame.Length < 3) {
         frame.Status = fsBad;
         return;
     }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -110,6 +111,28 @@ struct CommsFrame {
 constexpr size_t ReplyBufferSize = 510;
 using ReplyBuffer = std::array<uint8_t, ReplyBufferSize>;
 
+// ---------------------------------------------------------------------------
+// File transfers (PSQuarnComms_Retrieve.cpp, PSQuarnComms_Send.cpp)
+
+// Record streams of this size and more are fetched with the multi-frame
+// protocol; smaller ones one block per request.
+constexpr int32_t MultiFrameThreshold = 20000;
+// Largest block of a file the PC sends.
+constexpr int FileSendBlock = 230;
+// Raw bytes one multi-frame burst may collect.
+constexpr int BurstBufferSize = 8192;
+// A line quiet this long ends the collection of a burst.
+constexpr uint32_t BurstQuietMs = 3000;
+
+// Result of one multi-frame request.
+enum enMultiFrameResult : uint8_t {
+    mfComplete = 0,   // the wanted data frames, or an end frame, were stored
+    mfPartial = 1,    // quiet after some frames, with much of the stream still to come
+    mfRetry = 5,      // nothing usable arrived
+    mfPortClosed = 8, // the request could not be sent
+    mfBadFrame = 128, // a bad or unexpected frame, or the burst ended early
+};
+
 using TPortDebugEvent = std::function<void(QObject* sender, const std::string& text)>;
 using TRxEvent = std::function<void(QObject* sender)>;
 
@@ -173,7 +196,58 @@ public:
     bool AwaitSubTaskReply(ReplyBuffer& reply, uint16_t& replyLength, uint16_t tries, uint32_t timeout,
                            enLinkStatus& status);
 
+    // --- file transfers -------------------------------------------------
+    // Fetches an image into `name` with the single-frame protocol, then
+    // unwraps and expands it in place. True only when the transfer ended
+    // normally and the expansion succeeded; the transfer's outcome is in
+    // `status`.
+    bool RetrieveCCFile(const std::string& name, enLinkStatus& status);
+    // Appends a record stream of `size` bytes to `name`; returns the bytes
+    // stored. Below MultiFrameThreshold the single-frame protocol is used and
+    // `status` tells its outcome; otherwise the multi-frame protocol, which
+    // leaves `status` alone.
+    int32_t RetrieveLogFile(const std::string& name, int32_t size, enLinkStatus& status);
+    // One block per request into `name` (appended or from the start). True
+    // when the logger signalled the end of the file.
+    bool retrieveSingleFrData(const std::string& name, bool append, enLinkStatus& status);
+
+    // The multi-frame protocol: bursts of frames per request, collected raw
+    // and decoded afterwards. True when the logger signalled the end of data.
+    bool retrieveMultiFramedDataFile(const std::string& name);
+    bool getMultipleFrames(uint8_t content, uint8_t& receivedContent, uint8_t& wanted, uint8_t& trouble,
+                           std::FILE* file);
+    enMultiFrameResult sendMultipleFrameRequest(uint8_t content, int length, uint8_t& receivedContent,
+                                                uint8_t& written, uint8_t wanted, std::FILE* file);
+    void loadBuffer(uint8_t content, const uint8_t* data, int length);
+    bool sendFrameToLogger(int length);
+    static bool isData(uint8_t content);
+    // Judges the frame just decoded into RxFrame against the request content:
+    // 0 go on, 5 retry (wait frame), 7 wrong frame for the request.
+    uint8_t checkIO(uint8_t content) const;
+    // Frames asked per data request for a trouble count.
+    static uint8_t framesWanted(uint8_t trouble);
+
+    // Sends `name` to the logger, compressed when that is smaller (every
+    // caller allows compression), in blocks of at most 230 bytes. True only
+    // when the logger accepted the end of the file.
+    bool SendFile(const std::string& name, uint8_t compress, enLinkStatus& status);
+
+    // Good multi-frame requests in a row; kept across downloads.
+    static uint8_t GoodRequestsInARow;
+    // Quiet time that ends a burst's collection (tests shorten it).
+    uint32_t QuietTimeMs = BurstQuietMs;
+
 private:
+    // Appends a received block to the file; false (and a debug text) when
+    // the file cannot take it.
+    bool storeBlock(std::FILE* file, const uint8_t* data, size_t count);
+    // Reads and drops what still arrives from a failed burst, until the line
+    // is briefly quiet, so that it is not taken for the answer to the repeat.
+    void drainLine();
+
+    bool FileWriteFailed = false;
+    std::string TransferFileName;
+
     bool awaitReplyOfContent(const BufferFrameData& request, enFrameContent expected, ReplyBuffer& reply,
                              uint16_t& replyLength, uint16_t tries, uint8_t timeout, enLinkStatus& status);
     void portLost(const QString& reason);

@@ -192,6 +192,7 @@ TEST(FrameDecoder, VerdictsOnWireBytes)
         {"DLE DLE STX starts normally", "10 10 02 80 00 CC 8C 10 03", fsGood, 2, "80 00"},
         {"DLE ETX after one byte", "10 02 80 10 03", fsBad, -1, ""},
         {"DLE ETX at once", "10 02 10 03", fsBad, -1, ""},
+        {"CRC of nothing, no content code", "10 02 00 00 10 03", fsBad, -1, ""},
         {"changed data byte", "10 02 80 01 CC 8C 10 03", fsBad, -1, ""},
         {"CRC high byte first", "10 02 80 00 8C CC 10 03", fsBad, -1, ""},
         {"stray byte before DLE STX", "00", fsBad, -1, ""},

@@ -5,6 +5,7 @@
 //   standin-sensor [--com N] [--baud RATE]
 #include "CommandSet.h"
 #include "ComPorts.h"
+#include "FileTransfer.h"
 #include "Standin.h"
 
 #include <QDir>
@@ -44,7 +45,9 @@ int main(int argc, char** argv)
 
     standin::Standin sensor;
     sensor.setLineRate(baud);
-    standin::installCommandSet(sensor);
+    const auto commands = standin::installCommandSet(sensor);
+    standin::FileTransfer transfer(sensor);
+    transfer.serveImages(sensor, commands);
 
     const QString folder = ComPorts::mapFolder();
     QDir().mkpath(folder);

@@ -1,0 +1,207 @@
+// Moving the two images between logger and PC, backing them up and restoring
+// them, and making sure a file the program is about to write is not held by
+// another program.
+#include "HvSensor_Quarn.h"
+
+#include "Dialogs.h"
+#include "Folders.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const ConfFile = "Conf.bin";
+const char* const CalFile = "Cal.bin";
+
+long fileLength(const std::string& name)
+{
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f)
+        return -1;
+    long n = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0)
+        n = std::ftell(f);
+    std::fclose(f);
+    return n;
+}
+
+// What arrives from the line is taken for an image only when it is exactly
+// one image long: a shorter or longer expansion is a broken transfer.
+template <typename Image>
+bool holdsOneImage(const std::string& name)
+{
+    return fileLength(name) == static_cast<long>(sizeof(Image));
+}
+
+void removeIfThere(const std::string& name)
+{
+    if (FileExists(name))
+        DeleteFile(name);
+}
+
+std::string withoutFolder(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Commands with their transfers
+
+bool TSensor_Quarn::GetConfigurationFile(const std::string& fileName)
+{
+    LastStatus = lsNone;
+    if (!NullCommand() || !GetConfigurationFile(&LastStatus))
+        return false;
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    const bool ok = Comms->RetrieveCCFile(fileName, status);
+    LastStatus = status;
+    return ok;
+}
+
+bool TSensor_Quarn::GetCalibrationFile(const std::string& fileName)
+{
+    LastStatus = lsNone;
+    if (!NullCommand() || !GetCalibrationFile(&LastStatus))
+        return false;
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    const bool ok = Comms->RetrieveCCFile(fileName, status);
+    LastStatus = status;
+    return ok;
+}
+
+bool TSensor_Quarn::PutConfigurationFile(const std::string& fileName)
+{
+    LastStatus = lsNone;
+    if (!NullCommand() || !PutConfigurationFile(&LastStatus))
+        return false;
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    const bool ok = Comms->SendFile(fileName, 1, status);
+    LastStatus = status;
+    return ok;
+}
+
+bool TSensor_Quarn::PutCalibrationFile(const std::string& fileName)
+{
+    LastStatus = lsNone;
+    if (!NullCommand() || !PutCalibrationFile(&LastStatus))
+        return false;
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    const bool ok = Comms->SendFile(fileName, 1, status);
+    LastStatus = status;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Images in memory
+
+bool TSensor_Quarn::getConfigurationData()
+{
+    const std::string file = DataFolder + ConfFile;
+    const bool ok =
+        GetConfigurationFile(file) && holdsOneImage<ConfigurationData>(file) && ReadBinConf(file, &ConfData);
+    removeIfThere(file);
+    return ok;
+}
+
+bool TSensor_Quarn::getCalibrationData()
+{
+    const std::string file = DataFolder + CalFile;
+    const bool ok = GetCalibrationFile(file) && holdsOneImage<CalibrationData>(file) && ReadBinCal(file, &CalData);
+    removeIfThere(file);
+    return ok;
+}
+
+bool TSensor_Quarn::sendConfigurationData()
+{
+    const std::string file = DataFolder + ConfFile;
+    const bool ok = WriteBinConf(&ConfData, file) && PutConfigurationFile(file);
+    removeIfThere(file);
+    return ok;
+}
+
+bool TSensor_Quarn::sendCalibrationData()
+{
+    const std::string file = DataFolder + CalFile;
+    const bool ok = WriteBinCal(&CalData, file) && PutCalibrationFile(file);
+    removeIfThere(file);
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Backups
+
+std::string TSensor_Quarn::backupFileName(const std::string& extension) const
+{
+    // Read no further than the field, also when it lacks its zero.
+    std::string id = ImageText(CalData.SensorID);
+    for (char& c : id)
+        if (c == '/' || c == '\\')
+            c = '_';
+    return BackupFolder + id + extension;
+}
+
+bool TSensor_Quarn::BackupCalConfig()
+{
+    // Both names from the ID as it is before the fetch refreshes the images.
+    const std::string calBackup = backupFileName(".cal");
+    const std::string confBackup = backupFileName(".cfg");
+    // The images come through the working files, so that a fetch that fails
+    // half-way never replaces a good backup.
+    const std::string calFile = DataFolder + CalFile;
+    const std::string confFile = DataFolder + ConfFile;
+    bool ok = GetCalibrationFile(calFile) && holdsOneImage<CalibrationData>(calFile) && ReadBinCal(calFile, &CalData);
+    ok = ok && GetConfigurationFile(confFile) && holdsOneImage<ConfigurationData>(confFile) &&
+         ReadBinConf(confFile, &ConfData);
+    removeIfThere(calFile);
+    removeIfThere(confFile);
+    // Written from memory: exactly one image each, with a fresh CRC.
+    return ok && WriteBinCal(&CalData, calBackup) && WriteBinConf(&ConfData, confBackup);
+}
+
+bool TSensor_Quarn::RestoreCalConfig()
+{
+    const std::string calBackup = backupFileName(".cal");
+    const std::string confBackup = backupFileName(".cfg");
+    // A missing or damaged backup is not sent.
+    if (!FileExists(calBackup) || !holdsOneImage<CalibrationData>(calBackup))
+        return false;
+    if (!NullCommand() || !ReadBinCal(calBackup, &CalData) || !PutCalibrationFile(&LastStatus))
+        return false;
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    bool ok = Comms->SendFile(calBackup, 1, status);
+    LastStatus = status;
+    if (!ok)
+        return false;
+
+    if (!FileExists(confBackup) || !holdsOneImage<ConfigurationData>(confBackup))
+        return false;
+    if (!ReadBinConf(confBackup, &ConfData) || !PutConfigurationFile(&LastStatus))
+        return false;
+    status = static_cast<enLinkStatus>(LastStatus);
+    ok = Comms->SendFile(confBackup, 1, status);
+    LastStatus = status;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Files held by other programs
+
+bool TSensor_Quarn::IsFileInUse(const std::string& fileName)
+{
+    if (!FileExists(fileName))
+        return false;
+    std::FILE* f = std::fopen(fileName.c_str(), "ab");
+    if (!f)
+        return true;
+    std::fclose(f);
+    return false;
+}
+
+void TSensor_Quarn::MakeFileAvailable(const std::string& fileName)
+{
+    while (IsFileInUse(fileName))
+        ShowMessage("Unable to open/create file " + withoutFolder(fileName) + ", Please close the file and press OK.");
+}

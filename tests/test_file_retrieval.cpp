@@ -1,0 +1,273 @@
+// Files from the logger one block per request: images and short record
+// streams, through a pseudo-terminal against the stand-in.
+#include "TransferFixture.h"
+
+#include "SysUtils.h"
+
+using namespace testsupport;
+using standin::Bytes;
+using standin::Fault;
+using standin::Response;
+using standin::hex;
+
+namespace {
+
+Bytes text(const std::string& s)
+{
+    return Bytes(s.begin(), s.end());
+}
+
+const Bytes EndOk{0xFE, 0xFF};
+
+} // namespace
+
+using SingleFrame = TransferTest;
+
+TEST_F(SingleFrame, FollowsTheDialogueAndRefusesWhatIsOutOfSequence)
+{
+    struct Case {
+        const char* what;
+        standin::Responses answers; // one per request
+        bool ended;
+        enLinkStatus status;
+        std::string file;
+        std::string requests;
+    };
+    const Case cases[] = {
+        {"one block then the end",
+         {Response::frame(0x87, text("abc")), Response::frame(0x89, EndOk)}, true, lsOk, "abc", "8A 8B"},
+        {"blocks alternate even and odd",
+         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")),
+          Response::frame(0x88, text("gh")), Response::frame(0x89, EndOk)},
+         true, lsOk, "abcdefgh", "8A 8B 90 8B 90"},
+        {"a repeated block is skipped and asked for again",
+         {Response::frame(0x87, text("ab")), Response::frame(0x8F, text("ab")), Response::frame(0x88, text("cd")),
+          Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")), Response::frame(0x89, EndOk)},
+         true, lsOk, "abcdef", "8A 8B 8B 90 90 8B"},
+        {"empty blocks", {Response::frame(0x87, {}), Response::frame(0x88, {}), Response::frame(0x89, EndOk)}, true,
+         lsOk, "", "8A 8B 90"},
+        {"wait frame, then the block", {Response::frame(0x87, text("ab")), Response::wait(),
+                                        Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
+         true, lsOk, "abcd", "8A 8B 8B 90"},
+        {"bad CRC, then the block",
+         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")).withBadCrc(),
+          Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
+         true, lsOk, "abcd", "8A 8B 8B 90"},
+        {"end in answer to the start", {Response::frame(0x89, EndOk)}, false, lsUnexpectedReply, "", "8A"},
+        {"a block in answer to the start", {Response::frame(0x88, text("ab"))}, false, lsUnexpectedReply, "", "8A"},
+        {"first block after the first exchange", {Response::frame(0x87, text("ab")), Response::frame(0x87, text("cd"))},
+         false, lsUnexpectedReply, "ab", "8A 8B"},
+        {"end without FE FF", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE, 0x00})}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
+        {"end with only one data byte", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE})}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
+        {"a command reply", {Response::frame(0x87, text("ab")), Response::reply(0x13, {})}, false, lsUnexpectedReply,
+         "ab", "8A 8B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.script(c.answers);
+        enLinkStatus status = lsNone;
+        const std::string name = path("image.bin");
+        write(name, text("old content"));
+        EXPECT_EQ(link.retrieveSingleFrData(name, false, status), c.ended);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(hex(read(name)), hex(text(c.file)));
+        EXPECT_EQ(requestHex(), c.requests);
+    }
+}
+
+TEST_F(SingleFrame, LogIsAppendedAndCounted)
+{
+    const Bytes header(100, 0xAB);
+    const Bytes stream = standin::recordStream(1000, 7);
+    write(path("dl.bin"), header);
+    transfer.setBlockSize(300);
+    transfer.offer(stream);
+    enLinkStatus status = lsNone;
+    EXPECT_EQ(link.RetrieveLogFile(path("dl.bin"), 1000, status), 1000);
+    EXPECT_EQ(status, lsOk);
+    Bytes expected = header;
+    expected.insert(expected.end(), stream.begin(), stream.end());
+    EXPECT_EQ(read(path("dl.bin")), expected);
+    EXPECT_EQ(debug.back(), "Downloaded: 1000 - 1000 - 0");
+    EXPECT_EQ(requestHex(), "8A 8B 90 8B 90");
+}
+
+TEST_F(SingleFrame, SizeChoosesTheProtocol)
+{
+    link.QuietTimeMs = 300;
+    for (int32_t size : {19999, 20000}) {
+        SCOPED_TRACE(size);
+        sensor.clearLog();
+        transfer.setBlockSize(500);
+        transfer.offer(standin::recordStream(static_cast<size_t>(size), 3));
+        enLinkStatus status = lsNone;
+        const std::string name = path("dl" + std::to_string(size));
+        EXPECT_EQ(link.RetrieveLogFile(name, size, status), size);
+        const auto sent = requestContents();
+        const bool multi = std::find(sent.begin(), sent.end(), 0x92) != sent.end();
+        const bool single = std::find(sent.begin(), sent.end(), 0x8B) != sent.end();
+        EXPECT_EQ(multi, size >= 20000);
+        EXPECT_EQ(single, size < 20000);
+        // The multi-frame download leaves the status alone.
+        EXPECT_EQ(status, size < 20000 ? lsOk : lsNone);
+    }
+}
+
+TEST_F(SingleFrame, RecoversFromEachFaultOfTheLogger)
+{
+    const Bytes stream = standin::recordStream(6000, 11);
+    struct Case {
+        Fault kind;
+        int bytesPerFault;
+    };
+    // Faults that end in a time-out cost 3 s each: fewer of them.
+    const Case cases[] = {{Fault::Noise, 800},         {Fault::DroppedByte, 800}, {Fault::BadCrc, 800},
+                          {Fault::RepeatedBlock, 800}, {Fault::WaitFrame, 800},   {Fault::CutShort, 4000},
+                          {Fault::Silence, 4000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(standin::faultName(c.kind));
+        transfer.resetStats();
+        transfer.setBlockSize(200);
+        transfer.offer(stream);
+        transfer.setFaults({{c.kind}, c.bytesPerFault, 5});
+        enLinkStatus status = lsNone;
+        const std::string name = path(std::string("f") + standin::faultName(c.kind));
+        EXPECT_EQ(link.RetrieveLogFile(name, 6000, status), 6000);
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(read(name), stream);
+        EXPECT_GE(transfer.stats().faults[c.kind], 1);
+    }
+    transfer.clearFaults();
+}
+
+TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
+{
+    transfer.setBlockSize(100);
+    const Bytes stream = standin::recordStream(5000, 2);
+    struct Case {
+        const char* what;
+        bool loggerAcknowledges;
+        enLinkStatus status;
+    };
+    const Case cases[] = {{"acknowledged", true, lsTransferAborted}, {"answered otherwise", false, lsUnexpectedReply}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        transfer.offer(stream);
+        if (!c.loggerAcknowledges)
+            sensor.onContent(0x8E, [](const standin::Frame&) { return standin::Responses{Response::reply(0, {})}; });
+        int blocks = 0;
+        link.OnRxActivity = [&](QObject*) {
+            if (++blocks == 3)
+                link.AbortFileXfer();
+        };
+        enLinkStatus status = lsNone;
+        const std::string name = path(std::string("abort") + (c.loggerAcknowledges ? "1" : "2"));
+        const int32_t got = link.RetrieveLogFile(name, 5000, status);
+        link.OnRxActivity = nullptr;
+        EXPECT_EQ(status, c.status);
+        EXPECT_LT(got, 5000);
+        const Bytes file = read(name);
+        EXPECT_EQ(static_cast<int32_t>(file.size()), got);
+        EXPECT_EQ(file, Bytes(stream.begin(), stream.begin() + static_cast<long>(file.size())));
+        const auto sent = requestContents();
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back(), 0x8E);
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), 0x8E), 1);
+    }
+}
+
+TEST_F(SingleFrame, FullDiskEndsTheTransferAndSaysSo)
+{
+    transfer.setBlockSize(100);
+    transfer.offer(standin::recordStream(3000, 4));
+    enLinkStatus status = lsNone;
+    EXPECT_EQ(link.RetrieveLogFile("/dev/full", 3000, status), 0);
+    EXPECT_EQ(status, lsTransferAborted);
+    EXPECT_TRUE(debugHas("Cannot write to /dev/full")) << debug.front();
+    EXPECT_EQ(debug.back(), "Downloaded: 3000 - 0 - 3000");
+    EXPECT_EQ(requestHex(), "8A 8E");
+}
+
+TEST_F(SingleFrame, UnopenableFileRequestsNothing)
+{
+    enLinkStatus status = lsNone;
+    EXPECT_FALSE(link.retrieveSingleFrData(path("no/such/folder/x.bin"), false, status));
+    EXPECT_EQ(status, lsNone);
+    Sleep(100);
+    EXPECT_TRUE(sensor.receivedBytes().empty());
+}
+
+TEST_F(SingleFrame, HangUpKeepsWhatArrivedAndEndsPromptly)
+{
+    const Bytes stream = standin::recordStream(10000, 9);
+    transfer.setBlockSize(250);
+    transfer.offer(stream);
+    transfer.hangUpAfter(3000);
+    enLinkStatus status = lsNone;
+    const auto t0 = std::chrono::steady_clock::now();
+    const int32_t got = link.RetrieveLogFile(path("dl.bin"), 10000, status);
+    EXPECT_LT(secondsSince(t0), 2.0);
+    EXPECT_EQ(status, lsPortClosed);
+    EXPECT_FALSE(link.PortOpen);
+    EXPECT_GE(got, 2750);
+    EXPECT_LT(got, 3250);
+    const Bytes file = read(path("dl.bin"));
+    EXPECT_EQ(file, Bytes(stream.begin(), stream.begin() + got));
+
+    const double cpu0 = processCpuSeconds();
+    const auto t1 = std::chrono::steady_clock::now();
+    pumpUntil([] { return false; }, 500);
+    EXPECT_LT((processCpuSeconds() - cpu0) / secondsSince(t1), 0.5);
+}
+
+using ImageRetrieval = TransferTest;
+
+TEST_F(ImageRetrieval, UnwrapsAndExpandsEitherForm)
+{
+    Bytes image(3607, 0x00);
+    for (size_t i = 0; i < image.size(); i += 37)
+        image[i] = static_cast<uint8_t>(i);
+    transfer.setBlockSize(128);
+    for (bool compressed : {true, false}) {
+        SCOPED_TRACE(compressed ? "compressed" : "raw");
+        transfer.offer(standin::wrapFile(image, compressed));
+        enLinkStatus status = lsNone;
+        EXPECT_TRUE(link.RetrieveCCFile(path("Cal.bin"), status));
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(read(path("Cal.bin")), image);
+        EXPECT_FALSE(exists(path("Cal.cmp")));
+    }
+}
+
+TEST_F(ImageRetrieval, UntrustedWrapperOrTransferFailsTheCall)
+{
+    struct Case {
+        const char* what;
+        standin::Responses answers;
+        enLinkStatus status;
+    };
+    const Case cases[] = {
+        {"wrapper shorter than header and trailer",
+         {Response::frame(0x87, {0x01, 0x00, 0x00}), Response::frame(0x89, EndOk)}, lsOk},
+        {"empty file", {Response::frame(0x87, {}), Response::frame(0x89, EndOk)}, lsOk},
+        {"literal packet cut short",
+         {Response::frame(0x87, {0x01, 0x04, 0x00, 0x05, 'a', 'b', 0xFF, 0xFF}), Response::frame(0x89, EndOk)}, lsOk},
+        // What arrived would expand, but the transfer never ended.
+        {"transfer broken off",
+         {Response::frame(0x87, {0x00, 'a', 'b', 'c'}), Response::frame(0x87, {'d'})}, lsUnexpectedReply},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearScript();
+        sensor.script(c.answers);
+        enLinkStatus status = lsNone;
+        EXPECT_FALSE(link.RetrieveCCFile(path("Conf.bin"), status));
+        EXPECT_EQ(status, c.status);
+        EXPECT_FALSE(exists(path("Conf.cmp")));
+    }
+}

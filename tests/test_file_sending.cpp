@@ -1,0 +1,247 @@
+// Files to the logger: the smaller of the coded and the plain form inside the
+// wrapper, in acknowledged blocks, through a pseudo-terminal against the
+// stand-in.
+#include "TransferFixture.h"
+
+#include "SysUtils.h"
+
+#include <sys/stat.h>
+
+using namespace testsupport;
+using standin::Bytes;
+using standin::Response;
+using standin::hex;
+
+namespace {
+
+class FileSending : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        transfer.setOnReceived([this](const Bytes& file) {
+            std::lock_guard<std::mutex> lock(heldMutex);
+            held.push_back(file);
+            return true;
+        });
+    }
+
+    // The frames the PC sent as "87:230 88:12 89:2".
+    std::string blocks() const
+    {
+        std::string out;
+        for (const auto& r : sensor.requests()) {
+            if (!out.empty())
+                out += ' ';
+            out += hex({r.frame.content}) + ":" + std::to_string(r.frame.data.size());
+        }
+        return out;
+    }
+    Bytes sentBytes() const
+    {
+        Bytes out;
+        for (const auto& r : sensor.requests())
+            if (r.frame.content == 0x87 || r.frame.content == 0x88)
+                out.insert(out.end(), r.frame.data.begin(), r.frame.data.end());
+        return out;
+    }
+    bool noTemporaries(const std::string& base) const { return !exists(base + ".cmp") && !exists(base + ".bindup"); }
+    std::vector<Bytes> heldFiles()
+    {
+        std::lock_guard<std::mutex> lock(heldMutex);
+        return held;
+    }
+
+    std::mutex heldMutex;
+    std::vector<Bytes> held;
+};
+
+Bytes noRepeats(size_t n)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    return b;
+}
+
+std::string expectedBlocks(size_t wrapperSize)
+{
+    std::string out = "87:" + std::to_string(std::min<size_t>(wrapperSize, 230));
+    size_t left = wrapperSize > 230 ? wrapperSize - 230 : 0;
+    bool lastWasFull = wrapperSize >= 230;
+    while (left > 0) {
+        const size_t n = std::min<size_t>(left, 230);
+        out += " 88:" + std::to_string(n);
+        lastWasFull = n == 230;
+        left -= n;
+    }
+    // The end is only noticed by a read that finds nothing more.
+    if (lastWasFull)
+        out += " 88:0";
+    return out + " 89:2";
+}
+
+} // namespace
+
+TEST_F(FileSending, SendsTheSmallerFormInBlocks)
+{
+    Bytes sparse(2853, 0x00);
+    for (size_t i = 0; i < sparse.size(); i += 50)
+        sparse[i] = static_cast<uint8_t>(i);
+    struct Case {
+        const char* what;
+        Bytes file;
+        bool compressed;
+    };
+    const Case cases[] = {
+        {"an image that codes smaller", sparse, true},
+        {"an image that does not", noRepeats(2853), false},
+        {"a wrapper of exactly two blocks", noRepeats(459), false},
+        {"an empty file", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        const std::string name = path("Conf.bin");
+        write(name, c.file);
+        enLinkStatus status = lsNone;
+        EXPECT_TRUE(link.SendFile(name, 1, status));
+        EXPECT_EQ(status, lsOk);
+        const Bytes wrapper = sentBytes();
+        ASSERT_FALSE(wrapper.empty());
+        EXPECT_EQ(wrapper[0], c.compressed ? 0x01 : 0x00);
+        if (c.compressed) {
+            EXPECT_LT(wrapper.size(), c.file.size());
+            EXPECT_EQ(wrapper.size(), standin::rleEncode(c.file).size() + 5); // both coders are minimal here
+        } else {
+            EXPECT_EQ(wrapper.size(), c.file.size() + 1);
+        }
+        EXPECT_EQ(blocks(), expectedBlocks(wrapper.size()));
+        ASSERT_FALSE(heldFiles().empty());
+        EXPECT_EQ(heldFiles().back(), c.file);
+        EXPECT_EQ(read(name), c.file); // the file itself is left as it was
+        EXPECT_TRUE(noTemporaries(path("Conf")));
+    }
+}
+
+TEST_F(FileSending, WithoutCompressionTheFileGoesAsItIs)
+{
+    write(path("raw.bin"), Bytes(300, 0x41));
+    transfer.setOnReceived(nullptr);
+    sensor.onContent(0x89, [](const standin::Frame&) { return standin::Responses{Response::frame(0x8C, {})}; });
+    enLinkStatus status = lsNone;
+    EXPECT_TRUE(link.SendFile(path("raw.bin"), 0, status));
+    EXPECT_EQ(sentBytes(), Bytes(300, 0x41));
+    EXPECT_EQ(blocks(), "87:230 88:70 89:2");
+}
+
+TEST_F(FileSending, LoggerAnswersOutOfSequence)
+{
+    struct Case {
+        const char* what;
+        standin::Responses answers;
+        bool ok;
+        enLinkStatus status;
+        std::string sent;
+    };
+    const Case cases[] = {
+        {"first block acknowledged as a later one", {Response::frame(0x8B, {})}, false, lsUnexpectedReply, "87:101"},
+        {"end frame answered with a request for more: sent again",
+         {Response::frame(0x8A, {}), Response::frame(0x8B, {}), Response::frame(0x8C, {})}, true, lsOk,
+         "87:101 89:2 89:2"},
+        {"done before any block was acknowledged", {Response::frame(0x8C, {})}, false, lsUnexpectedReply, "87:101"},
+        {"start acknowledged twice", {Response::frame(0x8A, {}), Response::frame(0x8A, {})}, false,
+         lsUnexpectedReply, "87:101 89:2"},
+        {"the logger refuses the file", {Response::frame(0x8A, {}), Response::frame(0x8E, {})}, false,
+         lsUnexpectedReply, "87:101 89:2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.script(c.answers);
+        write(path("Cal.bin"), noRepeats(100));
+        enLinkStatus status = lsNone;
+        EXPECT_EQ(link.SendFile(path("Cal.bin"), 1, status), c.ok);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(blocks(), c.sent);
+        EXPECT_TRUE(noTemporaries(path("Cal")));
+    }
+}
+
+TEST_F(FileSending, AbortSendsTheSenderAbort)
+{
+    struct Case {
+        const char* what;
+        bool acknowledged;
+        enLinkStatus status;
+    };
+    const Case cases[] = {{"acknowledged", true, lsTransferAborted}, {"answered otherwise", false, lsUnexpectedReply}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        if (!c.acknowledged)
+            sensor.onContent(0x8D, [](const standin::Frame&) { return standin::Responses{Response::frame(0x8B, {})}; });
+        write(path("Cal.bin"), noRepeats(3607));
+        int frames = 0;
+        link.OnTxActivity = [&](QObject*) {
+            if (++frames == 3)
+                link.AbortFileXfer();
+        };
+        enLinkStatus status = lsNone;
+        EXPECT_FALSE(link.SendFile(path("Cal.bin"), 1, status));
+        link.OnTxActivity = nullptr;
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(blocks(), "87:230 88:230 88:230 8D:0");
+        EXPECT_TRUE(noTemporaries(path("Cal")));
+    }
+
+    // A send after an aborted transfer starts afresh.
+    sensor.clearLog();
+    link.AbortFileXfer();
+    enLinkStatus status = lsNone;
+    write(path("Conf.bin"), Bytes(2853, 0x07));
+    EXPECT_TRUE(link.SendFile(path("Conf.bin"), 1, status));
+    EXPECT_EQ(status, lsOk);
+}
+
+TEST_F(FileSending, NoAnswerOrNoLineFailsTheSend)
+{
+    write(path("Cal.bin"), noRepeats(500));
+    // One try: the frame goes out again after the wait, then the send gives up.
+    sensor.script({Response::silence(), Response::silence()});
+    enLinkStatus status = lsNone;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link.SendFile(path("Cal.bin"), 1, status));
+    EXPECT_EQ(status, lsNoReply);
+    EXPECT_GE(secondsSince(t0), 2.9);
+    sensor.waitForRequests(2, 1000);
+    EXPECT_EQ(blocks(), "87:230 87:230");
+    EXPECT_TRUE(noTemporaries(path("Cal")));
+
+    sensor.clearLog();
+    sensor.script({Response::frame(0x8A, {}), Response::hangUp()});
+    EXPECT_FALSE(link.SendFile(path("Cal.bin"), 1, status));
+    EXPECT_EQ(status, lsPortClosed);
+    EXPECT_TRUE(noTemporaries(path("Cal")));
+}
+
+TEST_F(FileSending, FailedPreparationSendsNothing)
+{
+    enLinkStatus status = lsNone;
+    // No file.
+    EXPECT_FALSE(link.SendFile(path("missing.bin"), 1, status));
+    EXPECT_EQ(status, lsNone);
+    EXPECT_FALSE(link.SendFile(path("missing.bin"), 0, status));
+    EXPECT_EQ(status, lsNone);
+
+    // The check copy cannot be written: the send stops before the line, and
+    // the coded file stays for inspection.
+    write(path("Cal.bin"), noRepeats(500));
+    ASSERT_EQ(::mkdir(path("Cal.bindup").c_str(), 0700), 0);
+    EXPECT_FALSE(link.SendFile(path("Cal.bin"), 1, status));
+    EXPECT_EQ(status, lsNone);
+    EXPECT_TRUE(exists(path("Cal.cmp")));
+    Sleep(100);
+    EXPECT_TRUE(sensor.receivedBytes().empty());
+}
