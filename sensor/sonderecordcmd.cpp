@@ -252,6 +252,20 @@ void TSondeRecordCmd::scanRecordStream(std::FILE* file, long position,
 
 // --- the last record of a download file -----------------------------------------------------
 
+TSondeRecordCmd::FileHandle TSondeRecordCmd::openDownload(const std::string& downloadFile)
+{
+    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
+    if (!file)
+        return file;
+    std::memset(&CalData, 0, sizeof CalData);
+    std::memset(&ConfData, 0, sizeof ConfData);
+    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
+        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
+    Formats = TFormatSettings::System();
+    RecordCount = 0;
+    return file;
+}
+
 bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateTime& time, bool cut)
 {
     FileHandle file(std::fopen(fileName.c_str(), "rb"), &std::fclose);

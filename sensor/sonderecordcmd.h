@@ -224,6 +224,9 @@ private:
         TextLines*& Lines;
     };
 
+    // Opens a download file for a writer: both images from its header (zeroed
+    // when the file is shorter), the user's number formats, the count reset.
+    FileHandle openDownload(const std::string& downloadFile);
     void pumpMessages();
     void setLastRecord(const Timestamp& time);
     static void appendStamp(std::string& out, const Timestamp& time, long addSeconds = 0);

@@ -182,15 +182,9 @@ bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t le
 bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::string& csvFile, CalibrationData*,
                                     ConfigurationData*, bool)
 {
-    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
+    FileHandle file = openDownload(downloadFile);
     if (!file)
         return false;
-    std::memset(&CalData, 0, sizeof CalData);
-    std::memset(&ConfData, 0, sizeof ConfData);
-    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
-        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
-    Formats = TFormatSettings::System();
-    RecordCount = 0;
     auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
     const LinesInUse inUse(GraphLines);

@@ -33,15 +33,9 @@ const char HexLower[] = "0123456789abcdef";
 bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile,
                                           CalibrationData*, ConfigurationData*, bool)
 {
-    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
+    FileHandle file = openDownload(downloadFile);
     if (!file)
         return false;
-    std::memset(&CalData, 0, sizeof CalData);
-    std::memset(&ConfData, 0, sizeof ConfData);
-    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
-        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
-    Formats = TFormatSettings::System();
-    RecordCount = 0;
     auto lines = std::make_unique<TextLines>();
     GraphLines = lines.get();
     const LinesInUse inUse(GraphLines);
