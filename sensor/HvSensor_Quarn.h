@@ -30,6 +30,24 @@ using TDataDownloadProgressEvent = std::function<void(QObject* sender, long star
 using TTessaloomEvent =
     std::function<void(QObject* sender, long fileSize, long bytesRead, long percentComplete, long timeElapsed)>;
 
+// --- download and calibration vocabulary -----------------------------------
+
+// Outcome of a logger download.
+enum enDownloadResult : uint8_t {
+    drComplete = 0, // exactly the expected number of bytes arrived
+    drPartial = 1,  // some bytes, not the expected number; the user was told the sizes
+    drFailed = 2,   // no file, another sensor's file, no answer, or no byte
+};
+
+// Calibration chosen on the main window (the item index of its choice).
+enum enCalibrationType : uint8_t {
+    ctOnePointOffset = 0,
+    ctOnePointSpan = 1,
+    ctTwoPoint = 2,
+    ctRestoreFactoryDefault = 3,
+    ctSetDatumReferences = 4,
+};
+
 class TSensor_Quarn : public QObject {
     Q_OBJECT
 public:
@@ -192,7 +210,102 @@ public:
     bool GetCurrentValues();
     bool GetCurrentValues(uint16_t* status);
 
+    // --- schedule and trigger rules (HvSensor_Quarn_Rules.cpp) -----------
+    // Pure image work on ConfData and CalData. Channel lists hold at most
+    // MaxScheduleChannels numbers; nothing is written beyond that.
+    static constexpr int MaxScheduleChannels = 25;
+    // The monitor selection (schedule record 0) out and in; the count is kept
+    // to 0..25 and each channel to its low byte.
+    void zz_backupMonitorSchedule(int* count, int channels[MaxScheduleChannels]);
+    bool zz_setMonitorSchedule(int count, const int channels[]);
+    // Puts `channel` (as decimal text) into `list` at `position` (appended
+    // when the list is empty or the position lies past its end), then the
+    // channels it is computed from, each in front of or among the first
+    // places before the channel that needs it. A loop in the image ends.
+    void zz_AddChannelDependencies(std::vector<std::string>& list, uint16_t channel, int position);
+    // In: channels[0]. Out: that channel with all its dependencies, each once
+    // at its first place, and their count. Always true.
+    bool zz_findChannelDependencies(int* count, int channels[MaxScheduleChannels]);
+    // Channel names to numbers, with (schedule) or without (monitor) their
+    // dependencies, each number once; names of no channel are left out. No
+    // channel at all gives channel 0 and the count 1.
+    uint16_t composeScheduleChannelsList(const std::vector<std::string>& names, int numbers[MaxScheduleChannels]);
+    int composeMonitoScheduleChannelsList(const std::vector<std::string>& names, int numbers[MaxScheduleChannels]);
+    // First free user schedule (1..4), or 0 when all are in use.
+    int GetNextAvailableClearedSchedule();
+    // Names of the enabled channels that some time-started schedule in use
+    // measures, sorted, each once.
+    void GetTriggerableChannels(std::vector<std::string>& list);
+    // First free trigger entry (1..31; 0 is never handed out), or -1.
+    int GetNextFreeTrigger();
+    // Frees every trigger entry that no method entry refers to.
+    void ValidateTriggers();
+    // True when deleting schedule `record` would leave a trigger channel of a
+    // trigger-driven schedule measured by no time-started schedule.
+    bool CheckTriggeredScheduleDependency(int record);
+
+    // --- channel calibration (HvSensor_Quarn_Calibration.cpp) -------------
+    // First of the ChannelCount channel records whose name equals `name`
+    // exactly: 255 (derived) or -1 (dep) when none does.
+    uint8_t findDerivedChannelNumber(const std::string& name);
+    int findDepChannelNumber(const std::string& name);
+    // Whether a channel can be calibrated, and the names of those that can
+    // (returns ChannelCount).
+    bool zz_isCalChannel(int channel);
+    int zz_getCalibrationList(std::vector<std::string>& list);
+    // The channel's user-calibration and units-conversion compensation
+    // numbers; -1 for none.
+    int zz_getUserCalCompensationNumber(int channel);
+    int zz_getUnitsCalCompensationNumber(int channel);
+    // 1..CompensationCount.
+    bool zz_isValidCompensation(int number);
+    // The five coefficients of a compensation record out or in; false,
+    // copying nothing, for a number whose record lies outside the table.
+    bool zz_backupCompensationCoeffs(int number, float coeffs[5]);
+    bool zz_setCompensationCoeffs(int number, const float coeffs[5]);
+    // Enables a disabled channel record and returns true; false otherwise.
+    bool zz_CheckDerivedChannelEnabledValue(int channel);
+    // Measures now and returns live value `index`; -1e10 when there is none.
+    double zz_GetCurrentValues(int index);
+    // One calibration step: the prompt, then the optical oxygen command or
+    // the reading. False when the user cancels (or the oxygen command fails);
+    // a missing reading is left at -1e10 for the caller to judge.
+    bool zz_ReadChannelValue(int channel, const std::string& name, uint8_t calibrationType, int step,
+                             double* entered, double* reading);
+    // Offset, span or two-point calibration of the user-calibration record.
+    // Every way out restores and resends the configuration image; on failure
+    // the calibration image is restored and resent too.
+    bool zz_doCalibration(int channel, const std::string& name, uint8_t calibrationType);
+    // Optical oxygen channels: the sensor calibrates itself from the entered
+    // value; the images are not touched.
+    bool zz_doODO_Calibration(int channel, const std::string& name, uint8_t calibrationType);
+    // Back to the factory calibration; true only when the sensor took it.
+    bool zz_SetDefaultsUserCalValues(int channel, const std::string& name, uint8_t calibrationType);
+
+    // --- logger download (HvSensor_Quarn_Download.cpp) --------------------
+    // Downloads the records between two times into a download file: the
+    // calibration and configuration images (a new file, or the header of an
+    // existing file of the same sensor rewritten in place), then the
+    // logger's record stream appended. The flag has no effect.
+    enDownloadResult RetrieveData(const std::string& fileName, TDateTime from, TDateTime to, bool flag);
+    // The address-range command alone: reply bytes 2..5 and 6..9 hold the
+    // start and end address of the records in range.
+    bool RetrieveData(const Timestamp& from, const Timestamp& to, ReplyBuffer& reply, uint16_t& replyLength,
+                      uint16_t* status);
+    void DownloadTimerEvent();
+    // Writes the graph file and, beside it, the CSV file; returns the CSV
+    // writer's result (0 also when no conversion could run).
+    int CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile, bool append);
+    void TessaloomProgressEvent();
+    // Time of the last record of a download file; with `load`, the file is
+    // cut before that record so that a download from that time appends it
+    // once more.
+    bool retrieveLastTimeRecord(const std::string& fileName, TDateTime* time, bool load);
+
 private:
+    bool writeDownloadHeader(const std::string& fileName);
+    void startConversion();
+    void endConversion();
     // The backup file of the sensor named in CalData, with `extension`. The
     // ID comes from the sensor: path separators in it are replaced, so the
     // name stays inside BackupFolder.

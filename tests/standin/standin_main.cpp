@@ -6,6 +6,8 @@
 #include "CommandSet.h"
 #include "ComPorts.h"
 #include "FileTransfer.h"
+#include "Logger.h"
+#include "Reference.h"
 #include "Standin.h"
 
 #include <QDir>
@@ -48,6 +50,21 @@ int main(int argc, char** argv)
     const auto commands = standin::installCommandSet(sensor);
     standin::FileTransfer transfer(sensor);
     transfer.serveImages(sensor, commands);
+    // Records to download, as the configuration's schedules log them.
+    standin::Logger logger(sensor, transfer, commands);
+    logger.update([&](standin::RecordGenerator& g) {
+        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 200 * 1024);
+    });
+    // Live values to watch and calibrate against.
+    const auto reference = standin::followReference(sensor, commands);
+    namespace ch = standin::channels;
+    const std::pair<uint8_t, double> placedIn[] = {
+        {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
+        {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
+        {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
+    };
+    for (const auto& [channel, value] : placedIn)
+        reference->place(channel, value);
 
     const QString folder = ComPorts::mapFolder();
     QDir().mkpath(folder);

@@ -1,0 +1,79 @@
+#include "DlProgress.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+QString latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+}
+} // namespace
+
+TDlProgForm::TDlProgForm(QObject* owner, bool ShowCancel)
+    : TForm(qobject_cast<QWidget*>(owner), NoBorderIcons | Qt::WindowStaysOnTopHint)
+{
+    // A non-window owner (the device model) cannot be a widget's parent; it
+    // still frees the window with itself.
+    if (owner && !parentWidget())
+        connect(owner, &QObject::destroyed, this, [this] { delete this; });
+
+    setWindowTitle(QStringLiteral("Data Download"));
+    setFixedSize(397, 135);
+
+    Label1 = Named(new QLabel(this), "Label1");
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setGeometry(8, 16, 381, 20);
+
+    ProgressBar1 = Named(new QProgressBar(this), "ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(20);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(16, 48, 365, 20);
+
+    CancelBtn = Named(MakeButton(QStringLiteral("Cancel download")), "CancelBtn");
+    CancelBtn->setGeometry(136, 90, 125, 28);
+    CancelBtn->setVisible(ShowCancel);
+    ConnectHandler(CancelBtn, &QPushButton::clicked, this, &TDlProgForm::CancelBtnClick);
+}
+
+void TDlProgForm::SetProgressText(const std::string& caption, const std::string& text, int32_t position)
+{
+    setWindowTitle(latin1(caption));
+    Label1->setText(latin1(text));
+    setBarPosition(position);
+}
+
+void TDlProgForm::ShowDownloadProgress(long /*StartAddress*/, long /*EndAddress*/, long /*FileSize*/,
+                                       long Received, long PercentComplete, long TimeElapsed)
+{
+    setBarPosition(PercentComplete);
+    Label1->setText(QStringLiteral("Download Progress %1 KB  %2%  %3Secs")
+                        .arg(Received / 1000)
+                        .arg(PercentComplete)
+                        .arg(TimeElapsed));
+}
+
+void TDlProgForm::setBarPosition(long position)
+{
+    // QProgressBar ignores a value outside its range; a bar shows such a
+    // value at the nearest end instead (a download that delivered more than
+    // expected reports more than 100 %).
+    ProgressBar1->setValue(static_cast<int>(std::clamp<long>(position, ProgressBar1->minimum(), ProgressBar1->maximum())));
+}
+
+void TDlProgForm::CancelBtnClick()
+{
+    CancelRequested = 1;
+}
+
+void TDlProgForm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}
+
+void TDlProgForm::reject() {}

@@ -1,0 +1,270 @@
+// The logger download: the download file's header of both images, the
+// address range of a time range, the record stream appended by the link
+// under a progress window with Cancel; and the conversion of a download file
+// into the graph file and the CSV file.
+#include "HvSensor_Quarn.h"
+
+#include "Dialogs.h"
+#include "DlProgress.h"
+#include "Folders.h"
+#include "SysUtils.h"
+#include "sonderecordcmd.h"
+
+#include <QTimer>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+namespace {
+
+constexpr int DownloadProgressMs = 500;
+constexpr int ConversionProgressMs = 250;
+// Reply data of the address-range command: status, echo, two addresses.
+constexpr size_t RangeReplyBytes = 10;
+
+// Milliseconds for the elapsed seconds of the progress displays: wall time,
+// not processor time, since the waits sleep.
+int32_t progressClock()
+{
+    return static_cast<int32_t>(timeGetTime());
+}
+
+long elapsedSeconds(int32_t startTick)
+{
+    const uint32_t ms = static_cast<uint32_t>(progressClock()) - static_cast<uint32_t>(startTick);
+    return static_cast<long>(ms / 1000u);
+}
+
+long percentOf(double part, double whole)
+{
+    return static_cast<long>(std::trunc(part / whole * 100.0));
+}
+
+uint32_t u32At(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// `name` with the extension of its last path component replaced.
+std::string changeFileExt(const std::string& name, const std::string& extension)
+{
+    const size_t slash = name.find_last_of('/');
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return name + extension;
+    return name.substr(0, dot) + extension;
+}
+
+bool writeAll(std::FILE* f, const void* data, size_t size)
+{
+    return std::fwrite(data, 1, size, f) == size;
+}
+
+} // namespace
+
+bool TSensor_Quarn::RetrieveData(const Timestamp& from, const Timestamp& to, ReplyBuffer& reply,
+                                 uint16_t& replyLength, uint16_t* status)
+{
+    uint8_t command[256] = {};
+    command[0] = cmdRetrieveData;
+    encodeTimestamp(from, command + 1);
+    encodeTimestamp(to, command + 7);
+    reply.fill(0);
+    replyLength = 0;
+    enLinkStatus link = lsNone;
+    const bool ok = Comms->SendCommandAwaitReply(command, 13, reply, replyLength, 3, 5, link);
+    *status = link;
+    if (!ok || reply[1] != cmdRetrieveData)
+        return false;
+    if (reply[0] != LoggerReplyOk) {
+        *status = static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(reply[0])));
+        return false;
+    }
+    // Both addresses must be there; a shorter reply would leave them to
+    // whatever the buffer held.
+    if (replyLength < RangeReplyBytes + 1) {
+        *status = lsUnexpectedReply;
+        return false;
+    }
+    return true;
+}
+
+bool TSensor_Quarn::writeDownloadHeader(const std::string& fileName)
+{
+    if (FileExists(fileName)) {
+        MakeFileAvailable(fileName);
+        std::FILE* f = std::fopen(fileName.c_str(), "r+b");
+        if (!f)
+            return false;
+        CalibrationData held{};
+        const size_t got = std::fread(&held, 1, sizeof held, f);
+        // A file too short to hold a sensor ID is no file of this sensor.
+        const size_t idEnd = offsetof(CalibrationData, SensorID) + sizeof held.SensorID;
+        if (got < idEnd || std::memcmp(held.SensorID, CalData.SensorID, sizeof held.SensorID) != 0) {
+            std::fclose(f);
+            ShowMessage(std::string("Currently connected Sensor ID does not match with selected file"));
+            return false;
+        }
+        const bool written = std::fseek(f, 0, SEEK_SET) == 0 && writeAll(f, &CalData, sizeof CalData) &&
+                             writeAll(f, &ConfData, sizeof ConfData);
+        return std::fclose(f) == 0 && written;
+    }
+    std::FILE* f = std::fopen(fileName.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = writeAll(f, &CalData, sizeof CalData) && writeAll(f, &ConfData, sizeof ConfData);
+    return std::fclose(f) == 0 && written;
+}
+
+enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateTime from, TDateTime to,
+                                             bool /*flag*/)
+{
+    // One download at a time.
+    if (ProgressForm || DownloadTimer)
+        return drFailed;
+    DownloadStartAddress = 0;
+    DownloadEndAddress = 0;
+    LastStatus = lsNone;
+    Timestamp first{}, last{};
+    decodeTDateTime(from, &first);
+    decodeTDateTime(to, &last);
+
+    // The header goes first, so that even a failed download leaves the file
+    // with the current images and the records it held.
+    if (!writeDownloadHeader(fileName))
+        return drFailed;
+
+    if (!NullCommand())
+        return drFailed;
+    ReplyBuffer reply;
+    uint16_t replyLength = 0;
+    if (!RetrieveData(first, last, reply, replyLength, &LastStatus))
+        return drFailed;
+    DownloadStartAddress = static_cast<int32_t>(u32At(reply.data() + 2));
+    DownloadEndAddress = static_cast<int32_t>(u32At(reply.data() + 6));
+    // A range that ends before it starts is no range the logger can send.
+    if (DownloadEndAddress < DownloadStartAddress) {
+        LastStatus = lsUnexpectedReply;
+        return drFailed;
+    }
+    const int32_t expected = DownloadEndAddress - DownloadStartAddress;
+
+    DownloadTimer = new QTimer(this);
+    DownloadTimer->setInterval(DownloadProgressMs);
+    connect(DownloadTimer, &QTimer::timeout, this, &TSensor_Quarn::DownloadTimerEvent);
+    DownloadTimer->start();
+    ProgressStartTick = progressClock();
+
+    ProgressForm = new TDlProgForm(this, true);
+    ProgressForm->setWindowTitle(QStringLiteral("Data Download"));
+    ProgressForm->setVisible(true);
+    ProgressForm->ShowDownloadProgress(DownloadStartAddress, DownloadEndAddress, 0, 0, 0, 0);
+
+    enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
+    const int32_t received = Comms->RetrieveLogFile(fileName, expected, status);
+    LastStatus = status;
+
+    DownloadTimer->stop();
+    DownloadTimerEvent();
+    delete DownloadTimer;
+    DownloadTimer = nullptr;
+    delete ProgressForm;
+    ProgressForm = nullptr;
+
+    if (received == 0)
+        return drFailed;
+    if (received == expected)
+        return drComplete;
+    // Nothing was expected but something came: all of it is extra.
+    const long percent = expected != 0 ? percentOf(received, expected) : 0;
+    ShowMessage("FileSize= " + std::to_string(expected) + " Downloaded- " + std::to_string(received) + " Diff - " +
+                std::to_string(int64_t(expected) - int64_t(received)) + "  " + std::to_string(percent) + " %");
+    return drPartial;
+}
+
+void TSensor_Quarn::DownloadTimerEvent()
+{
+    if (DownloadEndAddress == DownloadStartAddress)
+        return;
+    const int32_t size = DownloadEndAddress - DownloadStartAddress;
+    const long percent = percentOf(Comms->BytesReceived, size);
+    const long seconds = elapsedSeconds(ProgressStartTick);
+    if (ProgressForm) {
+        ProgressForm->ShowDownloadProgress(DownloadStartAddress, DownloadEndAddress, size, Comms->BytesReceived,
+                                           percent, seconds);
+        if (ProgressForm->CancelRequested)
+            Comms->AbortFileXfer();
+    }
+}
+
+void TSensor_Quarn::startConversion()
+{
+    RecordCmd = new TSondeRecordCmd(this);
+    ConversionTimer = new QTimer(this);
+    ConversionTimer->setInterval(ConversionProgressMs);
+    connect(ConversionTimer, &QTimer::timeout, this, &TSensor_Quarn::TessaloomProgressEvent);
+    ConversionTimer->start();
+    ProgressStartTick = progressClock();
+}
+
+void TSensor_Quarn::endConversion()
+{
+    if (ConversionTimer)
+        ConversionTimer->stop();
+    delete ConversionTimer;
+    ConversionTimer = nullptr;
+    delete RecordCmd;
+    RecordCmd = nullptr;
+}
+
+int TSensor_Quarn::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile, bool append)
+{
+    if (RecordCmd)
+        return 0;
+    MakeFileAvailable(graphFile);
+    int result = 0;
+    try {
+        startConversion();
+        RecordCmd->CreateTessaloomFile(downloadFile, graphFile, &CalData, &ConfData, append);
+        const std::string csvFile = changeFileExt(graphFile, ".csv");
+        MakeFileAvailable(csvFile);
+        result = RecordCmd->CreateCSVFile(downloadFile, csvFile, &CalData, &ConfData, append) ? 1 : 0;
+    } catch (const std::exception& e) {
+        // A file that cannot be written (a full disk): say so; the download
+        // file itself is untouched.
+        endConversion();
+        ShowMessage(std::string(e.what()));
+        return 0;
+    }
+    endConversion();
+    return result;
+}
+
+void TSensor_Quarn::TessaloomProgressEvent()
+{
+    if (!RecordCmd || RecordCmd->FileSize == 0)
+        return;
+    const long percent = percentOf(RecordCmd->BytesRead, RecordCmd->FileSize);
+    const long seconds = elapsedSeconds(ProgressStartTick);
+    if (OnTessaloomEvent)
+        OnTessaloomEvent(this, RecordCmd->FileSize, RecordCmd->BytesRead, percent, seconds);
+}
+
+bool TSensor_Quarn::retrieveLastTimeRecord(const std::string& fileName, TDateTime* time, bool load)
+{
+    if (RecordCmd)
+        return false;
+    bool found = false;
+    try {
+        startConversion();
+        found = RecordCmd->retrieveLastTimeRecord(fileName, *time, load);
+    } catch (const std::exception&) {
+        found = false;
+    }
+    endConversion();
+    return found;
+}
