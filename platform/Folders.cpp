@@ -15,6 +15,10 @@ std::string GetAppDataFolder()
     QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
         path.chop(1);
+    // The folder is the user's to have; on a fresh account it does not exist
+    // yet, and the programs create only their own folders inside it.
+    if (!path.isEmpty())
+        QDir().mkpath(path);
     return path.toLocal8Bit().toStdString();
 }
 

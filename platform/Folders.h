@@ -5,7 +5,7 @@
 #include <string>
 
 // The per-user application-data folder (normally ~/.local/share), without a
-// trailing '/'.
+// trailing '/'; made when it is missing.
 std::string GetAppDataFolder();
 
 bool DirectoryExists(const std::string& path);

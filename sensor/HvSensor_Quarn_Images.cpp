@@ -6,6 +6,9 @@
 #include "SysUtils.h"
 
 #include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <cstring>
@@ -30,13 +33,26 @@ bool writeImage(Image* image, size_t crcSpan, const std::string& fileName)
 {
     try {
         image->CRC = TQuarnComms::blockCalcCcittCrc(bytesOf(*image), 0, crcSpan);
-        std::FILE* f = std::fopen(fileName.c_str(), "wb");
-        if (!f)
+        const char* bytes = reinterpret_cast<const char*>(bytesOf(*image));
+        const auto size = static_cast<qint64>(sizeof(Image));
+        // Written beside the old file and put in its place only when whole:
+        // a backup is rewritten over the last one, which a full disk must not
+        // destroy. A failed write leaves no file of its own behind. Only a
+        // regular file is replaced so; anything else is written as it is.
+        const QFileInfo target(QString::fromLocal8Bit(fileName.c_str()));
+        if (target.exists() && !target.isFile()) {
+            QFile f(target.filePath());
+            return f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && f.write(bytes, size) == size;
+        }
+        // Unbuffered, so that a short write shows in write()'s result.
+        QSaveFile f(target.filePath());
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             return false;
-        const bool written = std::fwrite(bytesOf(*image), 1, sizeof(Image), f) == sizeof(Image);
-        // A full disk may show only when the buffer is flushed on closing.
-        const bool closed = std::fclose(f) == 0;
-        return written && closed;
+        if (f.write(bytes, size) != size) {
+            f.cancelWriting();
+            return false;
+        }
+        return f.commit();
     } catch (...) {
         return false;
     }

@@ -400,6 +400,9 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
     };
     for (int attempt = 1; attempt <= 7; ++attempt) {
         const uint8_t kept = wanted;
+        // A cancelled download asks for nothing more, not even a repeat.
+        if (attempt > 1 && TransferAborted)
+            return false;
         // What still arrives from the failed burst must not pass for the
         // answer to its repeat.
         if (attempt > 1)

@@ -360,10 +360,23 @@ void TSondeRecordCmd::saveLines(const std::string& fileName) const
     // Written beside the old file and put in its place only when complete,
     // so a full disk never leaves half a file behind.
     QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: a write the disk takes only in part shows in write()'s
+    // result, where a buffered one would be committed cut short.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw std::runtime_error("Cannot create file \"" + fileName + "\". " + out.errorString().toStdString());
     const std::string& text = GraphLines->text();
-    out.write(text.data(), static_cast<qint64>(text.size()));
+    const auto size = static_cast<qint64>(text.size());
+    qint64 written = 0;
+    // A write that stops short is repeated for the rest, which then fails
+    // with the reason (a full disk).
+    for (qint64 n = 0; written < size; written += n)
+        if ((n = out.write(text.data() + written, size - written)) <= 0)
+            break;
+    if (written != size) {
+        const std::string reason = out.errorString().toStdString();
+        out.cancelWriting();
+        throw std::runtime_error("Cannot write file \"" + fileName + "\". " + reason);
+    }
     if (!out.commit())
         throw std::runtime_error("Cannot write file \"" + fileName + "\". " + out.errorString().toStdString());
 }

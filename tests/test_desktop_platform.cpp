@@ -6,6 +6,7 @@
 #include "IniFiles.h"
 #include "QtPrinters.h"
 #include "SingleInstance.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -64,30 +65,7 @@ TEST(IniFile, KeepsWhatAnotherToolWrote)
     EXPECT_EQ(again.ReadString("Window", "Left", ""), "10");
 }
 
-namespace {
-// Files this process writes can hold at most `bytes` bytes while it lives,
-// as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
-} // namespace
+using testsupport::FileSizeLimit;
 
 TEST(IniFile, FailedWriteRaisesAndStoresNothing)
 {

@@ -250,6 +250,29 @@ TEST_F(MultiFrame, AbortStopsBeforeTheNextRequest)
     EXPECT_EQ(sensor.requestCount(), seen);
 }
 
+TEST_F(MultiFrame, AbortDuringAFailingBurstAsksNoMore)
+{
+    // The logger falls silent after the start; the user cancels while the
+    // first data request waits. Its repeats must not go out.
+    const Bytes stream = standin::recordStream(40000, 7);
+    sensor.script({Response::byHandler()});
+    for (int i = 0; i < 7; ++i)
+        sensor.script({Response::silence()});
+    int sends = 0;
+    link.OnTxActivity = [&](QObject*) {
+        if (++sends == 2)
+            link.AbortFileXfer();
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    const int32_t got = download(stream, 256);
+    const double seconds = secondsSince(t0);
+    link.OnTxActivity = nullptr;
+    EXPECT_EQ(got, 256);
+    Sleep(100);
+    EXPECT_EQ(dataRequests(), (std::vector<std::string>{"8A", "92 0A"}));
+    EXPECT_LT(seconds, 2.0);
+}
+
 TEST_F(MultiFrame, OverfullBurstStillArrivesWhole)
 {
     // Blocks of 509 bytes of 0x10 are over 1 KB each on the wire: ten of

@@ -2,7 +2,9 @@
 // record type, against lines written out by hand. Runs under a pinned
 // locale with a decimal point.
 #include "RecordExportFixture.h"
+#include "TestSupport.h"
 
+#include <QDir>
 #include <QTimer>
 
 #include <cstdlib>
@@ -336,6 +338,41 @@ TEST_F(GraphFile, UnwritableGraphFileRaisesAndKeepsTheOldOne)
     EXPECT_THROW(cmd.CreateTessaloomFile(in, path("no/such/folder/out.dat"), nullptr, nullptr, false),
                  std::runtime_error);
     EXPECT_EQ(cmd.GraphLines, nullptr);
+}
+
+TEST_F(GraphFile, FullDiskRaisesAndKeepsTheOldFileOfBothWriters)
+{
+    Bytes stream;
+    for (int i = 0; i < 200; ++i) {
+        const Bytes f = frame(record::ScheduleData, T0, record::scheduleData(1, {1, 2, 3}, {1.5f, 2.25f, 300}));
+        stream.insert(stream.end(), f.begin(), f.end());
+    }
+    const std::string in = writeDownload(stream);
+    struct Case {
+        const char* file;
+        bool (TSondeRecordCmd::*write)(const std::string&, const std::string&, CalibrationData*,
+                                       ConfigurationData*, bool);
+    };
+    const Case cases[] = {{"old.dat", &TSondeRecordCmd::CreateTessaloomFile},
+                          {"old.csv", &TSondeRecordCmd::CreateCSVFile}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string out = writeBytes({'o', 'l', 'd'}, c.file);
+        TSondeRecordCmd cmd(nullptr);
+        {
+            const testsupport::FileSizeLimit full(2000);
+            try {
+                (cmd.*c.write)(in, out, nullptr, nullptr, false);
+                ADD_FAILURE() << "no exception";
+            } catch (const std::runtime_error& e) {
+                EXPECT_NE(std::string(e.what()).find("File too large"), std::string::npos) << e.what();
+            }
+        }
+        std::ifstream old(out, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(old), std::istreambuf_iterator<char>()), "old");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no leftovers";
+        QFile::remove(QString::fromStdString(out));
+    }
 }
 
 TEST_F(GraphFile, TruncatedAndShortFilesConvertWithoutFault)

@@ -4,6 +4,7 @@
 #include "ImageBuilder.h"
 #include "Standin.h"
 #include "SysUtils.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -366,6 +367,26 @@ TYPED_TEST(ImageFile, WriteFailuresAreReported)
     if (QFile::exists(QStringLiteral("/dev/full"))) { // a disk that is always full
         EXPECT_FALSE(T::write(*this->sensor, &image, "/dev/full"));
     }
+}
+
+TYPED_TEST(ImageFile, FailedWriteKeepsTheFileItWasToReplace)
+{
+    // A backup is rewritten in place of the last one: a full disk must leave
+    // the last one whole, and no half-written file beside it.
+    using T = TypeParam;
+    auto good = T::realistic();
+    const std::string file = this->path("sensor.cal");
+    ASSERT_TRUE(T::write(*this->sensor, &good, file));
+    const Bytes before = readFile(file);
+    ASSERT_EQ(before.size(), T::Size);
+
+    auto other = patterned<typename T::Image>(9);
+    {
+        const testsupport::FileSizeLimit full(1000);
+        EXPECT_FALSE(T::write(*this->sensor, &other, file));
+    }
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(QDir(this->dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"sensor.cal"});
 }
 
 // --- free schedule records ----------------------------------------------------

@@ -64,6 +64,18 @@ TEST_F(WorkingFolders, MissingFoldersAreCreated)
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(WorkingFolders, DataFolderOfAFreshAccountIsMade)
+{
+    // A user who never ran a desktop program has no data folder yet.
+    const QString fresh = tmp.path() + "/fresh/.local/share";
+    setDataHome(fresh);
+    TSensor_Quarn sensor(nullptr);
+    EXPECT_EQ(sensor.DataFolder, fresh.toStdString() + "/Brindlecot/");
+    EXPECT_TRUE(DirectoryExists(fresh.toStdString() + "/Brindlecot/data"));
+    EXPECT_TRUE(DirectoryExists(fresh.toStdString() + "/Brindlecot/Backup"));
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(WorkingFolders, ExistingTreeIsUsedUnchanged)
 {
     const QString root = QString::fromStdString(base());

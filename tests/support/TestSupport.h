@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
+
+#include <sys/resource.h>
 
 namespace testsupport {
 
@@ -22,5 +25,20 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 double processCpuSeconds();
 
 double secondsSince(std::chrono::steady_clock::time_point start);
+
+// While it lives, files this process writes can hold at most `bytes` bytes,
+// as on a full disk (the signal for a write past the limit is ignored, so the
+// write fails instead).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 } // namespace testsupport
