@@ -1,6 +1,7 @@
 #include "SysUtils.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <cctype>
 #include <charconv>
@@ -100,4 +101,24 @@ void ProcessMessages()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void WaitForMessages(uint32_t milliseconds)
+{
+    if (!QCoreApplication::instance()) {
+        Sleep(milliseconds);
+        return;
+    }
+    if (milliseconds == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    // Runs what is pending, or sleeps until something arrives; the timer
+    // bounds the sleep. Data the port has already taken in raises no new
+    // event, so callers look at the port before they wait.
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.start(static_cast<int>(milliseconds > 0x7fffffffu ? 0x7fffffffu : milliseconds));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }

@@ -46,3 +46,11 @@ void Sleep(uint32_t milliseconds);
 // Runs pending events (timers, port notifications, input) once; does nothing
 // when no application object exists.
 void ProcessMessages();
+
+// The wait of every loop that waits for the sensor or the user: runs the
+// pending events, or, when there are none, sleeps until the next event
+// arrives (port data, input, a timer) or `milliseconds` have passed, and runs
+// it. Returns early on any event, so callers check the port, their condition
+// and their deadline before each call, in a loop. Without an application
+// object it sleeps.
+void WaitForMessages(uint32_t milliseconds);
