@@ -1,5 +1,6 @@
 // Takes the screenshots in docs/: the start-up window listing two stand-in
-// sensors' ports, and the about box. Run by scripts/screenshots.sh under a
+// sensors' ports, the about box, and the main window on each of its pages
+// connected to a stand-in sensor. Run by scripts/screenshots.sh under a
 // virtual X server.
 //
 //   brindlecot-screenshots OUTPUT_FOLDER
@@ -8,9 +9,17 @@
 #include "ComPorts.h"
 #include "Forms.h"
 #include "IniFiles.h"
+#include "CommandSet.h"
+#include "FileTransfer.h"
+#include "Logger.h"
+#include "Reference.h"
+#include "SensorFormUnit.h"
 #include "Standin.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QToolButton>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
@@ -19,6 +28,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 static void settle()
 {
@@ -28,11 +38,72 @@ static void settle()
     }
 }
 
+static bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
 static bool save(QWidget* window, const QString& path)
 {
     settle();
     const bool ok = window->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+// The main window connected to the stand-in on COM3, on each of its pages.
+static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QString& out)
+{
+    sensor.setLineRate(0);
+    const auto commands = standin::installCommandSet(sensor);
+    standin::FileTransfer transfer(sensor);
+    transfer.serveImages(sensor, commands);
+    standin::Logger logger(sensor, transfer, commands);
+    logger.update([&](standin::RecordGenerator& g) {
+        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 20 * 1024);
+    });
+    const auto reference = standin::followReference(sensor, commands);
+    namespace ch = standin::channels;
+    const std::pair<uint8_t, double> placedIn[] = {
+        {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
+        {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
+        {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
+    };
+    for (const auto& [channel, value] : placedIn)
+        reference->place(channel, value);
+
+    TSensorForm window(startUp, "COM3", startUp);
+    window.show();
+    if (!waitFor([&] { return window.ClockTimer->isActive(); }, 20000)) {
+        std::printf("the main window did not connect\n");
+        return false;
+    }
+    waitFor([] { return false; }, 1200); // the clocks have ticked
+    bool ok = save(&window, out + "/main-status.png");
+    const struct {
+        QToolButton* button;
+        const char* file;
+        int settleMs;
+    } pages[] = {
+        {window.MonitorBtn, "main-monitor.png", 2500},
+        {window.StartStopBtn, "main-logging.png", 300},
+        {window.DataBtn, "main-collect.png", 300},
+        {window.SetClockBtn, "main-clock.png", 300},
+        {window.UserCalibrationBtn, "main-calibration.png", 300},
+    };
+    for (const auto& page : pages) {
+        page.button->click();
+        waitFor([] { return false; }, page.settleMs);
+        ok = save(&window, out + "/" + page.file) && ok;
+    }
+    window.StatusBtn->click();
+    window.FormClose();
     return ok;
 }
 
@@ -66,5 +137,8 @@ int main(int argc, char** argv)
     TAboutBox about(&form);
     about.show();
     ok = save(&about, out + "/about-box.png") && ok;
+    about.hide();
+
+    ok = mainWindowPages(first, &form, out) && ok;
     return ok ? 0 : 1;
 }
