@@ -308,4 +308,6 @@ private:
     // The channel the Calibration page names (its name in `name`), or -1 when
     // the name is of no channel that can be calibrated.
     int calibrationChannel(std::string* name) const;
+    // The channel whose calibration types the page offers (-1: none).
+    int calibrationTypesChannel_ = -1;
 };

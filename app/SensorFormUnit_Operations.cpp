@@ -120,16 +120,23 @@ int TSensorForm::calibrationChannel(std::string* name) const
 
 void TSensorForm::ChannelNameBoxChange()
 {
-    CalibrationTypeRadioGroup->ClearItems();
     const int channel = calibrationChannel(nullptr);
-    if (channel < 0)
+    QStringList types;
+    if (channel >= 0) {
+        types = QStringList({QStringLiteral("1 Point Offset"), QStringLiteral("1 Point Span"),
+                             QStringLiteral("2 Points: Span and Offset"), QStringLiteral("Restore factory default")});
+        if (TSensor_Quarn::GetBaseUnitType(Sensor->CalData.Channels[channel].UnitsCode) == 0)
+            types << QStringLiteral("Set Datum References");
+    }
+    // The box also reports its text when it merely loses the focus: the
+    // same channel keeps the type the user chose.
+    if (channel == calibrationTypesChannel_ && types == CalibrationTypeRadioGroup->Items())
         return;
-    const uint8_t baseType = TSensor_Quarn::GetBaseUnitType(Sensor->CalData.Channels[channel].UnitsCode);
-    CalibrationTypeRadioGroup->SetItems({QStringLiteral("1 Point Offset"), QStringLiteral("1 Point Span"),
-                                         QStringLiteral("2 Points: Span and Offset"),
-                                         QStringLiteral("Restore factory default")});
-    if (baseType == 0)
-        CalibrationTypeRadioGroup->AddItem(QStringLiteral("Set Datum References"));
+    calibrationTypesChannel_ = channel;
+    CalibrationTypeRadioGroup->ClearItems();
+    if (types.isEmpty())
+        return;
+    CalibrationTypeRadioGroup->SetItems(types);
     CalibrationTypeRadioGroup->SetItemIndex(0);
 }
 

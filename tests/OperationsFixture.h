@@ -94,6 +94,16 @@ inline void doubleClickThroughWindow(QWidget* widget, QPoint at)
     const QPoint p = widget->mapTo(top, at);
     QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
 }
+// Presses a button with the space bar through its window. A handler that
+// opens a modal window from a mouse click runs while that click is still
+// being delivered, and Qt's test input would take a click into the modal
+// window for the same press; started from the keyboard, the modal window
+// takes mouse clicks as a user's.
+inline void pressThroughWindow(QWidget* button)
+{
+    button->setFocus();
+    QTest::keyClick(button->window()->windowHandle(), Qt::Key_Space);
+}
 // Keys typed into the focused control of `widget`'s window.
 inline void typeThroughWindow(QWidget* widget, const QString& text)
 {
