@@ -77,9 +77,11 @@ bool TSensorForm::CheckSensorStatus()
 {
     if (UpdateLoggerStatus())
         return !ClosingDown;
+    // Said once: a monitor poll every 100 ms must not repeat it.
+    if (!ClosingDown)
+        ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
+                                "correct power to the Sensor."));
     ClosingDown = 1;
-    ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify correct "
-                            "power to the Sensor."));
     return false;
 }
 
