@@ -77,6 +77,10 @@ bool TSensorForm::CheckSensorStatus()
 {
     if (UpdateLoggerStatus())
         return !ClosingDown;
+    // The window itself ended the wait (Disconnect, or another button of the
+    // bar): the operation stops, but the sensor has not failed.
+    if (Sensor && Sensor->Comms->ReplyAborted)
+        return false;
     // Said once: a monitor poll every 100 ms must not repeat it.
     if (!ClosingDown)
         ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
@@ -169,6 +173,9 @@ void TSensorForm::MonitorGridDrawCell(QPainter& canvas, int column, int row, con
 void TSensorForm::StatusBtnClick(QObject* Sender)
 {
     ViewMonitorDataBtn->setVisible(false);
+    // No monitor poll may start inside this handler's own waits; the
+    // Monitor button starts polling again.
+    CurrentValuesTimer->stop();
     MonitorProgressTimer->stop();
     MonitorProgressBar->setVisible(false);
     MonProgLabel->setVisible(false);
