@@ -75,11 +75,13 @@ bool TSensorForm::UpdateLoggerStatus()
 
 bool TSensorForm::CheckSensorStatus()
 {
+    const unsigned abortsBefore = userAborts_;
     if (UpdateLoggerStatus())
         return !ClosingDown;
-    // The window itself ended the wait (Disconnect, or another button of the
-    // bar): the operation stops, but the sensor has not failed.
-    if (Sensor && Sensor->Comms->ReplyAborted)
+    // The user ended the wait (Disconnect, or another button of the bar,
+    // whose own command may also have taken this request's answer): the
+    // operation stops, but the sensor has not failed.
+    if (userAborts_ != abortsBefore)
         return false;
     // Said once: a monitor poll every 100 ms must not repeat it.
     if (!ClosingDown)
@@ -179,6 +181,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
     MonitorProgressTimer->stop();
     MonitorProgressBar->setVisible(false);
     MonProgLabel->setVisible(false);
+    ++userAborts_;
     if (Sensor) {
         Sensor->AbortReply();
         Sensor->NullCommand();
@@ -250,6 +253,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
 
 void TSensorForm::DisconnectBtnClick()
 {
+    ++userAborts_;
     if (Sensor)
         Sensor->AbortReply();
     done(mrOk);

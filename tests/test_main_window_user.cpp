@@ -122,17 +122,24 @@ TEST_F(UserSession, ConnectMonitorAndDisconnect)
     connectAndDisconnect();
 }
 
-TEST_F(UserSession, DisconnectDuringAPollEndsTheWaitAndCloses)
+TEST_F(UserSession, ClickDuringAPollEndsTheWaitWithoutAFailure)
 {
     struct Case {
         const char* name;
         uint8_t pending; // the command the sensor leaves unanswered
+        QToolButton* TSensorForm::*button;
     };
-    const Case cases[] = {{"measurement", standin::cmd::CurrentValues}, {"status check", standin::cmd::Status}};
+    const Case cases[] = {
+        {"Disconnect during the measurement", standin::cmd::CurrentValues, &TSensorForm::DisconnectBtn},
+        {"Disconnect during the status check", standin::cmd::Status, &TSensorForm::DisconnectBtn},
+        {"Status during the status check", standin::cmd::Status, &TSensorForm::StatusBtn},
+        {"Set Clock during the measurement", standin::cmd::CurrentValues, &TSensorForm::SetClockBtn},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         shown.clear();
         QElapsedTimer clock;
+        qint64 clickMs = -1;
         bool clicked = false;
         session([&](TSensorForm* w) {
             ASSERT_TRUE(pumpUntil([&] { return ready(w); }, 30000));
@@ -147,14 +154,30 @@ TEST_F(UserSession, DisconnectDuringAPollEndsTheWaitAndCloses)
                 clicked = true;
                 pumpUntil([] { return false; }, 300);
                 clock.start();
-                clickThroughWindow(w->DisconnectBtn);
+                clickThroughWindow(w->*c.button);
+                clickMs = clock.elapsed();
+                // The sensor answers again; the interrupted poll's next try
+                // gets its answer.
+                sensor.onCommand(c.pending, [m = model](const standin::Frame& f) { return m->answer(f); });
             });
             user.start(10);
             clickThroughWindow(w->MonitorBtn);
             pumpUntil([&] { return clicked; }, 10000);
+            user.stop();
+            if (c.button != &TSensorForm::DisconnectBtn) {
+                // The window goes on as usual.
+                EXPECT_FALSE(w->ClosingDown);
+                EXPECT_TRUE(w->CheckSensorStatus());
+                EXPECT_NE(w->ActivePage(), w->Monitor);
+                clickThroughWindow(w->DisconnectBtn);
+            }
         });
         EXPECT_TRUE(clicked);
-        EXPECT_LT(clock.elapsed(), 2000) << "the pending wait ends at the click";
+        EXPECT_GE(clickMs, 0);
+        EXPECT_LT(clickMs, 2000) << "the click is answered at once";
+        if (c.button == &TSensorForm::DisconnectBtn) {
+            EXPECT_LT(clock.elapsed(), 2000) << "the pending wait ends at the click";
+        }
         EXPECT_TRUE(shown.empty()) << "stopping a wait is no failure of the sensor";
         expectStartUpUsable();
         sensor.onCommand(c.pending, [m = model](const standin::Frame& f) { return m->answer(f); });
