@@ -21,6 +21,7 @@
 #include <QDateEdit>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -236,6 +237,15 @@ TEST_F(MainWindow, FailedConnectionSequenceEndsWithItsMessagesAndCloses)
          {"Failed to retrieve logger status", reliable}},
         {"sensor stops answering", [](MainWindow& t) { t.muteOn(standin::cmd::GetConfiguration); }, "COM3",
          {"Failed to retrieve configuration file", reliable}},
+        {"configuration whose format version is no number",
+         [](MainWindow& t) {
+             standin::SensorImages images = standin::defaultImages();
+             SetImageText(images.conf.FormatVersion, "v3");
+             standin::setImageCrc(images.conf);
+             t.sensor.setImages(images);
+         },
+         "COM3",
+         {"'v3' is not a valid floating point value", reliable}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,9 +260,32 @@ TEST_F(MainWindow, FailedConnectionSequenceEndsWithItsMessagesAndCloses)
         EXPECT_TRUE(w->DisconnectBtn->isEnabled());
         form.reset();
         unmute();
+        sensor.setImages(standin::defaultImages());
         model->update([](standin::SensorState& s) { s.refuse.clear(); });
         testsupport::mapComPort(3, sensor.slavePath());
     }
+}
+
+TEST_F(MainWindow, CloseAskedForDuringTheSequenceEndsItQuietly)
+{
+    muteOn(standin::cmd::GetCalibration);
+    form = std::make_unique<TSensorForm>(nullptr, "COM3", nullptr);
+    // The close comes while the sequence waits for the calibration image.
+    QElapsedTimer clock;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (clock.isValid() || commandsWithCode(standin::cmd::GetCalibration).empty())
+            return;
+        clock.start();
+        form->done(mrOk);
+    });
+    closer.start(10);
+    form->show();
+    ASSERT_TRUE(pumpUntil([&] { return sequenceEnded(form.get()); }, 20000));
+    ASSERT_TRUE(clock.isValid());
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(shown.empty()) << shown.front().text.toStdString();
+    EXPECT_EQ(form->ModalResult(), mrOk);
 }
 
 TEST_F(MainWindow, LoggedRangeThatFailsLeavesTheConnectionUp)
