@@ -580,6 +580,9 @@ int TSensorForm::exec()
 void TSensorForm::done(int result)
 {
     modalResult_ = result != mrNone ? result : mrCancel;
+    // A close asked for during the connection sequence ends its wait.
+    if (InitProgress && Sensor)
+        Sensor->Comms->AbortReply();
     if (modalLoop_)
         modalLoop_->exit();
 }
@@ -625,6 +628,8 @@ void TSensorForm::InitialiseSensor()
     StartTimer->stop();
     StartTimer->deleteLater();
     StartTimer = nullptr;
+    if (modalResult_ != mrNone)
+        return;
 
     DlDatePickerPanel->setVisible(false);
     FileListBox1->setVisible(false);
@@ -660,45 +665,60 @@ void TSensorForm::InitialiseSensor()
         portOpen = false;
     }
 
+    // A window already asked to close ends the sequence quietly.
+    const auto closing = [this] { return modalResult_ != mrNone; };
+    const auto say = [&](const char* text) {
+        if (!closing())
+            ShowMessage(std::string(text));
+    };
+
     if (!portOpen) {
-        ShowMessage(std::string("Failed to establish communication with the sensor"));
+        say("Failed to establish communication with the sensor");
     } else {
         bool stepsOk = true;
-        InitProgress->SetProgressText(caption, "Retrieving Configuration data", 25);
-        if (!Sensor->getConfigurationData()) {
-            ShowMessage(std::string("Failed to retrieve configuration file"));
+        try {
+            InitProgress->SetProgressText(caption, "Retrieving Configuration data", 25);
+            if (closing() || !Sensor->getConfigurationData()) {
+                say("Failed to retrieve configuration file");
+                stepsOk = false;
+            }
+            if (stepsOk) {
+                if (!Sensor->verifyConfigFile()) {
+                    ProcessMessages();
+                    StatusTxt->setText(QStringLiteral("Sending Updated Configuration Data to logger"));
+                    Sensor->sendConfigurationData();
+                }
+                StatusTxt->setText(QStringLiteral("Got Configuration Data"));
+
+                InitProgress->SetProgressText(caption, "Retrieving Calibration data", 60);
+                if (closing() || !Sensor->getCalibrationData()) {
+                    say("Failed to retrieve calibration file");
+                    stepsOk = false;
+                }
+            }
+            if (stepsOk) {
+                if (!Sensor->verifyCalFile()) {
+                    ProcessMessages();
+                    StatusTxt->setText(QStringLiteral("Sending Updated Calibration Data to logger"));
+                    Sensor->sendCalibrationData();
+                }
+                StatusTxt->setText(QStringLiteral("Got Calibration Data"));
+
+                InitProgress->SetProgressText(caption, "Retrieving Sensor Status", 90);
+                StatusTxt->setText(QStringLiteral("Retieving Sensor Status"));
+                if (closing() || !UpdateLoggerStatus()) {
+                    say("Failed to retrieve logger status");
+                    stepsOk = false;
+                }
+            }
+        } catch (const std::exception& e) {
+            // An image whose format version is no number: the connection
+            // cannot go on with it.
+            if (!closing())
+                ShowMessage(std::string(e.what()));
             stepsOk = false;
         }
-        if (stepsOk) {
-            if (!Sensor->verifyConfigFile()) {
-                ProcessMessages();
-                StatusTxt->setText(QStringLiteral("Sending Updated Configuration Data to logger"));
-                Sensor->sendConfigurationData();
-            }
-            StatusTxt->setText(QStringLiteral("Got Configuration Data"));
-
-            InitProgress->SetProgressText(caption, "Retrieving Calibration data", 60);
-            if (!Sensor->getCalibrationData()) {
-                ShowMessage(std::string("Failed to retrieve calibration file"));
-                stepsOk = false;
-            }
-        }
-        if (stepsOk) {
-            if (!Sensor->verifyCalFile()) {
-                ProcessMessages();
-                StatusTxt->setText(QStringLiteral("Sending Updated Calibration Data to logger"));
-                Sensor->sendCalibrationData();
-            }
-            StatusTxt->setText(QStringLiteral("Got Calibration Data"));
-
-            InitProgress->SetProgressText(caption, "Retrieving Sensor Status", 90);
-            StatusTxt->setText(QStringLiteral("Retieving Sensor Status"));
-            if (!UpdateLoggerStatus()) {
-                ShowMessage(std::string("Failed to retrieve logger status"));
-                stepsOk = false;
-            }
-        }
-        if (stepsOk) {
+        if (stepsOk && !closing()) {
             if (Sensor->GetDateTimeBounds()) {
                 const TDateTime first = Sensor->Status.FirstLoggedTime;
                 const TDateTime last = Sensor->Status.LastLoggedTime;
@@ -710,8 +730,8 @@ void TSensorForm::InitialiseSensor()
                     picker->setDateTime(picker == DlFromDatePicker ? firstQt : lastQt);
                 }
             } else {
-                ShowMessage(std::string("Failed to retrieve logger data memory boundaries, it may me neccesary to "
-                                        "clear the logger memory if this problem persists"));
+                say("Failed to retrieve logger data memory boundaries, it may me neccesary to clear the logger "
+                    "memory if this problem persists");
             }
             ok = true;
         }
@@ -724,14 +744,14 @@ void TSensorForm::InitialiseSensor()
             setWindowTitle(SensorCaption());
             StatusBtn->setChecked(true);
         } else {
-            ShowMessage(std::string("Failed to establish reliable communication with the sensor. please check power "
-                                    "supply and cable connections"));
+            say("Failed to establish reliable communication with the sensor. please check power supply and cable "
+                "connections");
         }
     }
 
     SetButtonStates(bmNormal);
     CheckDownloadFolder();
-    if (!ok)
+    if (!ok && !closing())
         done(mrCancel);
 }
 

@@ -293,6 +293,7 @@ private:
     int modalResult_ = mrNone;
     bool closed_ = false;
     bool polling_ = false;
+    unsigned userAborts_ = 0; // waits the user ended from the button bar
 
     // --- helpers of the collect page and the operations ---------------------
     // (their own section: added to by the data collection and operations work)

@@ -75,11 +75,19 @@ bool TSensorForm::UpdateLoggerStatus()
 
 bool TSensorForm::CheckSensorStatus()
 {
+    const unsigned abortsBefore = userAborts_;
     if (UpdateLoggerStatus())
         return !ClosingDown;
+    // The user ended the wait (Disconnect, or another button of the bar,
+    // whose own command may also have taken this request's answer): the
+    // operation stops, but the sensor has not failed.
+    if (userAborts_ != abortsBefore)
+        return false;
+    // Said once: a monitor poll every 100 ms must not repeat it.
+    if (!ClosingDown)
+        ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
+                                "correct power to the Sensor."));
     ClosingDown = 1;
-    ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify correct "
-                            "power to the Sensor."));
     return false;
 }
 
@@ -167,9 +175,13 @@ void TSensorForm::MonitorGridDrawCell(QPainter& canvas, int column, int row, con
 void TSensorForm::StatusBtnClick(QObject* Sender)
 {
     ViewMonitorDataBtn->setVisible(false);
+    // No monitor poll may start inside this handler's own waits; the
+    // Monitor button starts polling again.
+    CurrentValuesTimer->stop();
     MonitorProgressTimer->stop();
     MonitorProgressBar->setVisible(false);
     MonProgLabel->setVisible(false);
+    ++userAborts_;
     if (Sensor) {
         Sensor->AbortReply();
         Sensor->NullCommand();
@@ -241,6 +253,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
 
 void TSensorForm::DisconnectBtnClick()
 {
+    ++userAborts_;
     if (Sensor)
         Sensor->AbortReply();
     done(mrOk);

@@ -13,6 +13,7 @@
 #include "FileTransfer.h"
 #include "Logger.h"
 #include "Reference.h"
+#include "ExtCtrls.h"
 #include "SensorFormUnit.h"
 #include "Standin.h"
 
@@ -99,6 +100,8 @@ static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QS
     };
     for (const auto& page : pages) {
         page.button->click();
+        if (page.button == window.SetClockBtn)
+            window.SetClockRadioGroup->SetItemIndex(1); // shows the date and time fields
         waitFor([] { return false; }, page.settleMs);
         ok = save(&window, out + "/" + page.file) && ok;
     }
