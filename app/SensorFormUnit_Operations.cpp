@@ -4,8 +4,10 @@
 #include "SensorFormUnit.h"
 
 #include "Dialogs.h"
+#include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "SetPressureReferenceUnit.h"
 #include "Shell.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
@@ -20,6 +22,7 @@
 #include <QToolButton>
 
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace {
@@ -215,10 +218,60 @@ void TSensorForm::UcStartCalibrationBtnClick()
     }
 }
 
-// Filled by the operations work.
 bool TSensorForm::ConfigureDatum()
 {
-    return false;
+    SetButtonStates(bmBusyTransfer);
+    const ConfigurationData savedConf = Sensor->ConfData;
+    const CalibrationData savedCal = Sensor->CalData;
+    hide();
+
+    int result = mrCancel;
+    bool applied = true; // unknown after an exception: send the copy back
+    bool applyFailed = false;
+    // Steps after the dialog, also when an exception leaves it.
+    const auto finish = [&] {
+        // Kept only when committed after a last apply that reached the sensor.
+        const bool committed = result == mrOk && !applyFailed;
+        if (!committed) {
+            Sensor->ConfData = savedConf;
+            Sensor->CalData = savedCal;
+            InitProgress = new TDlProgForm(this, false);
+            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
+            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
+            InitProgress->setVisible(true);
+            ProcessMessages();
+            const bool sent = Sensor->sendCalibrationData();
+            if (sent)
+                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
+            ProcessMessages();
+            delete InitProgress;
+            InitProgress = nullptr;
+            // After an apply the sensor may hold another datum than memory
+            // (a failed apply has said so already).
+            if (!sent && applied && !applyFailed)
+                ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+        }
+        ProcessMessages();
+        ShowSchedulesStatus();
+        BuildMonitorChannelTable();
+        show();
+        SetButtonStates(bmNormal);
+        SetActivePage(Status);
+        return committed;
+    };
+    try {
+        const std::unique_ptr<TSetPressureReferenceForm> dialog(
+            new TSetPressureReferenceForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor,
+                                          ChannelNameBox->currentText().toLatin1().toStdString()));
+        result = dialog->ShowModal();
+        applied = dialog->Applied;
+        applyFailed = dialog->ApplyFailed;
+    } catch (...) {
+        result = mrCancel;
+        finish();
+        throw;
+    }
+    return finish();
 }
 
 void TSensorForm::BackupBtnClick()
