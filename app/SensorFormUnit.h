@@ -160,6 +160,8 @@ public:
     // Calibration page.
     QLabel* ChannelNameLabel = nullptr;
     QComboBox* ChannelNameBox = nullptr;
+    // Holds the five calibration kinds in the order of enCalibrationType;
+    // those a channel does not offer have their buttons hidden.
     TRadioGroup* CalibrationTypeRadioGroup = nullptr;
     QPushButton* UcStartCalibrationBtn = nullptr;
     QPushButton* BackupBtn = nullptr;

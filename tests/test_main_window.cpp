@@ -7,6 +7,7 @@
 #include "AddNoteFormUnit.h"
 #include "DlProgress.h"
 #include "ExtCtrls.h"
+#include "Shape.h"
 #include "FileCtrl.h"
 #include "Folders.h"
 #include "FormatSettings.h"
