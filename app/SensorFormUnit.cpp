@@ -445,9 +445,8 @@ void TSensorForm::buildPages()
     ChannelNameBox->setEditable(true);
     ChannelNameBox->setInsertPolicy(QComboBox::NoInsert);
     ChannelNameBox->setMinimumWidth(180);
-    // All five kinds, in the order of their values; the channel chosen
-    // decides which are offered (the datum only for depth, level and
-    // pressure channels), by showing or hiding their buttons.
+    // All five kinds, in the order of their values, until a channel is
+    // chosen.
     CalibrationTypeRadioGroup = Named(new TRadioGroup(QStringLiteral("Calibration type"),
                                                       {QStringLiteral("1 Point Offset"), QStringLiteral("1 Point Span"),
                                                        QStringLiteral("2 Points: Span and Offset"),

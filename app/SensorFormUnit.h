@@ -160,8 +160,8 @@ public:
     // Calibration page.
     QLabel* ChannelNameLabel = nullptr;
     QComboBox* ChannelNameBox = nullptr;
-    // Holds the five calibration kinds in the order of enCalibrationType;
-    // those a channel does not offer have their buttons hidden.
+    // The calibration kinds a channel offers, item index = enCalibrationType
+    // (built with all five; ChannelNameBoxChange sets them per channel).
     TRadioGroup* CalibrationTypeRadioGroup = nullptr;
     QPushButton* UcStartCalibrationBtn = nullptr;
     QPushButton* BackupBtn = nullptr;

@@ -27,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -959,6 +960,29 @@ TEST_F(MainWindow, InitialsAndCommentTakeNoComma)
     QTest::keyClick(w.CommentsMemo, Qt::Key_Return);
     QTest::keyClicks(w.CommentsMemo, "b");
     EXPECT_EQ(w.CommentsMemo->toPlainText(), "a\nb");
+}
+
+TEST_F(MainWindow, CalibrationKindsCanBeReplaced)
+{
+    TSensorForm w(nullptr, "COM3", nullptr);
+    w.StartTimer->stop();
+    TRadioGroup* kinds = w.CalibrationTypeRadioGroup;
+    EXPECT_EQ(kinds->Items(), QStringList({"1 Point Offset", "1 Point Span", "2 Points: Span and Offset",
+                                           "Restore factory default", "Set Datum References"}));
+    kinds->SetItemIndex(4);
+    int clicks = 0;
+    QObject::connect(kinds, &TRadioGroup::Click, [&] { ++clicks; });
+    kinds->SetItems({"1 Point Offset", "1 Point Span"});
+    EXPECT_EQ(kinds->Count(), 2);
+    EXPECT_EQ(kinds->ItemIndex(), -1);
+    kinds->AddItem("2 Points: Span and Offset");
+    kinds->SetItemIndex(2);
+    EXPECT_EQ(kinds->ItemIndex(), 2);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(kinds->Items(), QStringList({"1 Point Offset", "1 Point Span", "2 Points: Span and Offset"}));
+    QTest::mouseClick(kinds->Button(0), Qt::LeftButton);
+    EXPECT_EQ(kinds->ItemIndex(), 0);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST_F(MainWindow, StartUpWindowFollowsTheMainWindow)
