@@ -330,6 +330,25 @@ TEST_F(MainWindow, SensorNameWithASeparatorStaysInsideTheDataFolder)
     EXPECT_EQ(w->windowTitle(), "Halvorine Brindlecot Version 2.2  Sensor: ../Lake/1");
 }
 
+TEST_F(MainWindow, DownloadsFolderThatCannotBeMadeIsReported)
+{
+    const QString folder = QString::fromStdString(GetAppDataFolder() + "/Brindlecot/data");
+    QDir().mkpath(folder);
+    {
+        QFile blocker(folder + "/Weir Sonde 4");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    TSensorForm* w = connect();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Cannot create data directory.");
+    EXPECT_EQ(shown[0].type, mtError);
+    // Connected all the same; the window can be closed.
+    EXPECT_TRUE(ready(w));
+    EXPECT_TRUE(w->findChildren<TDlProgForm*>().isEmpty()) << "the progress window is gone";
+    EXPECT_TRUE(w->DisconnectBtn->isEnabled());
+    QFile::remove(folder + "/Weir Sonde 4");
+}
+
 TEST_F(MainWindow, DataFolderThatCannotBeMadeEndsTheConstruction)
 {
     const std::string base = GetAppDataFolder() + "/Brindlecot";
@@ -814,6 +833,39 @@ TEST_F(MainWindow, MonitorPollsLiveValuesAndCollectsTheirLines)
     EXPECT_EQ(w->MonitorLines, std::vector<std::string>({header, units}));
     ASSERT_TRUE(pumpUntil([&] { return w->MonitorLines.size() >= 3; }, 20000));
     w->StatusBtnClick(w->StatusBtn);
+}
+
+TEST_F(MainWindow, MonitorFileKeepsOneCellPerField)
+{
+    standin::SensorImages images = standin::defaultImages();
+    const uint8_t first = images.conf.Schedules[0].Channels[0];
+    SetImageText(images.cal.Channels[first].Name, "Temp, top");
+    standin::setImageCrc(images.cal);
+    sensor.setImages(images);
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    w->StatusBtnClick(w->MonitorBtn);
+    EXPECT_EQ(w->MonitorLines[0].rfind("Date/time,\"Temp, top\",", 0), 0u) << w->MonitorLines[0];
+    w->StatusBtnClick(w->StatusBtn);
+}
+
+TEST_F(MainWindow, FileListsFollowTheDownloadsFolder)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    w->ClockTimer->stop();
+    const QString folder = QString::fromStdString(w->DownloadsFolder);
+    for (const char* name : {"b.dat", "a.csv", "C.DAT", "notes.txt"})
+        QFile(folder + name).open(QIODevice::WriteOnly);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->Items(), QStringList({"a.csv", "b.dat", "C.DAT"}));
+    w->DlFileListBox->setCurrentRow(1);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->currentRow(), 1) << "no change, no new reading: the selection stays";
+    EXPECT_EQ(w->DlFileListBox->FileName(), w->DownloadsFolder + "b.dat");
+    QFile(folder + "d.csv").open(QIODevice::WriteOnly);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->Items(), QStringList({"a.csv", "b.dat", "C.DAT", "d.csv"}));
 }
 
 TEST_F(MainWindow, MonitorShowsWhatItCannotCompute)
