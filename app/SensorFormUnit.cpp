@@ -2,6 +2,7 @@
 
 #include "DlProgress.h"
 #include "ExtCtrls.h"
+#include "Shape.h"
 #include "FileCtrl.h"
 #include "Folders.h"
 #include "Grids.h"
@@ -331,7 +332,10 @@ void TSensorForm::buildPages()
         PageControl->addWidget(page);
 
     // Status: the schedules.
-    ControlsTabGrid = Named(new TStringGrid(4, 5, Status), "ControlsTabGrid");
+    ControlsTabGrid = Named(new TStringGrid(Status), "ControlsTabGrid");
+    ControlsTabGrid->SetFixedCols(0);
+    ControlsTabGrid->SetColCount(4);
+    ControlsTabGrid->SetRowCount(5);
     ControlsTabGrid->SetDefaultColWidth(132);
     ControlsTabGrid->SetDefaultRowHeight(20);
     ControlsTabGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -345,8 +349,11 @@ void TSensorForm::buildPages()
     // Collect: the download's name and range, the files of the sensor's folder.
     DlFileNameLabel = Named(new QLabel(QStringLiteral("Download file name"), Collect), "DlFileNameLabel");
     DlFileNameEditBox = Named(new QLineEdit(Collect), "DlFileNameEditBox");
-    DlCollectionOptions = Named(new TRadioGroup(QStringLiteral("Collection options"), Collect), "DlCollectionOptions");
-    DlCollectionOptions->SetItems({QStringLiteral("All data"), QStringLiteral("New data"), QStringLiteral("Between dates")});
+    DlCollectionOptions = Named(new TRadioGroup(QStringLiteral("Collection options"),
+                                                {QStringLiteral("All data"), QStringLiteral("New data"),
+                                                 QStringLiteral("Between dates")},
+                                                Collect),
+                                "DlCollectionOptions");
     DlCollectionOptions->SetItemIndex(0);
     DlDatePickerPanel = Named(new QFrame(Collect), "DlDatePickerPanel");
     DlFromLabel = Named(new QLabel(QStringLiteral("From"), DlDatePickerPanel), "DlFromLabel");
@@ -398,8 +405,11 @@ void TSensorForm::buildPages()
     collectLayout->addLayout(right, 1);
 
     // Clock: synchronise with the PC or set by hand.
-    SetClockRadioGroup = Named(new TRadioGroup(QString(), Clock), "SetClockRadioGroup");
-    SetClockRadioGroup->SetItems({QStringLiteral("Synchronise with PC clock"), QStringLiteral("Set time manually")});
+    SetClockRadioGroup = Named(new TRadioGroup(QString(),
+                                               {QStringLiteral("Synchronise with PC clock"),
+                                                QStringLiteral("Set time manually")},
+                                               Clock),
+                               "SetClockRadioGroup");
     SetClockRadioGroup->SetItemIndex(0);
     SetClockPanel = Named(new QFrame(Clock), "SetClockPanel");
     SetClockPanel->setEnabled(false);
@@ -435,8 +445,15 @@ void TSensorForm::buildPages()
     ChannelNameBox->setEditable(true);
     ChannelNameBox->setInsertPolicy(QComboBox::NoInsert);
     ChannelNameBox->setMinimumWidth(180);
-    CalibrationTypeRadioGroup =
-        Named(new TRadioGroup(QStringLiteral("Calibration type"), Calibration), "CalibrationTypeRadioGroup");
+    // All five kinds, in the order of their values, until a channel is
+    // chosen.
+    CalibrationTypeRadioGroup = Named(new TRadioGroup(QStringLiteral("Calibration type"),
+                                                      {QStringLiteral("1 Point Offset"), QStringLiteral("1 Point Span"),
+                                                       QStringLiteral("2 Points: Span and Offset"),
+                                                       QStringLiteral("Restore factory default"),
+                                                       QStringLiteral("Set Datum References")},
+                                                      Calibration),
+                                      "CalibrationTypeRadioGroup");
     UcStartCalibrationBtn =
         Named(new QPushButton(QStringLiteral("Start Calibration"), Calibration), "UcStartCalibrationBtn");
     BackupBtn = Named(new QPushButton(QStringLiteral("Backup"), Calibration), "BackupBtn");
@@ -460,7 +477,10 @@ void TSensorForm::buildPages()
     calLayout->addLayout(backupColumn);
 
     // Monitor: the live values.
-    MonitorGrid = Named(new TStringGrid(4, 2, Monitor), "MonitorGrid");
+    MonitorGrid = Named(new TStringGrid(Monitor), "MonitorGrid");
+    MonitorGrid->SetFixedCols(0);
+    MonitorGrid->SetColCount(4);
+    MonitorGrid->SetRowCount(2);
     MonitorGrid->SetDefaultColWidth(120);
     MonitorGrid->SetDefaultRowHeight(20);
     MonitorGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -499,11 +519,13 @@ void TSensorForm::connectHandlers()
     ConnectHandler(DisconnectBtn, &QToolButton::clicked, this, &TSensorForm::DisconnectBtnClick);
     ConnectHandler(ViewMonitorDataBtn, &QToolButton::clicked, this, &TSensorForm::ViewMonitorDataBtnClick);
 
-    ControlsTabGrid->OnDrawCell = [this](QPainter& p, int c, int r, const QRect& rect) {
-        ControlsTabGridDrawCell(p, c, r, rect);
+    ControlsTabGrid->DefaultDrawing = false;
+    ControlsTabGrid->OnDrawCell = [this](TStringGrid*, int c, int r, const QRect& rect, bool, QPainter* p) {
+        ControlsTabGridDrawCell(*p, c, r, rect);
     };
-    MonitorGrid->OnDrawCell = [this](QPainter& p, int c, int r, const QRect& rect) {
-        MonitorGridDrawCell(p, c, r, rect);
+    MonitorGrid->DefaultDrawing = false;
+    MonitorGrid->OnDrawCell = [this](TStringGrid*, int c, int r, const QRect& rect, bool, QPainter* p) {
+        MonitorGridDrawCell(*p, c, r, rect);
     };
 
     ConnectHandler(ClockTimer, &QTimer::timeout, this, &TSensorForm::ClockTimerTimer);

@@ -160,6 +160,8 @@ public:
     // Calibration page.
     QLabel* ChannelNameLabel = nullptr;
     QComboBox* ChannelNameBox = nullptr;
+    // The calibration kinds a channel offers, item index = enCalibrationType
+    // (built with all five; ChannelNameBoxChange sets them per channel).
     TRadioGroup* CalibrationTypeRadioGroup = nullptr;
     QPushButton* UcStartCalibrationBtn = nullptr;
     QPushButton* BackupBtn = nullptr;

@@ -5,6 +5,7 @@
 #include "SensorFormUnit.h"
 
 #include "ExtCtrls.h"
+#include "Shape.h"
 #include "FileCtrl.h"
 #include "FormatSettings.h"
 #include "Grids.h"

@@ -6,6 +6,7 @@
 #include "AddNoteFormUnit.h"
 #include "Dialogs.h"
 #include "ExtCtrls.h"
+#include "Shape.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
 #include "StdCtrls.h"
@@ -36,12 +37,12 @@ QString latin1(const std::string& text)
 // the text on one line, centred both ways.
 void drawGridCell(const TStringGrid* grid, QPainter& canvas, int column, int row, const QRect& rect, bool boldCell)
 {
-    const bool header = row < grid->FixedRows;
-    canvas.fillRect(rect, header ? grid->FixedColor : grid->Color);
+    const bool header = row < grid->FixedRows();
+    canvas.fillRect(rect, header ? grid->FixedColor() : grid->Color());
     QFont font = grid->font();
     font.setBold(boldCell);
     canvas.setFont(font);
-    canvas.setPen(grid->FontColor);
+    canvas.setPen(grid->palette().color(QPalette::Text));
     canvas.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, grid->Cells(column, row));
 }
 
@@ -164,7 +165,7 @@ void TSensorForm::BuildMonitorChannelTable()
 
 void TSensorForm::ControlsTabGridDrawCell(QPainter& canvas, int column, int row, const QRect& rect)
 {
-    drawGridCell(ControlsTabGrid, canvas, column, row, rect, row < ControlsTabGrid->FixedRows);
+    drawGridCell(ControlsTabGrid, canvas, column, row, rect, row < ControlsTabGrid->FixedRows());
 }
 
 void TSensorForm::MonitorGridDrawCell(QPainter& canvas, int column, int row, const QRect& rect)

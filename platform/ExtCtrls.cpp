@@ -1,51 +1,60 @@
 #include "ExtCtrls.h"
 
 #include <QButtonGroup>
-#include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TShape::TShape(QWidget* parent) : QWidget(parent) {}
-
-void TShape::SetBrushColor(const QColor& colour)
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent), group_(new QButtonGroup(this)), layout_(new QVBoxLayout(this))
 {
-    if (colour == brush_)
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items.at(i), this);
+        group_->addButton(button, i);
+        layout_->addWidget(button);
+    }
+    layout_->addStretch();
+    connect(group_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            emit Click();
+    });
+}
+
+int TRadioGroup::ItemIndex() const
+{
+    return group_->checkedId();
+}
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    if (index == ItemIndex())
         return;
-    brush_ = colour;
-    update();
+    if (index < 0 || index >= Count()) {
+        // Nothing chosen: a button group that is exclusive keeps one, so
+        // lift that while clearing.
+        group_->setExclusive(false);
+        for (QAbstractButton* b : group_->buttons())
+            b->setChecked(false);
+        group_->setExclusive(true);
+        return;
+    }
+    group_->button(index)->setChecked(true);
 }
 
-void TShape::Repaint()
+QRadioButton* TRadioGroup::Button(int index) const
 {
-    repaint();
+    return static_cast<QRadioButton*>(group_->button(index));
 }
 
-QSize TShape::sizeHint() const
+int TRadioGroup::Count() const
 {
-    return QSize(17, 9);
-}
-
-void TShape::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setPen(Qt::black);
-    painter.setBrush(brush_);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
-
-TRadioGroup::TRadioGroup(const QString& caption, QWidget* parent) : QGroupBox(caption, parent)
-{
-    layout_ = new QVBoxLayout(this);
-    group_ = new QButtonGroup(this);
-    group_->setExclusive(true);
-    connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::userClicked);
+    return static_cast<int>(group_->buttons().size());
 }
 
 QStringList TRadioGroup::Items() const
 {
     QStringList items;
-    for (const QRadioButton* b : buttons_)
-        items << b->text();
+    for (int i = 0; i < Count(); ++i)
+        items << Button(i)->text();
     return items;
 }
 
@@ -59,14 +68,14 @@ void TRadioGroup::SetItems(const QStringList& items)
 void TRadioGroup::AddItem(const QString& item)
 {
     auto* button = new QRadioButton(item, this);
-    group_->addButton(button, static_cast<int>(buttons_.size()));
-    layout_->addWidget(button);
-    buttons_.append(button);
+    group_->addButton(button, Count());
+    // Before the closing stretch.
+    layout_->insertWidget(layout_->count() - 1, button);
 }
 
 void TRadioGroup::ClearItems()
 {
-    for (QRadioButton* b : buttons_) {
+    for (QAbstractButton* b : group_->buttons()) {
         group_->removeButton(b);
         // The items may be replaced while one of them is being clicked (a
         // handler of another control's focus loss): the button goes once
@@ -75,41 +84,4 @@ void TRadioGroup::ClearItems()
         b->hide();
         b->deleteLater();
     }
-    buttons_.clear();
-    index_ = -1;
-}
-
-int TRadioGroup::Count() const
-{
-    return static_cast<int>(buttons_.size());
-}
-
-QRadioButton* TRadioGroup::Button(int index) const
-{
-    return index >= 0 && index < buttons_.size() ? buttons_[index] : nullptr;
-}
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (index < 0 || index >= buttons_.size())
-        index = -1;
-    if (index == index_)
-        return;
-    index_ = index;
-    if (index >= 0) {
-        buttons_[index]->setChecked(true);
-    } else {
-        // An exclusive group keeps one button checked; let go of it.
-        group_->setExclusive(false);
-        for (QRadioButton* b : buttons_)
-            b->setChecked(false);
-        group_->setExclusive(true);
-    }
-    emit Click();
-}
-
-void TRadioGroup::userClicked(int index)
-{
-    index_ = index;
-    emit Click();
 }

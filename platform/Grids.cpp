@@ -6,20 +6,24 @@
 
 namespace {
 
-// Hands the painting of every cell to the grid's handler.
-class DrawCellDelegate : public QStyledItemDelegate {
+class GridDelegate : public QStyledItemDelegate {
 public:
-    explicit DrawCellDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    explicit GridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        if (grid_->OnDrawCell) {
+        const int col = index.column();
+        const int row = index.row();
+        const bool fixed = grid_->IsFixed(col, row);
+        if (!grid_->DefaultDrawing && grid_->OnDrawCell) {
             painter->save();
-            grid_->OnDrawCell(*painter, index.column(), index.row(), option.rect);
+            grid_->OnDrawCell(grid_, col, row, option.rect, fixed, painter);
             painter->restore();
-        } else {
-            QStyledItemDelegate::paint(painter, option, index);
+            return;
         }
+        if (fixed)
+            painter->fillRect(option.rect, grid_->FixedColor());
+        QStyledItemDelegate::paint(painter, option, index);
     }
 
 private:
@@ -28,47 +32,72 @@ private:
 
 } // namespace
 
-TStringGrid::TStringGrid(int columns, int rows, QWidget* parent) : QTableWidget(rows, columns, parent)
+TStringGrid::TStringGrid(QWidget* parent) : QTableWidget(parent)
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
-    setShowGrid(true);
-    setItemDelegate(new DrawCellDelegate(this));
-    SetDefaultColWidth(defaultColWidth_);
+    setWordWrap(false);
+    setItemDelegate(new GridDelegate(this));
+    SetDefaultRowHeight(24);
+    SetColCount(5);
+    SetRowCount(5);
+}
+
+void TStringGrid::SetColCount(int count)
+{
+    const int old = columnCount();
+    setColumnCount(count);
+    for (int c = old; c < count; ++c)
+        setColumnWidth(c, defaultColWidth_);
+    restyle();
 }
 
 void TStringGrid::SetRowCount(int count)
 {
     setRowCount(count);
+    restyle();
 }
 
-QString TStringGrid::Cells(int column, int row) const
+void TStringGrid::SetFixedCols(int count)
 {
-    const QTableWidgetItem* cell = item(row, column);
+    fixedCols_ = count;
+    restyle();
+}
+
+void TStringGrid::SetFixedRows(int count)
+{
+    fixedRows_ = count;
+    restyle();
+}
+
+QString TStringGrid::Cells(int col, int row) const
+{
+    const QTableWidgetItem* cell = item(row, col);
     return cell ? cell->text() : QString();
 }
 
-void TStringGrid::SetCells(int column, int row, const QString& text)
+void TStringGrid::SetCells(int col, int row, const QString& text)
 {
-    if (column < 0 || row < 0 || column >= columnCount() || row >= rowCount())
+    if (col < 0 || row < 0 || col >= columnCount() || row >= rowCount())
         return;
-    if (QTableWidgetItem* cell = item(row, column))
-        cell->setText(text);
-    else
-        setItem(row, column, new QTableWidgetItem(text));
+    QTableWidgetItem* cell = item(row, col);
+    if (!cell) {
+        cell = new QTableWidgetItem;
+        setItem(row, col, cell);
+        styleCell(col, row);
+    }
+    cell->setText(text);
 }
 
 void TStringGrid::SetDefaultColWidth(int width)
 {
     defaultColWidth_ = width;
-    horizontalHeader()->setDefaultSectionSize(width);
     for (int c = 0; c < columnCount(); ++c)
         setColumnWidth(c, width);
 }
@@ -76,6 +105,35 @@ void TStringGrid::SetDefaultColWidth(int width)
 void TStringGrid::SetDefaultRowHeight(int height)
 {
     verticalHeader()->setDefaultSectionSize(height);
+}
+
+void TStringGrid::SetColWidths(int col, int width)
+{
+    setColumnWidth(col, width);
+}
+
+QColor TStringGrid::FixedColor() const
+{
+    return palette().color(QPalette::Button);
+}
+
+QColor TStringGrid::Color() const
+{
+    return palette().color(QPalette::Base);
+}
+
+void TStringGrid::styleCell(int col, int row)
+{
+    QTableWidgetItem* cell = item(row, col);
+    if (!cell)
+        return;
+    cell->setFlags(Qt::ItemIsEnabled);
+    cell->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void TStringGrid::restyle()
+{
     for (int r = 0; r < rowCount(); ++r)
-        setRowHeight(r, height);
+        for (int c = 0; c < columnCount(); ++c)
+            styleCell(c, r);
 }

@@ -1,43 +1,51 @@
-// A grid of texts drawn by the window that owns it: every cell is painted by
-// the OnDrawCell handler. The first FixedRows rows are the header; the grid
-// shows no headers of its own, no selection and no editing.
+// A grid of text cells with fixed (title) rows and columns, as the windows
+// use for tables. Cells are addressed column first. A form may draw every
+// cell itself through OnDrawCell with DefaultDrawing off.
 #pragma once
 
-#include <QColor>
 #include <QTableWidget>
 
 #include <functional>
 
+class QPainter;
+
 class TStringGrid : public QTableWidget {
     Q_OBJECT
 public:
-    // Paints cell (column, row) into `rect` with `painter`.
-    using DrawCellHandler = std::function<void(QPainter& painter, int column, int row, const QRect& rect)>;
-
-    TStringGrid(int columns, int rows, QWidget* parent = nullptr);
+    explicit TStringGrid(QWidget* parent = nullptr);
 
     int ColCount() const { return columnCount(); }
-    void SetColCount(int count) { setColumnCount(count); }
     int RowCount() const { return rowCount(); }
+    void SetColCount(int count);
     void SetRowCount(int count);
+    int FixedCols() const { return fixedCols_; }
+    int FixedRows() const { return fixedRows_; }
+    void SetFixedCols(int count);
+    void SetFixedRows(int count);
+    bool IsFixed(int col, int row) const { return col < fixedCols_ || row < fixedRows_; }
 
-    // The text of a cell; empty outside the grid or where none was set.
-    QString Cells(int column, int row) const;
-    // Writing outside the grid does nothing.
-    void SetCells(int column, int row, const QString& text);
+    QString Cells(int col, int row) const;
+    void SetCells(int col, int row, const QString& text);
 
-    // Width of every column and height of every row.
-    void SetDefaultColWidth(int width);
     int DefaultColWidth() const { return defaultColWidth_; }
+    void SetDefaultColWidth(int width);
     void SetDefaultRowHeight(int height);
+    void SetColWidths(int col, int width);
 
-    int FixedRows = 1;
-    QColor FixedColor = QColor(240, 240, 240); // header cells
-    QColor Color = QColor(255, 255, 255);      // other cells
-    QColor FontColor = QColor(0, 0, 0);
+    // The fixed cells' colour and the other cells' colour.
+    QColor FixedColor() const;
+    QColor Color() const;
 
-    DrawCellHandler OnDrawCell;
+    using TDrawCellEvent =
+        std::function<void(TStringGrid* sender, int col, int row, const QRect& rect, bool fixed, QPainter* canvas)>;
+    TDrawCellEvent OnDrawCell;
+    bool DefaultDrawing = true;
 
 private:
+    void styleCell(int col, int row);
+    void restyle();
+
+    int fixedCols_ = 1;
+    int fixedRows_ = 1;
     int defaultColWidth_ = 64;
 };

@@ -7,6 +7,7 @@
 #include "AddNoteFormUnit.h"
 #include "DlProgress.h"
 #include "ExtCtrls.h"
+#include "Shape.h"
 #include "FileCtrl.h"
 #include "Folders.h"
 #include "FormatSettings.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -326,6 +328,25 @@ TEST_F(MainWindow, SensorNameWithASeparatorStaysInsideTheDataFolder)
     EXPECT_EQ(w->DownloadsFolder, folder);
     EXPECT_TRUE(DirectoryExists(folder));
     EXPECT_EQ(w->windowTitle(), "Halvorine Brindlecot Version 2.2  Sensor: ../Lake/1");
+}
+
+TEST_F(MainWindow, DownloadsFolderThatCannotBeMadeIsReported)
+{
+    const QString folder = QString::fromStdString(GetAppDataFolder() + "/Brindlecot/data");
+    QDir().mkpath(folder);
+    {
+        QFile blocker(folder + "/Weir Sonde 4");
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    TSensorForm* w = connect();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Cannot create data directory.");
+    EXPECT_EQ(shown[0].type, mtError);
+    // Connected all the same; the window can be closed.
+    EXPECT_TRUE(ready(w));
+    EXPECT_TRUE(w->findChildren<TDlProgForm*>().isEmpty()) << "the progress window is gone";
+    EXPECT_TRUE(w->DisconnectBtn->isEnabled());
+    QFile::remove(folder + "/Weir Sonde 4");
 }
 
 TEST_F(MainWindow, DataFolderThatCannotBeMadeEndsTheConstruction)
@@ -814,6 +835,39 @@ TEST_F(MainWindow, MonitorPollsLiveValuesAndCollectsTheirLines)
     w->StatusBtnClick(w->StatusBtn);
 }
 
+TEST_F(MainWindow, MonitorFileKeepsOneCellPerField)
+{
+    standin::SensorImages images = standin::defaultImages();
+    const uint8_t first = images.conf.Schedules[0].Channels[0];
+    SetImageText(images.cal.Channels[first].Name, "Temp, top");
+    standin::setImageCrc(images.cal);
+    sensor.setImages(images);
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    w->StatusBtnClick(w->MonitorBtn);
+    EXPECT_EQ(w->MonitorLines[0].rfind("Date/time,\"Temp, top\",", 0), 0u) << w->MonitorLines[0];
+    w->StatusBtnClick(w->StatusBtn);
+}
+
+TEST_F(MainWindow, FileListsFollowTheDownloadsFolder)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    w->ClockTimer->stop();
+    const QString folder = QString::fromStdString(w->DownloadsFolder);
+    for (const char* name : {"b.dat", "a.csv", "C.DAT", "notes.txt"})
+        QFile(folder + name).open(QIODevice::WriteOnly);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->Items(), QStringList({"a.csv", "b.dat", "C.DAT"}));
+    w->DlFileListBox->setCurrentRow(1);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->currentRow(), 1) << "no change, no new reading: the selection stays";
+    EXPECT_EQ(w->DlFileListBox->FileName(), w->DownloadsFolder + "b.dat");
+    QFile(folder + "d.csv").open(QIODevice::WriteOnly);
+    w->ClockTimerTimer();
+    EXPECT_EQ(w->DlFileListBox->Items(), QStringList({"a.csv", "b.dat", "C.DAT", "d.csv"}));
+}
+
 TEST_F(MainWindow, MonitorShowsWhatItCannotCompute)
 {
     TSensorForm* w = connect();
@@ -958,6 +1012,29 @@ TEST_F(MainWindow, InitialsAndCommentTakeNoComma)
     QTest::keyClick(w.CommentsMemo, Qt::Key_Return);
     QTest::keyClicks(w.CommentsMemo, "b");
     EXPECT_EQ(w.CommentsMemo->toPlainText(), "a\nb");
+}
+
+TEST_F(MainWindow, CalibrationKindsCanBeReplaced)
+{
+    TSensorForm w(nullptr, "COM3", nullptr);
+    w.StartTimer->stop();
+    TRadioGroup* kinds = w.CalibrationTypeRadioGroup;
+    EXPECT_EQ(kinds->Items(), QStringList({"1 Point Offset", "1 Point Span", "2 Points: Span and Offset",
+                                           "Restore factory default", "Set Datum References"}));
+    kinds->SetItemIndex(4);
+    int clicks = 0;
+    QObject::connect(kinds, &TRadioGroup::Click, [&] { ++clicks; });
+    kinds->SetItems({"1 Point Offset", "1 Point Span"});
+    EXPECT_EQ(kinds->Count(), 2);
+    EXPECT_EQ(kinds->ItemIndex(), -1);
+    kinds->AddItem("2 Points: Span and Offset");
+    kinds->SetItemIndex(2);
+    EXPECT_EQ(kinds->ItemIndex(), 2);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(kinds->Items(), QStringList({"1 Point Offset", "1 Point Span", "2 Points: Span and Offset"}));
+    QTest::mouseClick(kinds->Button(0), Qt::LeftButton);
+    EXPECT_EQ(kinds->ItemIndex(), 0);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST_F(MainWindow, StartUpWindowFollowsTheMainWindow)
