@@ -168,8 +168,11 @@ TSetPressureReferenceForm::TSetPressureReferenceForm(QWidget* owner, Configurati
     for (enDatumMode mode : {dmDepth, dmSurfaceLevel, dmTopOfCase})
         ImageList1.push_back(modePicture(mode));
 
-    RadioGroup1 = Named(new TRadioGroup(QString(), this), "RadioGroup1");
-    RadioGroup1->SetItems({QStringLiteral("Depth"), QStringLiteral("Surface Level"), QStringLiteral("Top of Case")});
+    RadioGroup1 = Named(new TRadioGroup(QString(),
+                                        {QStringLiteral("Depth"), QStringLiteral("Surface Level"),
+                                         QStringLiteral("Top of Case")},
+                                        this),
+                        "RadioGroup1");
     // The three items side by side.
     if (auto* row = qobject_cast<QBoxLayout*>(RadioGroup1->layout()))
         row->setDirection(QBoxLayout::LeftToRight);

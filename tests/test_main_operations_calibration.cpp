@@ -248,7 +248,7 @@ namespace {
 TEST(RadioGroupItems, ReplacedWhileOneIsBeingClicked)
 {
     QWidget window;
-    auto* group = new TRadioGroup(QStringLiteral("Calibration type"), &window);
+    auto* group = new TRadioGroup(QStringLiteral("Calibration type"), {}, &window);
     auto* edit = new QLineEdit(&window);
     auto* layout = new QVBoxLayout(&window);
     layout->addWidget(edit);
