@@ -27,7 +27,6 @@ const char* const CommsMenuText = "\r\nCommunications options\r\n"
                                   "(M)odbus address\r\n"
                                   "(R)eturn to main menu\r\n"
                                   "Select: ";
-const char* const InvalidCommand = "\r\nInvalid Command!\r\n";
 const char* const ExitingText = "\r\nExiting Boot Code\r\n";
 
 std::string baudPrompt(int current)
@@ -86,6 +85,9 @@ struct BootCode::State {
     Mode mode = Mode::Firmware;
     bool silent = false;
     int silentKey = -1;
+    int silentOccurrence = 1;
+    bool readOnly = false;
+    std::string invalidCommand = "Invalid Command!";
     bool stayWindowOpen = false;
     int rebootMs = 300;
     int stayWindowMs = 1000;
@@ -181,10 +183,11 @@ struct BootCode::State {
     {
         keys.push_back(static_cast<char>(key));
         stayWindowOpen = false;
-        if (silentKey >= 0 && key == silentKey) {
+        if (silentKey >= 0 && key == silentKey && --silentOccurrence == 0) {
             silent = true;
             return;
         }
+        const std::string invalid = "\r\n" + invalidCommand + "\r\n";
         const char k = upper(key);
         switch (mode) {
         case Mode::MainMenu:
@@ -195,7 +198,7 @@ struct BootCode::State {
                 say(ExitingText);
                 restart([this] { enterFirmware(); });
             } else {
-                say(std::string(InvalidCommand) + MainMenuText);
+                say(invalid + MainMenuText);
             }
             break;
         case Mode::CommsMenu:
@@ -213,7 +216,7 @@ struct BootCode::State {
                 mode = Mode::MainMenu;
                 say(MainMenuText);
             } else {
-                say(std::string(InvalidCommand) + CommsMenuText);
+                say(invalid + CommsMenuText);
             }
             break;
         case Mode::BaudPrompt:
@@ -221,7 +224,8 @@ struct BootCode::State {
             const int highest = mode == Mode::BaudPrompt ? 5 : 4;
             std::string answer = std::string(1, static_cast<char>(key)) + "\r\n";
             if (key >= '1' && key < '1' + highest) {
-                (mode == Mode::BaudPrompt ? options.baudSelection : options.commsMode) = key - '0';
+                if (!readOnly)
+                    (mode == Mode::BaudPrompt ? options.baudSelection : options.commsMode) = key - '0';
             } else {
                 answer += "Invalid selection\r\n";
             }
@@ -240,10 +244,10 @@ struct BootCode::State {
                 std::string answer = "\r\n";
                 if (!addressLine.empty()) {
                     const int value = addressLine.size() <= 3 ? std::stoi(addressLine) : 0;
-                    if (value >= 1 && value <= 247)
-                        options.modbusAddress = value;
-                    else
+                    if (value < 1 || value > 247)
                         answer += "Invalid address\r\n";
+                    else if (!readOnly)
+                        options.modbusAddress = value;
                 }
                 mode = Mode::MainMenu;
                 say(answer + MainMenuText);
@@ -438,10 +442,23 @@ void BootCode::setSilent(bool silent)
     state_->silent = silent;
 }
 
-void BootCode::fallSilentOnKey(char key)
+void BootCode::fallSilentOnKey(char key, int occurrence)
 {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->silentKey = static_cast<uint8_t>(key);
+    state_->silentOccurrence = occurrence;
+}
+
+void BootCode::setReadOnly(bool readOnly)
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->readOnly = readOnly;
+}
+
+void BootCode::setInvalidCommandText(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->invalidCommand = text;
 }
 
 std::string BootCode::keys() const

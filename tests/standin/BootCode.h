@@ -81,10 +81,15 @@ public:
     void setStayWindowMs(int ms);
 
     // Faults: with `silent` the sensor hears and says nothing (a cut cable);
-    // fallSilentOnKey makes it take that key in its boot code and then fall
-    // silent.
+    // fallSilentOnKey makes it take that key (its `occurrence`th time) in its
+    // boot code and then fall silent. A read-only sensor shows and takes new
+    // values but keeps its old ones.
     void setSilent(bool silent);
-    void fallSilentOnKey(char key);
+    void fallSilentOnKey(char key, int occurrence = 1);
+    void setReadOnly(bool readOnly);
+    // What the boot code says to a key it does not know (its own firmware
+    // versions differ): "Invalid Command!" unless set.
+    void setInvalidCommandText(const std::string& text);
 
     // What reached it. Keys the boot code took, in order; blanks that reached
     // the firmware, by the line rate they were sent at; accepted jumps.
