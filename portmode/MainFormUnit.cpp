@@ -404,9 +404,9 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
-    if (event->spontaneous()) {
-        // The desktop's close request leaves as File > Exit does, and never
-        // from the middle of a wait for the sensor.
+    if (!ClosingByProgram) {
+        // A close request from the desktop leaves as File > Exit does, and
+        // never from the middle of a wait for the sensor.
         event->ignore();
         if (!IsBusy())
             QTimer::singleShot(0, this, [this] { RunHandler([this] { Exit1Click(); }); });
@@ -414,6 +414,13 @@ void TMainForm::closeEvent(QCloseEvent* event)
     }
     RunHandler([this] { FormClose(); });
     QMainWindow::closeEvent(event);
+}
+
+void TMainForm::CloseWindow()
+{
+    ClosingByProgram = true;
+    close();
+    ClosingByProgram = false;
 }
 
 void TMainForm::FormShow()
@@ -694,5 +701,5 @@ void TMainForm::Exit1Click()
         if (inBootCode)
             ExitBootCode();
     }
-    close();
+    CloseWindow();
 }

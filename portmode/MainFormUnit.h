@@ -10,7 +10,7 @@
 // operations the sensor waits in its boot-code menu with the port closed.
 //
 // While an operation waits for the sensor, every control that could start
-// another one is disabled (and a close request from the desktop is refused),
+// another one is disabled and a close request from the desktop is refused,
 // so that no second operation runs inside the first one's wait.
 #pragma once
 
@@ -240,6 +240,9 @@ private:
     bool ModbusAddressEBKeyPress(QKeyEvent* event);
     void OpenWiringPicture(const QString& fileName);
     void ShowPage(QWidget* page);
+    // Closes the window, which ends the program. Any other request to close
+    // it (the desktop's) runs as File > Exit.
+    void CloseWindow();
 
     // One wait of the boot-code dialogue: sends nothing, awaits `pattern`
     // for `timeout` ms in a receive buffer of 8192 bytes and keeps what came
@@ -250,6 +253,7 @@ private:
     void SeriousError(const std::exception& error);
 
     int Busy = 0;
+    bool ClosingByProgram = false;
     std::vector<uint8_t> ReceiveBuffer;
     std::string Received;
 };

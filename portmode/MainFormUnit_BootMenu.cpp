@@ -85,7 +85,7 @@ void TMainForm::SeriousError(const std::exception& error)
 {
     ShowMessage(QString::fromLocal8Bit(error.what()));
     ShowMessage(QStringLiteral("Detected a serious error, closing application"));
-    close();
+    CloseWindow();
 }
 
 bool TMainForm::ReadOrVerifyOptions(bool verify)
