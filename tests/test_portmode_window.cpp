@@ -245,15 +245,16 @@ TEST_F(Window, Lamps)
 TEST_F(Window, LampsMoveDuringAConnection)
 {
     bootCode.startInBootCode();
-    QStringList colours;
+    int txRed = 0, rxRed = 0;
     QObject::connect(form->LedTimer, &QTimer::timeout, [&] {
-        colours << form->TxLed->BrushColor().name() + form->RxLed->BrushColor().name();
+        txRed += form->TxLed->BrushColor() == QColor(Qt::red);
+        rxRed += form->RxLed->BrushColor() == QColor(Qt::red);
     });
     click(form->ConnectPCBtn);
     ASSERT_EQ(page(), form->TabSheet2);
-    EXPECT_TRUE(colours.contains(QColor(Qt::red).name() + QColor(Qt::red).name()) ||
-                (colours.join("").contains(QColor(Qt::red).name())))
-        << "the lamp timer ran during the waits";
+    // The lamp timer ran inside the waits and showed both directions.
+    EXPECT_GT(txRed, 0);
+    EXPECT_GT(rxRed, 0);
 }
 
 TEST_F(Window, InformationPage)
