@@ -287,9 +287,10 @@ TEST_F(SetupMonitor, RegisterMapListsTheSensorsRegisters)
         ASSERT_EQ(grid->ColCount(), 3);
         ASSERT_EQ(grid->RowCount(), 25);
         EXPECT_EQ(grid->FixedRows(), 1);
-        EXPECT_EQ(grid->columnWidth(0), 90);
-        EXPECT_EQ(grid->columnWidth(1), 77);
-        EXPECT_EQ(grid->columnWidth(2), 382);
+        // At least their widths, more where the desktop's font needs it.
+        EXPECT_GE(grid->columnWidth(0), 90);
+        EXPECT_GE(grid->columnWidth(1), 77);
+        EXPECT_GE(grid->columnWidth(2), 382);
         const char* const rows[21][3] = {
             {"Register", "Type", "Description"},
             {"00001", "Char[2]", "Firmware version"},
