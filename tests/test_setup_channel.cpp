@@ -494,6 +494,20 @@ TEST_F(SetupChannel, UnitChangeConvertsTheVariationAndWritesTheUnitsCoefficients
     }
 }
 
+TEST_F(SetupChannel, UnitChangeWithAnUnreadableVariationChangesNothing)
+{
+    open();
+    click({"Channels", "Depth"});
+    replace(form->Chan_DataVariationValueEdit, "");
+    messages.clear();
+    choose(form->Chan_UnitTypeComboBox, "Feet");
+    EXPECT_EQ(messages, QStringList({"'' is not a valid floating point value"}));
+    // The list shows the unit the image still holds.
+    EXPECT_EQ(form->Chan_UnitTypeComboBox->currentText(), "Metres");
+    EXPECT_EQ(form->Chan_UnitNameEdit->text(), "Metres");
+    expectImages();
+}
+
 TEST_F(SetupChannel, UnitNameTakesElevenCharactersAtMost)
 {
     open();
