@@ -25,10 +25,6 @@ namespace ch = standin::channels;
 
 using Images = standin::SensorImages;
 
-float coeff(const CalibrationData& cal, int channel, int role, int index)
-{
-    return cal.CompensationTable[cal.Channels[channel].CompensationNumbers[role]].Coeffs[index];
-}
 void setCoeff(CalibrationData& cal, int channel, int role, int index, float value)
 {
     cal.CompensationTable[cal.Channels[channel].CompensationNumbers[role]].Coeffs[index] = value;
@@ -256,7 +252,7 @@ TEST_F(SetupChannel, EditsLandInTheirBytes)
         const char* channel;
         std::function<void(TSensorSetupForm*)> act;
         std::function<void(ConfigurationData&, CalibrationData&)> expect;
-        QStringList messages;
+        QStringList messages = {};
     };
     const Case cases[] = {
         {"precision", "Depth", [](TSensorSetupForm* f) { replace(f->Chan_PresisionEdit, "5"); },
