@@ -5,6 +5,7 @@
 #include "ABOUT.h"
 #include "ComPorts.h"
 #include "Dialogs.h"
+#include "ExtCtrls.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
 #include "IniFiles.h"
@@ -244,7 +245,7 @@ void TMainForm::BuildSettingsPage()
 {
     Image8 = Named(new TImage(picture("logo.png"), TabSheet2), "Image8");
     auto* commsGroup = Named(new QGroupBox(QStringLiteral("   Communication mode"), TabSheet2), "GroupBox1");
-    CommsModeGB = Named(new TRadioGroup({QStringLiteral("RS232 "), QStringLiteral("RS422/485")}, commsGroup),
+    CommsModeGB = Named(new TRadioGroup(QString(), {QStringLiteral("RS232 "), QStringLiteral("RS422/485")}, commsGroup),
                         "CommsModeGB");
     BaudRateCB = Named(new QComboBox(commsGroup), "BaudRateCB");
     BaudRateCB->setEditable(true);
@@ -261,9 +262,13 @@ void TMainForm::BuildSettingsPage()
     commsLayout->setColumnStretch(1, 1);
 
     auto* modbusGroup = Named(new QGroupBox(QStringLiteral("   Modbus options"), TabSheet2), "GroupBox2");
-    ModBusRG = Named(new TRadioGroup({QStringLiteral("Modbus RTU"), QStringLiteral("Modbus ASCII")},
+    ModBusRG = Named(new TRadioGroup(QString(), {QStringLiteral("Modbus RTU"), QStringLiteral("Modbus ASCII")},
                                      modbusGroup),
                      "ModBusRG");
+    // The radio groups sit in the page's own group boxes, without a frame
+    // of their own.
+    for (TRadioGroup* group : {CommsModeGB, ModBusRG})
+        group->setStyleSheet(QStringLiteral("QGroupBox { border: none; margin: 0px; padding: 0px; }"));
     ModbusAddressLabel = Named(new QLabel(QStringLiteral("Modbus address(1...247)"), modbusGroup), "ModbusAddressLabel");
     ModbusAddressEB = Named(new QLineEdit(QStringLiteral("1"), modbusGroup), "ModbusAddressEB");
     ModbusAddressEB->setMaxLength(3);

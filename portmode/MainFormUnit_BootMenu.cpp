@@ -4,6 +4,7 @@
 #include "MainFormUnit.h"
 
 #include "Dialogs.h"
+#include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
 #include "PortModeControls.h"
 #include "SysUtils.h"

@@ -1,10 +1,7 @@
 #include "PortModeControls.h"
 
-#include <QButtonGroup>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRadioButton>
-#include <QVBoxLayout>
 
 TCaptionLabel::TCaptionLabel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {}
 
@@ -32,47 +29,6 @@ void TShape::paintEvent(QPaintEvent*)
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(brush_);
     p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
-}
-
-TRadioGroup::TRadioGroup(const QStringList& items, QWidget* parent) : QWidget(parent), group_(new QButtonGroup(this))
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    for (int i = 0; i < items.size(); ++i) {
-        auto* button = new QRadioButton(items[i], this);
-        group_->addButton(button, i);
-        layout->addWidget(button);
-    }
-    layout->addStretch(1);
-    connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::Clicked);
-}
-
-int TRadioGroup::ItemIndex() const
-{
-    return group_->checkedId();
-}
-
-void TRadioGroup::SetItemIndex(int index)
-{
-    if (QAbstractButton* button = group_->button(index)) {
-        button->setChecked(true);
-        return;
-    }
-    // An exclusive group never unchecks its last button by itself.
-    group_->setExclusive(false);
-    for (QAbstractButton* button : group_->buttons())
-        button->setChecked(false);
-    group_->setExclusive(true);
-}
-
-QRadioButton* TRadioGroup::Item(int index) const
-{
-    return qobject_cast<QRadioButton*>(group_->button(index));
-}
-
-int TRadioGroup::Count() const
-{
-    return static_cast<int>(group_->buttons().size());
 }
 
 TImage::TImage(const QPixmap& picture, QWidget* parent) : QWidget(parent), picture_(picture)

@@ -1,16 +1,11 @@
 // Small controls the utility's window is built from: a caption that reports
-// its changes (status line, progress label), a lamp, a radio group with an
-// item index, and a picture that scales to its place and answers a double
-// click.
+// its changes (status line, progress label), a lamp, and a picture that
+// scales to its place and answers a double click.
 #pragma once
 
 #include <QLabel>
 #include <QPixmap>
-#include <QStringList>
 #include <QWidget>
-
-class QButtonGroup;
-class QRadioButton;
 
 // A label whose caption is set through SetCaption, which announces it.
 class TCaptionLabel : public QLabel {
@@ -40,25 +35,6 @@ protected:
 
 private:
     QColor brush_ = Qt::green;
-};
-
-// A column of radio buttons; ItemIndex -1 means that none is selected.
-class TRadioGroup : public QWidget {
-    Q_OBJECT
-public:
-    TRadioGroup(const QStringList& items, QWidget* parent = nullptr);
-
-    int ItemIndex() const;
-    // An index outside the items selects none.
-    void SetItemIndex(int index);
-    QRadioButton* Item(int index) const;
-    int Count() const;
-
-signals:
-    void Clicked(int index);
-
-private:
-    QButtonGroup* group_;
 };
 
 // A picture drawn as large as its place allows, keeping its proportions.

@@ -9,6 +9,7 @@
 #include "CommandSet.h"
 #include "ComPorts.h"
 #include "Dialogs.h"
+#include "ExtCtrls.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
 #include "MainFormUnit.h"
