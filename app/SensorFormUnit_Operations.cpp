@@ -7,6 +7,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "SensorSetupUnit.h"
 #include "SetPressureReferenceUnit.h"
 #include "Shell.h"
 #include "StdCtrls.h"
@@ -37,8 +38,67 @@ const char* const ClearMemoryQuestion =
 
 } // namespace
 
-// Filled by the operations work.
-void TSensorForm::SetupSensor() {}
+void TSensorForm::SetupSensor()
+{
+    SetActivePage(Status);
+    if (!Sensor || !CheckSensorStatus())
+        return;
+    SetButtonStates(bmBusyTransfer);
+    const ConfigurationData savedConf = Sensor->ConfData;
+    const CalibrationData savedCal = Sensor->CalData;
+    hide();
+
+    bool sent = false;
+    // Steps after the dialog, also when an exception leaves it.
+    const auto finish = [&] {
+        if (!sent) {
+            Sensor->ConfData = savedConf;
+            Sensor->CalData = savedCal;
+        }
+        ProcessMessages();
+        ShowSchedulesStatus();
+        BuildMonitorChannelTable();
+        setWindowTitle(SensorCaption());
+        show();
+        SetButtonStates(bmNormal);
+        SetActivePage(Status);
+        StatusBtn->setChecked(true);
+        // The sensor's name, and with it its folder, may have changed.
+        CheckDownloadFolder();
+    };
+    try {
+        std::unique_ptr<TSensorSetupForm> dialog(
+            new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor));
+        const bool ok = dialog->ShowModal() == mrOk;
+        if (ok) {
+            InitProgress = new TDlProgForm(this, false);
+            const std::unique_ptr<TDlProgForm> progress(InitProgress);
+            struct ClearMember {
+                TDlProgForm*& member;
+                ~ClearMember() { member = nullptr; }
+            } clearMember{InitProgress};
+            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
+            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
+            InitProgress->setVisible(true);
+            ProcessMessages();
+            if (Sensor->sendCalibrationData()) {
+                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
+                ProcessMessages();
+                if (Sensor->sendConfigurationData()) {
+                    sent = true;
+                    InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 100);
+                }
+            }
+        }
+        ProcessMessages();
+        if (ok && !sent)
+            ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
 
 std::string TSensorForm::loggingComment(char kind) const
 {
