@@ -121,11 +121,12 @@ QPixmap modePicture(enDatumMode mode)
         p.drawRect(casing);
         drawSensor(p, QRectF(118, 222, 20, 26));
         p.setPen(QPen(arrow, 2, Qt::DashLine));
-        p.drawLine(QPointF(70, 30), QPointF(186, 30));
+        p.drawLine(QPointF(70, 30), QPointF(214, 30));
+        p.drawLine(QPointF(casing.right(), surface + 40), QPointF(214, surface + 40));
         p.setPen(QPen(arrow, 3));
-        drawArrow(p, QPointF(190, 30), QPointF(190, surface + 40));
+        drawArrow(p, QPointF(209, 30), QPointF(209, surface + 40));
         drawLabel(p, QRectF(4, 12, 90, 16), QStringLiteral("Datum"), arrow);
-        drawLabel(p, QRectF(166, 90, 90, 40), QStringLiteral("Reading"), arrow);
+        drawLabel(p, QRectF(162, surface + 46, 94, 18), QStringLiteral("Reading"), Qt::white);
         return pixmap;
     }
 
