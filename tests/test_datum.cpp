@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstring>
 
 using namespace ops;
 
@@ -28,13 +29,16 @@ namespace ch = standin::channels;
 std::vector<float> datumOf(const CalibrationData& cal, int channel)
 {
     const int n = cal.Channels[channel].CompensationNumbers[3];
-    return std::vector<float>(cal.CompensationTable[n].Coeffs, cal.CompensationTable[n].Coeffs + 5);
+    // The image is packed: the floats are copied, not referred to.
+    std::vector<float> out(5);
+    std::memcpy(out.data(), cal.CompensationTable[n].Coeffs, 5 * sizeof(float));
+    return out;
 }
 
 void setDatum(CalibrationData& cal, int channel, std::vector<float> coeffs)
 {
     const int n = cal.Channels[channel].CompensationNumbers[3];
-    std::copy(coeffs.begin(), coeffs.end(), cal.CompensationTable[n].Coeffs);
+    std::memcpy(cal.CompensationTable[n].Coeffs, coeffs.data(), 5 * sizeof(float));
 }
 
 // The dialog on a device model of its own, shown as a window of its own.
@@ -222,7 +226,8 @@ TEST_F(DatumDialog, ReferenceAndReadingAreTakenInTheBaseUnit)
     CalChannelData& depth = images.cal.Channels[ch::Depth];
     depth.UnitsCode = ucFeet;
     SetImageText(depth.UnitsText, "Feet");
-    images.cal.CompensationTable[depth.CompensationNumbers[4]].Coeffs[1] = 3.2808399f;
+    const float feet = 3.2808399f;
+    std::memcpy(&images.cal.CompensationTable[depth.CompensationNumbers[4]].Coeffs[1], &feet, sizeof feet);
     hold(images);
     open();
     EXPECT_EQ(dialog->UnitLabel1->text(), "Feet");

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cstring>
 #include <deque>
 
 using namespace ops;
@@ -102,7 +103,10 @@ protected:
     }
     static std::vector<float> coeffs(const CalibrationData& cal, int number)
     {
-        return std::vector<float>(cal.CompensationTable[number].Coeffs, cal.CompensationTable[number].Coeffs + 5);
+        // The image is packed: the floats are copied out, not referred to.
+        std::vector<float> out(5);
+        std::memcpy(out.data(), cal.CompensationTable[number].Coeffs, 5 * sizeof(float));
+        return out;
     }
     int number(int channel, int role) const { return kept.cal.Channels[channel].CompensationNumbers[role]; }
     std::function<void()> placeIn(int channel, double value)
@@ -175,7 +179,7 @@ TEST_F(Calibration, EachCalibrationReachesTheStandinFromItsLiveValues)
     EXPECT_EQ(captions.back(), "1 point Offset Calibration on Weir Sonde 4");
     const float tOffset = static_cast<float>(14.2 - static_cast<float>(14.2 - 0.3));
     EXPECT_EQ(coeffs(sensor.images().cal, number(ch::Temperature, 3)), std::vector<float>({tOffset, 1, 0, 0, 0}));
-    EXPECT_EQ(form->Sensor->CalData.CompensationTable[number(ch::Temperature, 3)].Coeffs[0], tOffset);
+    EXPECT_EQ(coeffs(form->Sensor->CalData, number(ch::Temperature, 3))[0], tOffset);
 
     // Span: the pressure channel shows mBar and is calibrated in metres.
     reference->setError(ch::Pressure, 0.8, 0.0);
