@@ -141,3 +141,33 @@ TEST_F(Setup, RefusedImageSaysSoAndPutsBothImagesBack)
 }
 
 } // namespace
+
+namespace {
+
+// The main window is shown modally by the start-up window; hiding it for the
+// dialog must not end its modal showing.
+class ModalMainWindow : public OperationsFixture {};
+
+TEST_F(ModalMainWindow, SetupDialogDoesNotEndTheWindowsModalShowing)
+{
+    form = std::make_unique<TSensorForm>(nullptr, "COM3", nullptr);
+    bool visibleAfter = false;
+    int dialogs = 0;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(testsupport::pumpUntil([&] { return form->ClockTimer->isActive() && !form->InitProgress; },
+                                           60000));
+        WhenModal<TSensorSetupForm> cancel([&](TSensorSetupForm* d) {
+            ++dialogs;
+            clickThroughWindow(d->SSCancelBtn);
+        });
+        pressThroughWindow(form->SetupSensorBtn);
+        QApplication::processEvents();
+        visibleAfter = form->isVisible() && form->ModalResult() == mrNone;
+        clickThroughWindow(form->DisconnectBtn);
+    });
+    EXPECT_EQ(form->exec(), mrOk) << "the window closed by Disconnect, not by the dialog";
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(visibleAfter);
+}
+
+} // namespace
