@@ -49,3 +49,34 @@ int TRadioGroup::Count() const
 {
     return static_cast<int>(group_->buttons().size());
 }
+
+QStringList TRadioGroup::Items() const
+{
+    QStringList items;
+    for (int i = 0; i < Count(); ++i)
+        items << Button(i)->text();
+    return items;
+}
+
+void TRadioGroup::SetItems(const QStringList& items)
+{
+    ClearItems();
+    for (const QString& item : items)
+        AddItem(item);
+}
+
+void TRadioGroup::AddItem(const QString& item)
+{
+    auto* button = new QRadioButton(item, this);
+    group_->addButton(button, Count());
+    // Before the closing stretch.
+    layout_->insertWidget(layout_->count() - 1, button);
+}
+
+void TRadioGroup::ClearItems()
+{
+    for (QAbstractButton* b : group_->buttons()) {
+        group_->removeButton(b);
+        delete b;
+    }
+}

@@ -21,6 +21,13 @@ public:
     QRadioButton* Button(int index) const;
     int Count() const;
 
+    // The items, and replacing them (the main window's calibration kinds
+    // depend on the channel); replacing or clearing them chooses none.
+    QStringList Items() const;
+    void SetItems(const QStringList& items);
+    void AddItem(const QString& item);
+    void ClearItems();
+
 signals:
     // The chosen item changed, by the user or the program.
     void Click();

@@ -1,5 +1,6 @@
 #include "DlProgress.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -14,12 +15,26 @@ QString latin1(const std::string& text)
 }
 } // namespace
 
+namespace {
+// The window a progress window belongs to: its owner when that is a window,
+// otherwise the window that is modal now. A window outside the modal one
+// would get no input while it is shown, so its Cancel could not be clicked.
+QWidget* windowFor(QObject* owner)
+{
+    if (!owner)
+        return nullptr;
+    if (auto* window = qobject_cast<QWidget*>(owner))
+        return window;
+    return QApplication::activeModalWidget();
+}
+} // namespace
+
 TDlProgForm::TDlProgForm(QObject* owner, bool ShowCancel)
-    : TForm(qobject_cast<QWidget*>(owner), NoBorderIcons | Qt::WindowStaysOnTopHint)
+    : TForm(windowFor(owner), NoBorderIcons | Qt::WindowStaysOnTopHint)
 {
     // A non-window owner (the device model) cannot be a widget's parent; it
     // still frees the window with itself.
-    if (owner && !parentWidget())
+    if (owner && !qobject_cast<QWidget*>(owner))
         connect(owner, &QObject::destroyed, this, [this] { delete this; });
 
     setWindowTitle(QStringLiteral("Data Download"));

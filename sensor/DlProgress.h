@@ -16,9 +16,12 @@ class QPushButton;
 class TDlProgForm : public TForm {
     Q_OBJECT
 public:
-    // `owner` frees the window when it is itself freed (a window owner also
-    // becomes the window's parent, on which it is centred). The window is not
-    // shown here: the caller sets the caption and makes it visible.
+    // `owner` frees the window when it is itself freed. A window owner also
+    // becomes the window's parent, on which it is centred; with any other
+    // owner (the device model) the window belongs to the window that is modal
+    // at its creation, so that it takes input while that one is shown
+    // modally. The window is not shown here: the caller sets the caption and
+    // makes it visible.
     TDlProgForm(QObject* owner, bool ShowCancel);
 
     QLabel* Label1 = nullptr;

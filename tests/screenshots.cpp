@@ -1,5 +1,6 @@
 // Takes the screenshots in docs/: the start-up window listing two stand-in
-// sensors' ports, the about box, and the set-up dialog's pages with the
+// sensors' ports, the about box, the main window on each of its pages
+// connected to a stand-in sensor, and the set-up dialog's pages with the
 // register map. Run by scripts/screenshots.sh under a virtual X server.
 //
 //   brindlecot-screenshots OUTPUT_FOLDER
@@ -12,9 +13,18 @@
 #include "ModbusRegistersForm.h"
 #include "SensorSetupUnit.h"
 #include "IniFiles.h"
+#include "CommandSet.h"
+#include "FileTransfer.h"
+#include "Logger.h"
+#include "Reference.h"
+#include "ExtCtrls.h"
+#include "SensorFormUnit.h"
 #include "Standin.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QToolButton>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
@@ -27,6 +37,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 static void settle()
 {
@@ -36,11 +47,74 @@ static void settle()
     }
 }
 
+static bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
 static bool save(QWidget* window, const QString& path)
 {
     settle();
     const bool ok = window->grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+// The main window connected to the stand-in on COM3, on each of its pages.
+static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QString& out)
+{
+    sensor.setLineRate(0);
+    const auto commands = standin::installCommandSet(sensor);
+    standin::FileTransfer transfer(sensor);
+    transfer.serveImages(sensor, commands);
+    standin::Logger logger(sensor, transfer, commands);
+    logger.update([&](standin::RecordGenerator& g) {
+        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 20 * 1024);
+    });
+    const auto reference = standin::followReference(sensor, commands);
+    namespace ch = standin::channels;
+    const std::pair<uint8_t, double> placedIn[] = {
+        {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
+        {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
+        {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
+    };
+    for (const auto& [channel, value] : placedIn)
+        reference->place(channel, value);
+
+    TSensorForm window(startUp, "COM3", startUp);
+    window.show();
+    if (!waitFor([&] { return window.ClockTimer->isActive(); }, 20000)) {
+        std::printf("the main window did not connect\n");
+        return false;
+    }
+    waitFor([] { return false; }, 1200); // the clocks have ticked
+    bool ok = save(&window, out + "/main-status.png");
+    const struct {
+        QToolButton* button;
+        const char* file;
+        int settleMs;
+    } pages[] = {
+        {window.MonitorBtn, "main-monitor.png", 2500},
+        {window.StartStopBtn, "main-logging.png", 300},
+        {window.DataBtn, "main-collect.png", 300},
+        {window.SetClockBtn, "main-clock.png", 300},
+        {window.UserCalibrationBtn, "main-calibration.png", 300},
+    };
+    for (const auto& page : pages) {
+        page.button->click();
+        if (page.button == window.SetClockBtn)
+            window.SetClockRadioGroup->SetItemIndex(1); // shows the date and time fields
+        waitFor([] { return false; }, page.settleMs);
+        ok = save(&window, out + "/" + page.file) && ok;
+    }
+    window.StatusBtn->click();
+    window.FormClose();
     return ok;
 }
 
@@ -110,6 +184,7 @@ int main(int argc, char** argv)
         return 1;
     setenv("HOME", qPrintable(home.path()), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(home.filePath("config")), 1);
+    setenv("XDG_DATA_HOME", qPrintable(home.filePath("data")), 1);
     setenv("TMPDIR", qPrintable(home.path()), 1);
     TApplication app(argc, argv);
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -129,6 +204,8 @@ int main(int argc, char** argv)
     about.show();
     ok = save(&about, out + "/about-box.png") && ok;
     about.hide();
+
+    ok = mainWindowPages(first, &form, out) && ok;
     form.hide();
     ok = setupDialogShots(out) && ok;
     return ok ? 0 : 1;

@@ -218,6 +218,8 @@ void Standin::perform(const Response& r)
 
 void Standin::handle(Request& request)
 {
+    if (muted_)
+        return;
     Responses answer;
     bool scripted = false;
     Handler handler;

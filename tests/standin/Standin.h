@@ -94,6 +94,9 @@ public:
     // Closes the master side: the program's port sees the device vanish.
     void hangUp();
     bool hungUp() const { return hungUp_; }
+    // While muted the stand-in still reads and logs every request but
+    // answers none, as a sensor whose power failed with the cable in place.
+    void setMuted(bool muted) { muted_ = muted; }
 
     std::vector<Request> requests() const;
     size_t requestCount() const;
@@ -131,6 +134,7 @@ private:
     std::atomic<int> lineRate_{0};
     std::atomic<bool> stop_{false};
     std::atomic<bool> hungUp_{false};
+    std::atomic<bool> muted_{false};
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;

@@ -1,0 +1,284 @@
+// The timed and live parts of the main window: both clocks, the Clock page,
+// the Monitor page with its polling, progress bar and the lines of
+// "Monitor.csv", the receive and transmit lamps, the tray icon and the key
+// filter of the Logging page's fields.
+#include "SensorFormUnit.h"
+
+#include "ExtCtrls.h"
+#include "Shape.h"
+#include "FileCtrl.h"
+#include "FormatSettings.h"
+#include "Grids.h"
+#include "HvSensor_Quarn.h"
+#include "SysUtils.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStackedWidget>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+QString latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+}
+
+// A field of "Monitor.csv": quoted only when it holds the separator (a value
+// written with a decimal comma) or a quote, so that every value keeps its
+// own cell.
+std::string csvField(const std::string& text)
+{
+    if (text.find_first_of(",\"") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+} // namespace
+
+std::string TSensorForm::DateTimeText(TDateTime value)
+{
+    const TFormatSettings settings = TFormatSettings::System();
+    return DateToStr(value, settings) + " " + TimeToStr(value, settings);
+}
+
+std::string TSensorForm::FormatValue(double value, int precision)
+{
+    // The picture "0." followed by `precision` zeros: rounded to that many
+    // decimals; with none, the whole number without a decimal separator.
+    return FloatToStrF(value, ffFixed, 15, std::clamp(precision, 0, 18), TFormatSettings::System());
+}
+
+// --- clocks -------------------------------------------------------------
+
+void TSensorForm::ClockTimerTimer()
+{
+    const TDateTime now = Now();
+    const QString pcText = latin1(DateTimeText(now));
+    TopPanelPcClockTxt->setText(pcText);
+
+    const int32_t offset = Sensor ? Sensor->Status.ClockOffsetSeconds : 0;
+    const int64_t magnitude = offset < 0 ? -int64_t(offset) : int64_t(offset);
+    QColor colour = TopPanelPcClockTxt->palette().color(QPalette::WindowText);
+    if (magnitude < 2) {
+        TopPanelSensorClockTxt->setText(pcText);
+    } else {
+        TopPanelSensorClockTxt->setText(latin1(DateTimeText(now + offset / SecsPerDay)));
+        if (magnitude >= 60)
+            colour = QColor(255, 0, 0);
+    }
+    QPalette palette = TopPanelSensorClockTxt->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    TopPanelSensorClockTxt->setPalette(palette);
+
+    // The hidden twin follows the folder every second; the visible list is
+    // read again only when files came or went, so its selection survives.
+    FileListBox1->Update();
+    if (FileListBox1->Items() != DlFileListBox->Items())
+        DlFileListBox->Update();
+}
+
+// --- clock page -----------------------------------------------------------
+
+void TSensorForm::SetClockRadioGroupClick()
+{
+    if (SetClockRadioGroup->ItemIndex() == 1) {
+        SetClockPanel->setEnabled(true);
+        SetClockPanel->setVisible(true);
+        const QDateTime now = QDateTime::currentDateTime();
+        SetClockDatePicker->setDate(now.date());
+        SetClockTimePicker->setTime(now.time());
+    } else {
+        SetClockPanel->setEnabled(false);
+        SetClockPanel->setVisible(false);
+    }
+}
+
+void TSensorForm::UpdateTimeBtnClick()
+{
+    const QDateTime chosen(SetClockDatePicker->date(), SetClockTimePicker->time());
+    const TDateTime dt = QDateTimeToDateTime(chosen);
+    const bool usePcClock = SetClockRadioGroup->ItemIndex() == 0;
+    if (CheckSensorStatus() && Sensor && Sensor->setDateTime(dt, usePcClock))
+        UpdateLoggerStatus();
+    SetActivePage(Status);
+    StatusBtn->setChecked(true);
+}
+
+// --- monitor page ---------------------------------------------------------
+
+void TSensorForm::setMonitorHeader()
+{
+    const char* const headers[] = {"Channel Name", "Current Value", "Units", "Last Logged Value"};
+    for (int c = 0; c < 4; ++c)
+        MonitorGrid->SetCells(c, 0, QString::fromLatin1(headers[c]));
+}
+
+void TSensorForm::StartMonitoring()
+{
+    SetActivePage(Monitor);
+    CurrentValuesTimer->start();
+
+    setMonitorHeader();
+    for (int c = 0; c < 4; ++c)
+        MonitorGrid->SetCells(c, 1, QString());
+    MonitorGrid->SetRowCount(2);
+    MonitorGrid->SetDefaultColWidth(MonitorGrid->viewport()->width() / 4);
+
+    MonitorLines.clear();
+    std::string header = "Date/time,";
+    std::string units = ",";
+    if (Sensor) {
+        const ScheduleSetupData& monitor = Sensor->ConfData.Schedules[MonitorScheduleRecord];
+        const int count = std::min<int>(monitor.ChannelCount, sizeof monitor.Channels);
+        for (int j = 0; j < count; ++j) {
+            const uint8_t c = monitor.Channels[j];
+            if (c >= ImageChannelCount || !Sensor->CalData.Channels[c].Enabled)
+                continue;
+            header += csvField(ImageText(Sensor->CalData.Channels[c].Name)) + ",";
+            units += csvField(ImageText(Sensor->CalData.Channels[c].UnitsText)) + ",";
+        }
+    }
+    AddNoteBtn->setEnabled(false);
+    MonitorLines.push_back(header);
+    MonitorLines.push_back(units);
+
+    ViewMonitorDataBtn->setVisible(true);
+    MonitorProgressTimer->start();
+    MonitorProgressBar->setMaximum(20);
+    MonitorProgressBar->setValue(0);
+    MonitorProgressBar->setVisible(true);
+    MonProgLabel->setVisible(true);
+}
+
+void TSensorForm::CurrentValuesTimerTimer()
+{
+    CurrentValuesTimer->stop();
+    // One poll at a time: a tick that arrives while a poll waits for the
+    // sensor (the timer restarted by a click meanwhile) leaves the next poll
+    // to the running one.
+    if (polling_)
+        return;
+    polling_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{polling_};
+
+    setMonitorHeader();
+    MonitorProgressBar->setValue(0);
+
+    const auto started = std::chrono::steady_clock::now();
+    std::string line = csvField(DateTimeText(Now())) + ",";
+
+    if (!closed_ && CheckSensorStatus() && Sensor && Sensor->GetCurrentValues()) {
+        const SensorStatusData& status = Sensor->Status;
+        const int n = std::min<int>(status.CurrentValueCount, MaxCurrentValues);
+        MonitorGrid->SetRowCount(n + 3);
+        for (int i = 0; i < n; ++i) {
+            const MonitorColumnData& column = status.MonitorColumns[i];
+            const CurrentValueData& value = status.CurrentValues[i];
+            const std::string text = FormatValue(value.Value, column.Precision);
+            line += csvField(text) + ",";
+            MonitorGrid->SetCells(0, i + 1, latin1(ImageText(column.Name)));
+            MonitorGrid->SetCells(1, i + 1, latin1(text));
+            MonitorGrid->SetCells(2, i + 1, latin1(ImageText(column.UnitsText)));
+            const float lastLogged = value.LastLoggedValue;
+            MonitorGrid->SetCells(3, i + 1,
+                                  lastLogged == -1e10f ? QStringLiteral("N/A")
+                                                       : latin1(FormatValue(lastLogged, column.Precision)));
+        }
+        MonitorGrid->SetDefaultColWidth(MonitorGrid->viewport()->width() / 4);
+        MonitorGrid->SetCells(0, n + 1, QStringLiteral("Memory Used"));
+        MonitorGrid->SetCells(1, n + 1, QString::number(status.MemoryUsed));
+        MonitorGrid->SetCells(2, n + 1, QStringLiteral("Bytes"));
+        MonitorGrid->SetCells(0, n + 2, QStringLiteral("% Memory Used"));
+        // A logger that reports no capacity has no share to show.
+        MonitorGrid->SetCells(1, n + 2,
+                              status.MemoryCapacity == 0
+                                  ? QStringLiteral("N/A")
+                                  : latin1(FormatValue(double(status.MemoryUsed) / status.MemoryCapacity * 100.0, 1)));
+        MonitorGrid->SetCells(2, n + 2, QStringLiteral("Percentage"));
+        MonitorLines.push_back(line);
+    }
+
+    if (!closed_ && ActivePage() == Monitor) {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+        MonitorProgressBar->setMaximum(static_cast<int>(2 * elapsed.count()));
+        CurrentValuesTimer->start();
+        MonitorProgressBar->setValue(0);
+        ProcessMessages();
+    } else {
+        ViewMonitorDataBtn->setVisible(false);
+    }
+}
+
+void TSensorForm::MonitorProgressTimerTimer()
+{
+    MonitorProgressBar->setValue(std::min(MonitorProgressBar->value() + 1, MonitorProgressBar->maximum()));
+}
+
+// --- lamps ----------------------------------------------------------------
+
+void TSensorForm::RxActivityEvent(QObject* /*Sender*/)
+{
+    RxFlag = 1;
+}
+
+void TSensorForm::TxActivityEvent(QObject* /*Sender*/)
+{
+    TxFlag = 1;
+}
+
+void TSensorForm::LedTimerTimer()
+{
+    RxLed->SetBrushColor(RxFlag ? LampRed() : LampGreen());
+    RxLed->Repaint();
+    RxFlag = 0;
+    TxLed->SetBrushColor(TxFlag ? LampRed() : LampGreen());
+    TxLed->Repaint();
+    TxFlag = 0;
+}
+
+// --- tray -----------------------------------------------------------------
+
+void TSensorForm::TrayIcon1Click()
+{
+    if (isVisible()) {
+        hide();
+        if (StartUpWindow)
+            StartUpWindow->hide();
+    } else {
+        if (StartUpWindow)
+            StartUpWindow->show();
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+// --- key filter -------------------------------------------------------------
+
+void TSensorForm::InitialsEditBoxKeyPress(QObject* /*Sender*/, QChar& Key)
+{
+    const char16_t k = Key.unicode();
+    const bool passes = k == 8 || k == 12 || k == 13 || (k >= 32 && k <= 43) || (k >= 45 && k <= 64) ||
+                        (k >= 91 && k <= 95) || (k >= 123 && k <= 125) || (k >= u'A' && k <= u'Z') ||
+                        (k >= u'a' && k <= u'z');
+    if (!passes)
+        Key = QChar(0);
+}

@@ -1,0 +1,261 @@
+// The button bar, the status refresh and its guard, the Status page with the
+// schedules grid, the monitor column cache, clearing the memory and adding a
+// note to the log.
+#include "SensorFormUnit.h"
+
+#include "AddNoteFormUnit.h"
+#include "Dialogs.h"
+#include "ExtCtrls.h"
+#include "Shape.h"
+#include "Grids.h"
+#include "HvSensor_Quarn.h"
+#include "StdCtrls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+QString latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+}
+
+// Cell painting shared by both grids: the header row in the fixed colour,
+// the text on one line, centred both ways.
+void drawGridCell(const TStringGrid* grid, QPainter& canvas, int column, int row, const QRect& rect, bool boldCell)
+{
+    const bool header = row < grid->FixedRows();
+    canvas.fillRect(rect, header ? grid->FixedColor() : grid->Color());
+    QFont font = grid->font();
+    font.setBold(boldCell);
+    canvas.setFont(font);
+    canvas.setPen(grid->palette().color(QPalette::Text));
+    canvas.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, grid->Cells(column, row));
+}
+
+} // namespace
+
+bool TSensorForm::UpdateLoggerStatus()
+{
+    if (!Sensor || !Sensor->LoggerStatus())
+        return false;
+
+    const std::string id = ImageText(Sensor->Status.ConnectedSensorID);
+    if (ConnectionSensorID.empty()) {
+        ConnectionSensorID = id;
+    } else if (ConnectionSensorID != id) {
+        ShowMessage(std::string("Detected new sensor... To preserve data integrity sensor connection will close down"));
+        ClosingDown = 1;
+        done(mrCancel);
+    }
+
+    const bool logging = (Sensor->Status.LoggingFlags & 0x01) != 0;
+    const QString caption = logging ? QStringLiteral("Stop Logging") : QStringLiteral("Start Logging");
+    StatusTxt->setText(logging ? QStringLiteral("Sensor status: Logging") : QStringLiteral("Sensor status: Not Logging"));
+    StartStopBtn->setText(caption);
+    StartStopBtn2->setText(caption);
+    ClearMemoryCheckBox->setVisible(!logging);
+    LoggingLed->SetBrushColor(logging ? LampGreen() : LampRed());
+    LoggingLed->Repaint();
+    LoggingStatus->setText(logging ? QStringLiteral(" Logging") : QStringLiteral(" Not Logging"));
+    return true;
+}
+
+bool TSensorForm::CheckSensorStatus()
+{
+    const unsigned abortsBefore = userAborts_;
+    if (UpdateLoggerStatus())
+        return !ClosingDown;
+    // The user ended the wait (Disconnect, or another button of the bar,
+    // whose own command may also have taken this request's answer): the
+    // operation stops, but the sensor has not failed.
+    if (userAborts_ != abortsBefore)
+        return false;
+    // Said once: a monitor poll every 100 ms must not repeat it.
+    if (!ClosingDown)
+        ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
+                                "correct power to the Sensor."));
+    ClosingDown = 1;
+    return false;
+}
+
+void TSensorForm::SetButtonStates(uint8_t mode)
+{
+    const bool busy = mode == bmBusyCalibration || mode == bmBusyTransfer;
+    const bool logging = Sensor && (Sensor->Status.LoggingFlags & 0x01) != 0;
+    for (QToolButton* b : {StatusBtn, MonitorBtn, StartStopBtn, DataBtn, DisconnectBtn, AddNoteBtn})
+        b->setEnabled(!busy);
+    for (QToolButton* b : {SetClockBtn, ClearMemoryBtn, SetupSensorBtn, UserCalibrationBtn})
+        b->setEnabled(!busy && !logging);
+}
+
+std::string TSensorForm::FormatInterval(uint32_t interval)
+{
+    const uint32_t s = interval / 100;
+    if (s <= 60)
+        return std::to_string(s) + " seconds";
+    if (s <= 3600)
+        return std::to_string(s / 60) + " minutes";
+    return std::to_string(s / 3600) + " hours";
+}
+
+void TSensorForm::ShowSchedulesStatus()
+{
+    const char* const headers[] = {"Schedule Name", "Enabled", "Scan Time", "Record Time"};
+    for (int c = 0; c < 4; ++c)
+        ControlsTabGrid->SetCells(c, 0, QString::fromLatin1(headers[c]));
+    for (int r = 1; r <= 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            ControlsTabGrid->SetCells(c, r, QString());
+    if (!Sensor)
+        return;
+    const ConfigurationData& conf = Sensor->ConfData;
+    // The grid has rows for the four user schedules only.
+    const int last = std::min<int>(conf.ScheduleCount - 1, LastUserSchedule);
+    for (int r = FirstUserSchedule; r <= last; ++r) {
+        const ScheduleSetupData& s = conf.Schedules[r];
+        if (!s.InUse)
+            continue;
+        const uint32_t scanTime = s.ScanTime;
+        const uint32_t multiple = s.RecordMultiple;
+        ControlsTabGrid->SetCells(0, r, latin1(ImageText(s.Name)));
+        ControlsTabGrid->SetCells(1, r, s.Enabled ? QStringLiteral("Enabled") : QStringLiteral("Paused"));
+        ControlsTabGrid->SetCells(2, r, latin1(FormatInterval(scanTime)));
+        if (multiple != 0)
+            ControlsTabGrid->SetCells(3, r, latin1(FormatInterval(scanTime * multiple)));
+    }
+    ControlsTabGrid->viewport()->update();
+}
+
+void TSensorForm::BuildMonitorChannelTable()
+{
+    if (!Sensor)
+        return;
+    const ScheduleSetupData& monitor = Sensor->ConfData.Schedules[MonitorScheduleRecord];
+    const int count = std::min<int>(monitor.ChannelCount, sizeof monitor.Channels);
+    int i = 0;
+    for (int j = 0; j < count; ++j) {
+        const uint8_t c = monitor.Channels[j];
+        // A channel number the image cannot hold names no channel.
+        if (c >= ImageChannelCount)
+            continue;
+        const CalChannelData& channel = Sensor->CalData.Channels[c];
+        if (!channel.Enabled)
+            continue;
+        MonitorColumnData& column = Sensor->Status.MonitorColumns[i];
+        std::memcpy(column.Name, channel.Name, sizeof column.Name);
+        std::memcpy(column.UnitsText, channel.UnitsText, sizeof column.UnitsText);
+        column.Precision = Sensor->ConfData.ChannelSetup[c].Precision;
+        ++i;
+    }
+}
+
+void TSensorForm::ControlsTabGridDrawCell(QPainter& canvas, int column, int row, const QRect& rect)
+{
+    drawGridCell(ControlsTabGrid, canvas, column, row, rect, row < ControlsTabGrid->FixedRows());
+}
+
+void TSensorForm::MonitorGridDrawCell(QPainter& canvas, int column, int row, const QRect& rect)
+{
+    drawGridCell(MonitorGrid, canvas, column, row, rect, true);
+}
+
+void TSensorForm::StatusBtnClick(QObject* Sender)
+{
+    ViewMonitorDataBtn->setVisible(false);
+    // No monitor poll may start inside this handler's own waits; the
+    // Monitor button starts polling again.
+    CurrentValuesTimer->stop();
+    MonitorProgressTimer->stop();
+    MonitorProgressBar->setVisible(false);
+    MonProgLabel->setVisible(false);
+    ++userAborts_;
+    if (Sensor) {
+        Sensor->AbortReply();
+        Sensor->NullCommand();
+    }
+    AddNoteBtn->setEnabled(true);
+
+    const QString name = Sender ? Sender->objectName() : QString();
+    if (name == QLatin1String("StatusBtn")) {
+        ShowSchedulesStatus();
+        SetActivePage(Status);
+    } else if (name == QLatin1String("SetupSensorBtn")) {
+        SetupSensor();
+    } else if (name == QLatin1String("MonitorBtn")) {
+        StartMonitoring();
+    } else if (name == QLatin1String("StartStopBtn")) {
+        SetActivePage(Logging);
+    } else if (name == QLatin1String("DataBtn")) {
+        const QString sensorName = Sensor ? latin1(ImageText(Sensor->CalData.SensorName)) : QString();
+        DlFileNameEditBox->setText(sensorName +
+                                   QLocale::system().toString(QDateTime::currentDateTime(), QStringLiteral("_yyyyMMMdd")));
+        DlCollectionOptions->SetItemIndex(0);
+        SetActivePage(Collect);
+    } else if (name == QLatin1String("SetClockBtn")) {
+        SetClockRadioGroup->SetItemIndex(0);
+        SetClockRadioGroupClick();
+        SetActivePage(Clock);
+    } else if (name == QLatin1String("UserCalibrationBtn")) {
+        SetActivePage(Calibration);
+        std::vector<std::string> channels;
+        if (Sensor)
+            Sensor->zz_getCalibrationList(channels);
+        {
+            const QSignalBlocker quiet(ChannelNameBox);
+            ChannelNameBox->clear();
+            for (const std::string& channel : channels)
+                ChannelNameBox->addItem(latin1(channel));
+            if (ChannelNameBox->count() > 0)
+                ChannelNameBox->setCurrentIndex(0);
+        }
+        ChannelNameBoxChange();
+    } else if (name == QLatin1String("ClearMemoryBtn")) {
+        SetActivePage(Blank);
+        if (MessageDlg(QStringLiteral("Proceeding with this command will clear all logged data in the sensor.\nDo "
+                                      "you want to continue?"),
+                       mtWarning, mbYesNo) == mrYes) {
+            if (Sensor && Sensor->ClearLoggerMemory("Testing Memory cleared")) {
+                UpdateLoggerStatus();
+                SetButtonStates(bmNormal);
+            }
+        }
+        SetActivePage(Status);
+        StatusBtn->setChecked(true);
+    } else if (name == QLatin1String("AddNoteBtn")) {
+        std::unique_ptr<TAddNoteForm> note(new TAddNoteForm(this));
+        if (note->ShowModal() == mrOk) {
+            std::string initials = "_______";
+            const QString typed = note->InitialsEditBox->text();
+            for (int k = 0; k < typed.size() && k < 7; ++k)
+                initials[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
+            const QByteArray comment = note->CommentsMemo->toPlainText().toLatin1();
+            if (Sensor)
+                Sensor->LogComment("V" + initials + comment.toStdString());
+        }
+        note.reset();
+        SetActivePage(Status);
+        StatusBtn->setChecked(true);
+    }
+}
+
+void TSensorForm::DisconnectBtnClick()
+{
+    ++userAborts_;
+    if (Sensor)
+        Sensor->AbortReply();
+    done(mrOk);
+}

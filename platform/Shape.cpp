@@ -1,0 +1,31 @@
+#include "Shape.h"
+
+#include <QPainter>
+
+TShape::TShape(QWidget* parent) : QWidget(parent) {}
+
+void TShape::SetBrushColor(const QColor& colour)
+{
+    if (colour == brush_)
+        return;
+    brush_ = colour;
+    update();
+}
+
+void TShape::Repaint()
+{
+    repaint();
+}
+
+QSize TShape::sizeHint() const
+{
+    return QSize(17, 9);
+}
+
+void TShape::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.setBrush(brush_);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}

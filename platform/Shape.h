@@ -1,0 +1,25 @@
+// A lamp: a small rectangle filled with the colour the program sets, outlined
+// in black.
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+class TShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit TShape(QWidget* parent = nullptr);
+
+    QColor BrushColor() const { return brush_; }
+    // Takes effect at the next paint; Repaint() paints at once.
+    void SetBrushColor(const QColor& colour);
+    void Repaint();
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QColor brush_ = QColor(255, 255, 255);
+};

@@ -1,0 +1,163 @@
+// The main window connected through a pseudo-terminal to the stand-in
+// sensor, which serves its images, a logger memory of records and live
+// values that follow fixed reference values. Messages are answered by
+// `answer` and collected in `shown`.
+#pragma once
+
+#include "CommandSet.h"
+#include "Dialogs.h"
+#include "FileTransfer.h"
+#include "HvSensor_Quarn.h"
+#include "ImageBuilder.h"
+#include "Logger.h"
+#include "RecordGenerator.h"
+#include "Reference.h"
+#include "SensorFormUnit.h"
+#include "Standin.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MainWindowFixture : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        testsupport::mapComPort(3, sensor.slavePath());
+        transfer.serveImages(sensor, model);
+        logger.update([&](standin::RecordGenerator& g) {
+            g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 16 * 1024);
+        });
+        namespace ch = standin::channels;
+        const std::pair<uint8_t, double> placedIn[] = {
+            {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
+            {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
+            {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
+        };
+        for (const auto& [channel, value] : placedIn)
+            reference->place(channel, value);
+        Dialogs::setHook([this](const ShownMessage& m) {
+            shown.push_back(m);
+            return answer ? answer(m) : int(mrOk);
+        });
+    }
+    void TearDown() override
+    {
+        form.reset();
+        Dialogs::setHook(nullptr);
+        DateTimeClock::setSource(nullptr);
+        testsupport::clearComPortMap();
+    }
+
+    // Opens the main window on `port` (not modally) and waits until its
+    // connection sequence has ended.
+    TSensorForm* connect(const std::string& port = "COM3")
+    {
+        form = std::make_unique<TSensorForm>(nullptr, port, nullptr);
+        form->show();
+        EXPECT_TRUE(testsupport::pumpUntil([&] { return sequenceEnded(form.get()); }, 60000))
+            << "the connection sequence did not end";
+        return form.get();
+    }
+    static bool sequenceEnded(const TSensorForm* f) { return !f->StartTimer && !f->InitProgress; }
+    // Connected and ready: the clock runs.
+    static bool ready(const TSensorForm* f) { return sequenceEnded(f) && f->ClockTimer->isActive(); }
+
+    // Command codes of the command frames the stand-in received, in order.
+    std::vector<int> commandCodes() const
+    {
+        std::vector<int> codes;
+        for (const auto& r : sensor.requests())
+            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty())
+                codes.push_back(r.frame.data[0]);
+        return codes;
+    }
+    // Data of the command frames with this code.
+    std::vector<standin::Bytes> commandsWithCode(uint8_t code) const
+    {
+        std::vector<standin::Bytes> frames;
+        for (const auto& r : sensor.requests())
+            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty() && r.frame.data[0] == code)
+                frames.push_back(r.frame.data);
+        return frames;
+    }
+    std::vector<std::string> messages() const
+    {
+        std::vector<std::string> texts;
+        for (const ShownMessage& m : shown)
+            texts.push_back(m.text.toStdString());
+        return texts;
+    }
+    // From the moment the stand-in receives `command` it answers nothing more.
+    void muteOn(uint8_t command)
+    {
+        mutedCommands.push_back(command);
+        sensor.onCommand(command, [this](const standin::Frame&) {
+            sensor.setMuted(true);
+            return standin::Responses{};
+        });
+    }
+    // The stand-in answers every command again.
+    void unmute()
+    {
+        sensor.setMuted(false);
+        const auto m = model;
+        for (const uint8_t code : mutedCommands)
+            sensor.onCommand(code, [m](const standin::Frame& f) { return m->answer(f); });
+        mutedCommands.clear();
+        transfer.serveImages(sensor, model);
+    }
+
+    standin::Standin sensor;
+    std::shared_ptr<standin::SensorModel> model = standin::installCommandSet(sensor);
+    standin::FileTransfer transfer{sensor};
+    standin::Logger logger{sensor, transfer, model};
+    std::shared_ptr<standin::Reference> reference = standin::followReference(sensor, model);
+    std::unique_ptr<TSensorForm> form;
+    std::vector<ShownMessage> shown;
+    std::function<int(const ShownMessage&)> answer;
+    std::vector<uint8_t> mutedCommands;
+};
+
+// Input through the window system, so that modality applies: a click at the
+// middle of `widget`, addressed to its window.
+inline void clickThroughWindow(QWidget* widget)
+{
+    QWidget* top = widget->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      widget->mapTo(top, widget->rect().center()));
+}
+
+// Runs `inspect` once on each modal dialog of type Dialog that comes up while
+// it lives, from inside the dialog's own event loop.
+template <class Dialog>
+class WhenModal {
+public:
+    explicit WhenModal(std::function<void(Dialog*)> inspect)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this, inspect] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || dialog == last_.data())
+                return;
+            last_ = dialog;
+            ++count;
+            inspect(dialog);
+        });
+        timer_.start(5);
+    }
+    int count = 0;
+
+private:
+    QTimer timer_;
+    QPointer<Dialog> last_;
+};
