@@ -156,6 +156,11 @@ TMainForm::TMainForm(QWidget* owner)
     leds->setContentsMargins(0, 0, 0, 0);
     TxLed = Named(new TShape(LedPanel), "TxLed");
     RxLed = Named(new TShape(LedPanel), "RxLed");
+    for (TShape* lamp : {TxLed, RxLed}) {
+        lamp->SetShape(TShape::stCircle);
+        lamp->SetBrushColor(Qt::green);
+        lamp->setFixedSize(14, 14);
+    }
     leds->addWidget(new QLabel(QStringLiteral("Tx"), LedPanel));
     leds->addWidget(TxLed);
     leds->addSpacing(6);
