@@ -377,10 +377,10 @@ public:
     // The channel list's names, with the channels they depend on, into the
     // 25 places of record `record`.
     void StoreScheduleChannels(int record);
-    // Drag over and drop on the schedule channel list; only nodes dragged
-    // from the tree are taken.
-    void Schedule_ChannelListBoxDragOver(QObject* Sender, QObject* Source, bool& Accept);
-    void Schedule_ChannelListBoxDragDrop(QObject* Sender, QObject* Source);
+    // Drag over and drop on the schedule channel list: a drag of tree nodes
+    // is taken, and the drop adds the channel whose node is selected.
+    void Schedule_ChannelListBoxDragOver(QObject* Sender, const class QMimeData* Data, bool& Accept);
+    void Schedule_ChannelListBoxDragDrop(QObject* Sender);
     // Digits, backspace and character 12 only.
     void MaxScansEditKeyPress(QObject* Sender, QChar& Key);
 

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidgetItem>
@@ -246,7 +247,7 @@ void TSensorSetupForm::BuildSchedulesPage()
         case QEvent::DragMove: {
             auto* drag = static_cast<QDragMoveEvent*>(event);
             bool accept = false;
-            RunHandler([&] { Schedule_ChannelListBoxDragOver(Schedule_ChannelListBox, drag->source(), accept); });
+            RunHandler([&] { Schedule_ChannelListBoxDragOver(Schedule_ChannelListBox, drag->mimeData(), accept); });
             if (accept)
                 drag->acceptProposedAction();
             else
@@ -256,13 +257,13 @@ void TSensorSetupForm::BuildSchedulesPage()
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
             bool accept = false;
-            Schedule_ChannelListBoxDragOver(Schedule_ChannelListBox, drop->source(), accept);
+            Schedule_ChannelListBoxDragOver(Schedule_ChannelListBox, drop->mimeData(), accept);
             if (!accept) {
                 drop->ignore();
                 return true;
             }
             drop->acceptProposedAction();
-            RunHandler([&] { Schedule_ChannelListBoxDragDrop(Schedule_ChannelListBox, drop->source()); });
+            RunHandler([&] { Schedule_ChannelListBoxDragDrop(Schedule_ChannelListBox); });
             return true;
         }
         default:
@@ -359,15 +360,16 @@ void TSensorSetupForm::BuildSchedulesPage()
     SetKeyFilter(MaxScansEdit, &TSensorSetupForm::MaxScansEditKeyPress);
     SetKeyFilter(ScheduleAvgNumberEditBox, &TSensorSetupForm::Chan_PresisionEditKeyPress);
     SetKeyFilter(ScheduleAvgIntervalEditBox, &TSensorSetupForm::Chan_PresisionEditKeyPress);
-    // Leaving a spin edit shows what the image holds again: the spin's own
-    // correction of a text out of its limits is no edit of the user's.
+    // A spin edit that is shown, hidden or left shows what the image holds:
+    // the spin's own correction of a text it cannot hold as its number
+    // ("0", "0.5") is no edit of the user's.
     for (TCSpinEdit* spin : {ScheduleAvgNumberEditBox, ScheduleAvgIntervalEditBox})
         for (QObject* target : {static_cast<QObject*>(spin), static_cast<QObject*>(spin->findChild<QLineEdit*>())})
             new EventHook(target, [this, spin, target](QEvent* event) {
-                if (event->type() != QEvent::FocusOut)
+                if (event->type() != QEvent::FocusOut && event->type() != QEvent::Show && event->type() != QEvent::Hide)
                     return false;
                 UpdatingScope updating(Updating);
-                static_cast<QObject*>(target)->event(event);
+                target->event(event);
                 if (const ScheduleSetupData* s = ShownSchedule())
                     spin->SetText(spin == ScheduleAvgNumberEditBox ? QString::number(s->AverageCount)
                                                                    : secondsText(s->AverageInterval));
@@ -662,15 +664,16 @@ void TSensorSetupForm::StoreScheduleChannels(int record)
         s.Channels[i] = static_cast<uint8_t>(numbers[i]);
 }
 
-void TSensorSetupForm::Schedule_ChannelListBoxDragOver(QObject*, QObject* Source, bool& Accept)
+void TSensorSetupForm::Schedule_ChannelListBoxDragOver(QObject*, const QMimeData* Data, bool& Accept)
 {
-    // Channels come from the tree; a drag from elsewhere carries none.
-    Accept = Source == Treeview;
+    // Nodes dragged from the tree; a file or a text dragged in names no
+    // channel.
+    Accept = Data && Data->hasFormat(QStringLiteral("application/x-qabstractitemmodeldatalist"));
 }
 
-void TSensorSetupForm::Schedule_ChannelListBoxDragDrop(QObject*, QObject* Source)
+void TSensorSetupForm::Schedule_ChannelListBoxDragDrop(QObject*)
 {
-    if (Source != Treeview || !ShownSchedule())
+    if (!ShownSchedule())
         return;
     const QTreeWidgetItem* node = Treeview->Selected();
     // Only a channel's node names a channel.
