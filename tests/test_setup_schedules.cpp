@@ -1012,6 +1012,12 @@ TEST_F(SetupSchedules, TriggersTakenEditedAndGivenBack)
     conf.Triggers[1].SetPoint = 2.0f;
     expectImages();
     EXPECT_EQ(form->StartTriggerNote->text(), "\".\" is not a number: the set point stays 2.");
+    // A number beyond what the sensor's 32-bit value holds neither.
+    retype(form->TriggerSetPointValueEdit, QString(39, QLatin1Char('9')));
+    conf.Triggers[1].SetPoint = static_cast<float>(std::stod(std::string(38, '9')));
+    expectImages();
+    EXPECT_EQ(form->StartTriggerNote->text(),
+              "\"" + QString(39, QLatin1Char('9')) + "\" is too large: the set point stays 1e+38.");
     retype(form->TriggerSetPointValueEdit, "1e");
     EXPECT_EQ(form->TriggerSetPointValueEdit->text(), "1");
     conf.Triggers[1].SetPoint = 1.0f;
