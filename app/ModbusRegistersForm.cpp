@@ -2,8 +2,11 @@
 
 #include "Grids.h"
 
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,9 +54,6 @@ TModbusRegistersForm1::TModbusRegistersForm1(QWidget* owner)
     StringGrid1->SetFixedRows(1);
     StringGrid1->SetFixedCols(0);
     StringGrid1->SetDefaultRowHeight(20);
-    StringGrid1->SetColWidths(0, 90);
-    StringGrid1->SetColWidths(1, 77);
-    StringGrid1->SetColWidths(2, 382);
     int row = 0;
     for (const Register& r : Registers) {
         StringGrid1->SetCells(0, row, QString::fromLatin1(r.number));
@@ -61,9 +61,24 @@ TModbusRegistersForm1::TModbusRegistersForm1(QWidget* owner)
         StringGrid1->SetCells(2, row, QString::fromLatin1(r.description));
         ++row;
     }
-    StringGrid1->setMinimumSize(90 + 77 + 382 + 24, 20 * 25 + 4);
+    // The columns are 90, 77 and 382 pixels wide, or as wide as their
+    // longest text needs in the desktop's font.
+    const int widths[] = {90, 77, 382};
+    const QFontMetrics metrics(StringGrid1->font());
+    int total = 0;
+    for (int col = 0; col < 3; ++col) {
+        int width = widths[col];
+        for (int r = 0; r < StringGrid1->RowCount(); ++r)
+            width = std::max(width, metrics.horizontalAdvance(StringGrid1->Cells(col, r)) + 14);
+        StringGrid1->SetColWidths(col, width);
+        total += width;
+    }
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setFixedSize(total + 2 * StringGrid1->frameWidth(), 20 * 25 + 2 * StringGrid1->frameWidth());
     OKButton = Named(MakeButton(QStringLiteral("OK"), mrOk, true), "OKButton");
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(StringGrid1, 1);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(StringGrid1);
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
 }

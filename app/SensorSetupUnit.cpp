@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -88,8 +89,10 @@ TSensorSetupForm::TSensorSetupForm(QWidget* owner, ConfigurationData* conf, Cali
     MonitorCheckListBox->setFrameShape(QFrame::NoFrame);
     ModBusCheckListBox->setFrameShape(QFrame::NoFrame);
     AvgPanel->setFrameShape(QFrame::NoFrame);
-    ModBusRegisterStringGrid->SetDefaultColWidth(ModBusRegisterStringGrid->width()
-                                                 / ModBusRegisterStringGrid->ColCount());
+    // The grid's inner width, less its scroll bar, shared by the columns.
+    TStringGrid* grid = ModBusRegisterStringGrid;
+    grid->SetDefaultColWidth((grid->width() - 2 * grid->frameWidth() - grid->verticalScrollBar()->sizeHint().width())
+                             / grid->ColCount());
 
     SS_MonitorChannelsTabShow();
     SS_ModbusTabShow();
@@ -164,7 +167,7 @@ void TSensorSetupForm::BuildFrame()
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
-    setFixedSize(800, 560);
+    setFixedSize(860, 580);
 }
 
 void TSensorSetupForm::BuildInfoPage()

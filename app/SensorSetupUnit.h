@@ -248,7 +248,10 @@ public:
     // is named `name`.
     bool IsChannelNameUnique(const std::string& name) const;
 
+public slots:
     // --- Monitor and Modbus pages, memory wrap (SensorSetupUnit_Monitor.cpp)
+    // The selections are stored whenever the user changes a check (by mouse
+    // or keyboard).
     void SS_MonitorChannelsTabShow();
     void SS_ModbusTabShow();
     void MonitorCheckListBoxClick();

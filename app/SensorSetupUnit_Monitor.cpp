@@ -88,7 +88,7 @@ void TSensorSetupForm::BuildMonitorPages()
     ModBusRegisterStringGrid->setEnabled(false);
     ModBusRegisterStringGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ModBusRegisterStringGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ModBusRegisterStringGrid->setFixedWidth(545);
+    ModBusRegisterStringGrid->setFixedWidth(620);
     ModBusRegisterStringGrid->DefaultDrawing = false;
     ModBusRegisterStringGrid->OnDrawCell = [this](TStringGrid* grid, int col, int row, const QRect& rect, bool fixed,
                                                   QPainter* canvas) {

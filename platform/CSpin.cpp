@@ -9,7 +9,21 @@
 TCSpinEdit::TCSpinEdit(QWidget* parent) : QSpinBox(parent)
 {
     applyRange();
-    connect(lineEdit(), &QLineEdit::textChanged, this, &TCSpinEdit::Changed);
+    // Typing changes the edit's text; the arrows change it with the edit's
+    // signals blocked and then report the new value. Either way Changed
+    // follows once per new text.
+    connect(lineEdit(), &QLineEdit::textChanged, this, &TCSpinEdit::textMaybeChanged);
+    connect(this, &QSpinBox::textChanged, this, &TCSpinEdit::textMaybeChanged);
+    shownText_ = lineEdit()->text();
+}
+
+void TCSpinEdit::textMaybeChanged()
+{
+    const QString text = lineEdit()->text();
+    if (text == shownText_)
+        return;
+    shownText_ = text;
+    emit Changed();
 }
 
 void TCSpinEdit::applyRange()

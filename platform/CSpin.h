@@ -33,7 +33,9 @@ protected:
 
 private:
     void applyRange();
+    void textMaybeChanged();
 
     int min_ = 0;
     int max_ = 100;
+    QString shownText_;
 };

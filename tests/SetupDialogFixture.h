@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -134,6 +135,21 @@ protected:
         QTest::keyClicks(edit, text);
     }
     static void retype(QLineEdit* edit, const QString& text) { retype(edit, text, int(edit->text().size())); }
+
+    // Selects the whole text, as a drag of the mouse does, and types `text`
+    // over it (an empty text: erases it with backspace).
+    static void replace(QWidget* edit, const QString& text)
+    {
+        edit->setFocus();
+        if (auto* line = qobject_cast<QLineEdit*>(edit))
+            line->selectAll();
+        else if (auto* spin = qobject_cast<QAbstractSpinBox*>(edit))
+            spin->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+    }
 
     // Chooses an item of a drop-down list with the mouse.
     static void choose(QComboBox* combo, const QString& text)
