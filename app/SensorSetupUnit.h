@@ -439,4 +439,7 @@ private:
     int MethodTrigger(bool stop) const;
     void MethodRadioGroupClick(bool stop);
     void ShowAveragingWarning();
+    // Owns the event hooks of the schedule pages: they end with the dialog's
+    // own members, before its controls are hidden and deleted.
+    QObject scheduleHooks_;
 };

@@ -71,10 +71,11 @@ struct UpdatingScope {
 };
 
 // Hands the events of one object to a function first; it returns true for
-// an event it has dealt with.
+// an event it has dealt with. The hook lives as long as `owner`.
 class EventHook : public QObject {
 public:
-    EventHook(QObject* target, std::function<bool(QEvent*)> hook) : QObject(target), hook_(std::move(hook))
+    EventHook(QObject* owner, QObject* target, std::function<bool(QEvent*)> hook)
+        : QObject(owner), hook_(std::move(hook))
     {
         target->installEventFilter(this);
     }
@@ -241,7 +242,7 @@ void TSensorSetupForm::BuildSchedulesPage()
         ChannelListPopupMenu->popup(Schedule_ChannelListBox->viewport()->mapToGlobal(pos));
     });
     // Channels arrive by drag and drop from the tree.
-    new EventHook(Schedule_ChannelListBox->viewport(), [this](QEvent* event) {
+    new EventHook(&scheduleHooks_, Schedule_ChannelListBox->viewport(), [this](QEvent* event) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
@@ -365,7 +366,7 @@ void TSensorSetupForm::BuildSchedulesPage()
     // ("0", "0.5") is no edit of the user's.
     for (TCSpinEdit* spin : {ScheduleAvgNumberEditBox, ScheduleAvgIntervalEditBox})
         for (QObject* target : {static_cast<QObject*>(spin), static_cast<QObject*>(spin->findChild<QLineEdit*>())})
-            new EventHook(target, [this, spin, target](QEvent* event) {
+            new EventHook(&scheduleHooks_, target, [this, spin, target](QEvent* event) {
                 if (event->type() != QEvent::FocusOut && event->type() != QEvent::Show && event->type() != QEvent::Hide)
                     return false;
                 UpdatingScope updating(Updating);
