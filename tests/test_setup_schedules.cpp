@@ -595,6 +595,22 @@ TEST_F(SetupSchedules, LeavingASpinEditWithAHalfSecondIntervalChangesNothing)
     expectImages();
 }
 
+TEST_F(SetupSchedules, LookingAtTheAveragingTabOfAScheduleWithoutAveragingChangesNothing)
+{
+    // Five readings but no interval (an image made elsewhere): averaging is
+    // off, and showing the tab leaves the record as it is.
+    auto images = standin::defaultImages();
+    images.conf.Schedules[1].AverageInterval = 0;
+    setImages(images);
+    openOn({"Schedules", "Hourly"});
+    showTab(form->SchedulesAveragingTab);
+    EXPECT_FALSE(form->ScheduleAvgCheckBox->isChecked());
+    EXPECT_FALSE(form->AvgPanel->isVisible());
+    showTab(form->SchedulesLoggingTab);
+    showTab(form->SchedulesAveragingTab);
+    expectImages();
+}
+
 // --- channels --------------------------------------------------------------------------------
 
 TEST_F(SetupSchedules, ChannelsDroppedFromTheTreeAndRemovedFromTheList)
@@ -1134,29 +1150,46 @@ TEST_F(SetupSchedules, NoFreeTriggerEntryRefusesTheSwitch)
     expectImages();
 }
 
-TEST_F(SetupSchedules, AMethodEntryOfAnotherScheduleIsNeitherShownNorEdited)
+TEST_F(SetupSchedules, AMethodEntryThatIsNotTheSchedulesOwnIsNeitherShownNorEdited)
 {
-    // Storm says it starts by a trigger, but its method entry names
-    // another schedule (an image made elsewhere).
-    auto images = standin::defaultImages();
-    images.conf.Methods[2].ScheduleNumber = 3;
-    setImages(images);
-    openOn({"Schedules", "Hourly"});
-    click({"Schedules", "Storm"});
-    showTab(form->StartMethodTab);
-    EXPECT_EQ(form->StartTriggerCB->currentIndex(), -1);
-    EXPECT_TRUE(form->TriggerSetPointValueEdit->text().isEmpty());
-    EXPECT_FALSE(form->StartTriggerNote->text().isEmpty());
-    retype(form->TriggerSetPointValueEdit, "3");
-    expectImages();
-    // Time, then a trigger again, gives the method an entry of its own.
-    chooseMethod(form->StartMethodRadioGroup, 0);
-    chooseMethod(form->StartMethodRadioGroup, 1);
-    conf.Methods[2].ScheduleNumber = 2;
-    conf.Triggers[1] = TriggerSetupData{};
-    conf.Triggers[1].InUse = 1;
-    expectImages();
-    EXPECT_TRUE(form->StartTriggerNote->text().isEmpty());
+    // Storm says it starts by a trigger, but its method entry names another
+    // schedule, or a trigger entry the table does not have (images made
+    // elsewhere).
+    struct Case {
+        const char* name;
+        std::function<void(MethodSetupData&)> spoil;
+    };
+    const Case cases[] = {
+        {"another schedule's entry", [](MethodSetupData& m) { m.ScheduleNumber = 3; }},
+        {"trigger entry 40", [](MethodSetupData& m) { m.TriggerNumbers[0] = 40; }},
+        {"trigger entry 0", [](MethodSetupData& m) { m.TriggerNumbers[0] = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        auto images = standin::defaultImages();
+        c.spoil(images.conf.Methods[2]);
+        setImages(images);
+        openOn({"Schedules", "Storm"});
+        showTab(form->StartMethodTab);
+        EXPECT_EQ(form->StartTriggerCB->currentIndex(), -1);
+        EXPECT_TRUE(form->TriggerSetPointValueEdit->text().isEmpty());
+        EXPECT_FALSE(form->StartTriggerNote->text().isEmpty());
+        retype(form->TriggerSetPointValueEdit, "3");
+        choose(form->StartTriggerCB, "Depth");
+        choose(form->StartTriggerCauseCB, "FALLING");
+        expectImages();
+        // Time, then a trigger again, gives the method an entry of its own.
+        chooseMethod(form->StartMethodRadioGroup, 0);
+        chooseMethod(form->StartMethodRadioGroup, 1);
+        conf.Methods[2] = images.conf.Methods[2];
+        conf.Methods[2].ScheduleNumber = 2;
+        conf.Methods[2].TriggerNumbers[0] = 1;
+        conf.Triggers[1] = TriggerSetupData{};
+        conf.Triggers[1].InUse = 1;
+        expectImages();
+        EXPECT_TRUE(form->StartTriggerNote->text().isEmpty());
+    }
 }
 
 // --- overview ------------------------------------------------------------------------------
