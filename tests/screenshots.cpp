@@ -1,7 +1,8 @@
 // Takes the screenshots in docs/: the start-up window listing two stand-in
 // sensors' ports, the about box, the main window on each of its pages
 // connected to a stand-in sensor, and the set-up dialog's pages with the
-// register map. Run by scripts/screenshots.sh under a virtual X server.
+// register map and the schedule pages. Run by scripts/screenshots.sh under a
+// virtual X server.
 //
 //   brindlecot-screenshots OUTPUT_FOLDER
 #include "ABOUT.h"
@@ -28,6 +29,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidgetItem>
@@ -172,6 +174,32 @@ static bool setupDialogShots(const QString& out)
     return ok;
 }
 
+// The set-up dialog on the stand-in's images: a schedule's logging
+// settings, a trigger start, and the schedule overview.
+static bool saveSchedulePages(const QString& out)
+{
+    TSensor_Quarn device(nullptr);
+    const standin::SensorImages images = standin::defaultImages();
+    device.ConfData = images.conf;
+    device.CalData = images.cal;
+    device.Status.MemoryCapacity = 2097152;
+    device.Status.MemoryUsed = 524288;
+    TSensorSetupForm form(nullptr, &device.ConfData, &device.CalData, &device.Status, &device);
+    form.show();
+    const auto select = [&form](QTreeWidgetItem* node) {
+        form.Treeview->setCurrentItem(node);
+        settle();
+    };
+    select(form.SchedulesNode->child(0));
+    bool ok = save(&form, out + "/setup-schedule.png");
+    select(form.SchedulesNode->child(1));
+    form.SchedulePageControl->setCurrentWidget(form.StartMethodTab);
+    ok = save(&form, out + "/setup-trigger.png") && ok;
+    select(form.SchedulesNode);
+    ok = save(&form, out + "/setup-schedule-overview.png") && ok;
+    return ok;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -208,5 +236,6 @@ int main(int argc, char** argv)
     ok = mainWindowPages(first, &form, out) && ok;
     form.hide();
     ok = setupDialogShots(out) && ok;
+    ok = saveSchedulePages(out) && ok;
     return ok ? 0 : 1;
 }
