@@ -179,6 +179,7 @@ void Standin::writeAll(const Bytes& bytes)
         const ssize_t w = ::write(master_, bytes.data() + done, n);
         if (w > 0) {
             done += static_cast<size_t>(w);
+            lastWrite_ = Clock::now();
         } else if (w < 0 && errno == EAGAIN) {
             pollfd p{master_, POLLOUT, 0};
             ::poll(&p, 1, 10);
@@ -190,6 +191,12 @@ void Standin::writeAll(const Bytes& bytes)
     }
     if (rate > 0) // the last chunk still needs its wire time
         std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * 10'000'000 / rate));
+}
+
+Clock::time_point Standin::lastWrite()
+{
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    return lastWrite_;
 }
 
 void Standin::perform(const Response& r)
@@ -283,11 +290,13 @@ void Standin::run()
                 index = requests_.size() - 1;
             }
             changed_.notify_all();
+            const Clock::time_point wroteBefore = lastWrite();
             handle(r);
+            const Clock::time_point wrote = lastWrite();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (index < requests_.size())
-                    requests_[index].answeredAt = Clock::now();
+                    requests_[index].answeredAt = wrote != wroteBefore ? wrote : Clock::now();
             }
             changed_.notify_all();
         }

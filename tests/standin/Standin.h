@@ -60,7 +60,10 @@ using Responses = std::vector<Response>;
 struct Request {
     standin::Frame frame;
     Clock::time_point receivedAt; // its closing ETX arrived
-    Clock::time_point answeredAt; // the last byte of the answer was written
+    // The last byte of the answer was handed to the line (the moment it is
+    // readable on the program's port), not the end of the pacing that
+    // follows it; when nothing was sent, the moment the answer was done.
+    Clock::time_point answeredAt;
 };
 
 class Standin {
@@ -113,6 +116,7 @@ private:
     void handle(Request& request);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
+    Clock::time_point lastWrite();
     void closeMaster();
 
     std::atomic<int> master_{-1};
@@ -134,6 +138,7 @@ private:
     FrameReader reader_;
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
+    Clock::time_point lastWrite_; // guarded by writeMutex_
     std::thread thread_;
 };
 
