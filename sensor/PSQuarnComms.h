@@ -88,6 +88,7 @@ enum enLinkStatus : uint16_t {
     lsTransferAborted = 6,
     lsUnexpectedReply = 7,
     lsPortClosed = 8,
+    lsFileError = 9, // a file to send that is missing, not a file, or cannot be read or prepared
     lsNone = 255,
 };
 

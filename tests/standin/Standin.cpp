@@ -165,17 +165,23 @@ void Standin::writeAll(const Bytes& bytes)
 {
     std::lock_guard<std::mutex> lock(writeMutex_);
     const int rate = lineRate_;
-    const auto start = Clock::now();
+    const auto wireTime = [rate](size_t count) {
+        return std::chrono::microseconds(static_cast<int64_t>(count) * 10'000'000 / rate);
+    };
     // At a line rate, bytes go out in small chunks, each when the wire would
-    // have finished the bytes before it.
+    // have finished its last byte, so nothing arrives before its time. What
+    // follows on the line's heels (the next frame of a burst) starts when the
+    // line is free, not when this thread gets round to it.
+    const auto now = Clock::now();
+    const auto start = rate > 0 && lineFreeAt_ > now ? lineFreeAt_ : now;
+    if (firstStart_ == Clock::time_point{})
+        firstStart_ = start;
     const size_t chunk = rate > 0 ? 8 : bytes.size();
     size_t done = 0;
     while (done < bytes.size() && master_ >= 0) {
         const size_t n = std::min(chunk, bytes.size() - done);
-        if (rate > 0) {
-            const auto due = start + std::chrono::microseconds(static_cast<int64_t>(done) * 10'000'000 / rate);
-            std::this_thread::sleep_until(due);
-        }
+        if (rate > 0)
+            std::this_thread::sleep_until(start + wireTime(done + n));
         const ssize_t w = ::write(master_, bytes.data() + done, n);
         if (w > 0) {
             done += static_cast<size_t>(w);
@@ -189,14 +195,16 @@ void Standin::writeAll(const Bytes& bytes)
         if (stop_)
             return;
     }
-    if (rate > 0) // the last chunk still needs its wire time
-        std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * 10'000'000 / rate));
+    if (rate > 0)
+        lineFreeAt_ = start + wireTime(bytes.size());
 }
 
-Clock::time_point Standin::lastWrite()
+std::pair<Clock::time_point, Clock::time_point> Standin::writes()
 {
     std::lock_guard<std::mutex> lock(writeMutex_);
-    return lastWrite_;
+    const Clock::time_point first = firstStart_;
+    firstStart_ = {};
+    return {lastWrite_, first};
 }
 
 void Standin::perform(const Response& r)
@@ -280,7 +288,7 @@ void Standin::run()
             transcript_.push_back("PC> " + hex(buf, static_cast<size_t>(n)));
             for (ssize_t i = 0; i < n; ++i)
                 if (auto f = reader_.feed(buf[i]))
-                    arrived.push_back(Request{std::move(*f), Clock::now(), {}});
+                    arrived.push_back(Request{std::move(*f), Clock::now(), {}, {}});
         }
         for (Request& r : arrived) {
             size_t index;
@@ -290,13 +298,16 @@ void Standin::run()
                 index = requests_.size() - 1;
             }
             changed_.notify_all();
-            const Clock::time_point wroteBefore = lastWrite();
+            const Clock::time_point wroteBefore = writes().first;
             handle(r);
-            const Clock::time_point wrote = lastWrite();
+            const auto [wrote, started] = writes();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (index < requests_.size())
-                    requests_[index].answeredAt = wrote != wroteBefore ? wrote : Clock::now();
+                if (index < requests_.size()) {
+                    Request& done = requests_[index];
+                    done.answeredAt = wrote != wroteBefore ? wrote : Clock::now();
+                    done.startedAt = started != Clock::time_point{} ? started : done.answeredAt;
+                }
             }
             changed_.notify_all();
         }

@@ -64,6 +64,9 @@ struct Request {
     // readable on the program's port), not the end of the pacing that
     // follows it; when nothing was sent, the moment the answer was done.
     Clock::time_point answeredAt;
+    // The answer's first byte went on the line (the start of its wire time);
+    // the same as answeredAt when nothing was sent.
+    Clock::time_point startedAt;
 };
 
 class Standin {
@@ -78,8 +81,10 @@ public:
     // Device path the programs open (/dev/pts/N).
     const std::string& slavePath() const { return slavePath_; }
 
-    // Paces output at this line rate (8N1: baud / 10 bytes per second);
-    // 0 sends as fast as the pseudo-terminal takes it.
+    // Paces output at this line rate (8N1: baud / 10 bytes per second): a
+    // byte is handed over when the wire would have finished it, and answers
+    // given back to back follow each other without a gap; 0 sends as fast as
+    // the pseudo-terminal takes it.
     void setLineRate(int baud) { lineRate_ = baud; }
 
     // Handler for command frames (content 0x80) whose first byte is `command`.
@@ -116,7 +121,8 @@ private:
     void handle(Request& request);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
-    Clock::time_point lastWrite();
+    // The last write, and the start of the first one since the last call.
+    std::pair<Clock::time_point, Clock::time_point> writes();
     void closeMaster();
 
     std::atomic<int> master_{-1};
@@ -139,6 +145,8 @@ private:
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
     Clock::time_point lastWrite_; // guarded by writeMutex_
+    Clock::time_point firstStart_; // of the first write since the last lastWrite(); guarded by writeMutex_
+    Clock::time_point lineFreeAt_; // the paced line has sent all it was given; guarded by writeMutex_
     std::thread thread_;
 };
 
