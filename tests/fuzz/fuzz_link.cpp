@@ -13,10 +13,10 @@
 #include "Framing.h"
 #include "PSQuarnComms.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 namespace {
 

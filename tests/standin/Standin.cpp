@@ -185,6 +185,7 @@ void Standin::writeAll(const Bytes& bytes)
         const ssize_t w = ::write(master_, bytes.data() + done, n);
         if (w > 0) {
             done += static_cast<size_t>(w);
+            written_ += static_cast<size_t>(w);
             lastWrite_ = Clock::now();
         } else if (w < 0 && errno == EAGAIN) {
             pollfd p{master_, POLLOUT, 0};
@@ -199,12 +200,13 @@ void Standin::writeAll(const Bytes& bytes)
         lineFreeAt_ = start + wireTime(bytes.size());
 }
 
-std::pair<Clock::time_point, Clock::time_point> Standin::writes()
+Standin::Writes Standin::writes()
 {
     std::lock_guard<std::mutex> lock(writeMutex_);
-    const Clock::time_point first = firstStart_;
+    const Writes w{lastWrite_, firstStart_, written_};
     firstStart_ = {};
-    return {lastWrite_, first};
+    written_ = 0;
+    return w;
 }
 
 void Standin::perform(const Response& r)
@@ -288,7 +290,7 @@ void Standin::run()
             transcript_.push_back("PC> " + hex(buf, static_cast<size_t>(n)));
             for (ssize_t i = 0; i < n; ++i)
                 if (auto f = reader_.feed(buf[i]))
-                    arrived.push_back(Request{std::move(*f), Clock::now(), {}, {}});
+                    arrived.push_back(Request{std::move(*f), Clock::now(), {}, {}, 0});
         }
         for (Request& r : arrived) {
             size_t index;
@@ -298,15 +300,16 @@ void Standin::run()
                 index = requests_.size() - 1;
             }
             changed_.notify_all();
-            const Clock::time_point wroteBefore = writes().first;
+            writes();
             handle(r);
-            const auto [wrote, started] = writes();
+            const Writes w = writes();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (index < requests_.size()) {
                     Request& done = requests_[index];
-                    done.answeredAt = wrote != wroteBefore ? wrote : Clock::now();
-                    done.startedAt = started != Clock::time_point{} ? started : done.answeredAt;
+                    done.answeredAt = w.bytes > 0 ? w.last : Clock::now();
+                    done.startedAt = w.start != Clock::time_point{} ? w.start : done.answeredAt;
+                    done.answerBytes = w.bytes;
                 }
             }
             changed_.notify_all();

@@ -67,6 +67,7 @@ struct Request {
     // The answer's first byte went on the line (the start of its wire time);
     // the same as answeredAt when nothing was sent.
     Clock::time_point startedAt;
+    size_t answerBytes = 0; // bytes the answer put on the line
 };
 
 class Standin {
@@ -121,8 +122,12 @@ private:
     void handle(Request& request);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
-    // The last write, and the start of the first one since the last call.
-    std::pair<Clock::time_point, Clock::time_point> writes();
+    struct Writes {
+        Clock::time_point last;  // the last write
+        Clock::time_point start; // the start of the first one since the last call
+        size_t bytes = 0;        // written since the last call
+    };
+    Writes writes();
     void closeMaster();
 
     std::atomic<int> master_{-1};
@@ -145,7 +150,8 @@ private:
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
     Clock::time_point lastWrite_; // guarded by writeMutex_
-    Clock::time_point firstStart_; // of the first write since the last lastWrite(); guarded by writeMutex_
+    Clock::time_point firstStart_; // of the first write since the last writes(); guarded by writeMutex_
+    size_t written_ = 0;           // bytes written since the last writes(); guarded by writeMutex_
     Clock::time_point lineFreeAt_; // the paced line has sent all it was given; guarded by writeMutex_
     std::thread thread_;
 };
