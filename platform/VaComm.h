@@ -2,9 +2,10 @@
 // no flow control, DTR and RTS held inactive. Reads return at once with what
 // has arrived, whether or not an event pump has run since; writes are queued
 // and pushed out without blocking. While the port is open, its data wakes an
-// event wait (WaitForMessages), so the link can sleep until the line speaks. When the device goes away (unplugged adapter, hung-up
-// pseudo-terminal) the port closes itself, so callers see a closed port
-// instead of an endless stream of read errors.
+// event wait (WaitForMessages), so the link can sleep until the line speaks.
+// When the device goes away (unplugged adapter, hung-up pseudo-terminal) the
+// port closes itself, so callers see a closed port instead of an endless
+// stream of read errors.
 #pragma once
 
 #include <QObject>
