@@ -318,7 +318,89 @@ public:
     // schedule record `record`.
     void ShowSchedule(int record);
 
+    // --- schedules page controls (SensorSetupUnit_Schedules.cpp) -----------
+    // (Qt classes named here with `class` need no declaration above.)
+    QCheckBox* ScheduleEnabledCheckBox = nullptr;
+    QLineEdit* ScheduleNameEditBox = nullptr;           // read only
+    class QListWidget* Schedule_ChannelListBox = nullptr; // sorted; takes channels dropped from the tree
+    QMenu* ChannelListPopupMenu = nullptr;
+    QAction* DeleteChannel1 = nullptr;                  // "Remove channel"
+    QComboBox* SchedulesScanTimeComboBox = nullptr;
+    QComboBox* SchedulesRecordTimeComboBox = nullptr;
+    QCheckBox* MaxScanCheckBox = nullptr;
+    QLineEdit* MaxScansEdit = nullptr;
+    QLabel* MaxScansNote = nullptr;                     // why a typed maximum was not taken
+    QCheckBox* ScheduleAvgCheckBox = nullptr;
+    TCSpinEdit* ScheduleAvgNumberEditBox = nullptr;
+    TCSpinEdit* ScheduleAvgIntervalEditBox = nullptr;
+
+    // --- start and stop method controls (SensorSetupUnit_Triggers.cpp) -----
+    TRadioGroup* StartMethodRadioGroup = nullptr; // "Time", "Simple trigger"
+    TRadioGroup* StopMethodRadioGroup = nullptr;
+    class QDateEdit* StartMethodDatePicker = nullptr;
+    class QTimeEdit* StartMethodTimePicker = nullptr;
+    QDateEdit* StopMethodDatePicker = nullptr;
+    QTimeEdit* StopMethodTimePicker = nullptr;
+    QComboBox* StartTriggerCB = nullptr;          // trigger channel
+    QComboBox* StopTriggerCB = nullptr;
+    QComboBox* StartTriggerCauseCB = nullptr;     // "RISING", "FALLING", "DATA VARIATION"
+    QComboBox* StopTriggerCauseCB = nullptr;      // "RISING", "FALLING"
+    QLineEdit* TriggerSetPointValueEdit = nullptr;
+    QLineEdit* TriggerreEnableValueEdit = nullptr;
+    QLineEdit* StopTriggerSetPointEdit = nullptr;
+    QLineEdit* StopTriggerReEnableEdit = nullptr;
+    QLabel* TriggerSetPointLabel = nullptr;       // "Set Point Value" or "Variation Value"
+    QLabel* TriggerReEnableLabel = nullptr;
+    QLabel* StopTriggerSetPointLabel = nullptr;
+    QLabel* StopTriggerReEnableLabel = nullptr;
+    QLabel* StartTriggerNote = nullptr;           // why a typed value was not taken
+    QLabel* StopTriggerNote = nullptr;
+
+    // --- schedule overview (SensorSetupUnit_Overview.cpp) ------------------
+    TStringGrid* ScheduleOverviewGrid = nullptr;
+
+    // --- the schedule time table (all times in 1/100 s) --------------------
+    static constexpr int TimeTableCount = 28;
+    // The entry's text when `value` is an entry's time, else "".
+    static QString TimeToText(uint64_t value);
+    // The entry's time when `text` is an entry's text exactly, else 0.
+    static uint32_t TextToTime(const QString& text);
+    // The first entry longer than `span`; 100 (one second) when none is.
+    static uint32_t MinimumScanTime(uint64_t span);
+    // The texts of the entries of at least `minimum`, in table order.
+    static void FillScanTimeList(QComboBox* list, uint32_t minimum);
+    // The texts of the entries that are whole multiples of `scan`; none for
+    // a scan time of 0.
+    static void FillRecordTimeList(QComboBox* list, uint32_t scan);
+    // Position of the entry equal to `value`; TimeTableCount when none is.
+    static int TimeTableIndex(uint64_t value);
+
+    // Refills and selects both time lists from the shown record.
+    void RefreshTimeLists();
+    // The channel list's names, with the channels they depend on, into the
+    // 25 places of record `record`.
+    void StoreScheduleChannels(int record);
+    // Drag over and drop on the schedule channel list: a drag of tree nodes
+    // is taken, and the drop adds the channel whose node is selected.
+    void Schedule_ChannelListBoxDragOver(QObject* Sender, const class QMimeData* Data, bool& Accept);
+    void Schedule_ChannelListBoxDragDrop(QObject* Sender);
+    // Digits, backspace and character 12 only.
+    void MaxScansEditKeyPress(QObject* Sender, QChar& Key);
+
+    // Fills the start (stop) tab from record r and its method entry.
+    void ShowMethod(int r, bool stop);
+
 public slots:
+    void ScheduleEnabledCheckBoxClick();
+    void DeleteChannel1Click();
+    void SchedulesScanTimeComboBoxChange();
+    void SchedulesRecordTimeComboBoxChange();
+    void MaxScanCheckBoxClick();
+    // The maximum typed (after each key the filter let through, or Delete).
+    void MaxScansEditChange();
+    void ScheduleAvgCheckBoxClick();
+    void ScheduleAvgNumberEditBoxChange();
+    void ScheduleAvgIntervalEditBoxChange();
     // SS_ScheduleOverviewTab became the page shown.
     void SS_ScheduleOverviewTabShow();
     // The "Averaging" tab became the tab shown.
@@ -328,9 +410,36 @@ public slots:
     void DeleteScheduleClick();
     void RenameScheduleClick();
 
+    // Start and stop methods (the handlers shared by several controls tell
+    // them apart by the sender's name).
+    void StartMethodRadioGroupClick();
+    void StopMethodRadioGroupClick();
+    void StartMethodDatePickerChange();
+    void StopMethodDatePickerChange();
+    void StartTriggerCBChange(QObject* Sender);
+    void StartTriggerCauseCBChange();
+    void StopTriggerCauseCBChange();
+    void TriggerSetPointValueEditChange(QObject* Sender);
+
 public:
     // Draws a cell of the schedule overview grid and of
     // ModBusRegisterStringGrid.
     void ScheduleOverviewGridDrawCell(TStringGrid* Sender, int ACol, int ARow, const QRect& Rect, bool Fixed,
                                       QPainter* Canvas);
+
+private:
+    void BuildSchedulesPage();
+    void BuildMethodPages();
+    void BuildOverviewPage();
+    // The record the schedule pages edit, or nullptr when no user schedule
+    // is shown.
+    ScheduleSetupData* ShownSchedule();
+    // Trigger entry (1..31) of the start or stop method of the shown record;
+    // -1 when that method holds none.
+    int MethodTrigger(bool stop) const;
+    void MethodRadioGroupClick(bool stop);
+    void ShowAveragingWarning();
+    // Owns the event hooks of the schedule pages: they end with the dialog's
+    // own members, before its controls are hidden and deleted.
+    QObject scheduleHooks_;
 };

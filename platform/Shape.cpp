@@ -4,6 +4,12 @@
 
 TShape::TShape(QWidget* parent) : QWidget(parent) {}
 
+void TShape::SetShape(TShapeType shape)
+{
+    shape_ = shape;
+    update();
+}
+
 void TShape::SetBrushColor(const QColor& colour)
 {
     if (colour == brush_)
@@ -27,5 +33,10 @@ void TShape::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setPen(Qt::black);
     painter.setBrush(brush_);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (shape_ == stCircle) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+    } else {
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
 }

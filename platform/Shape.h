@@ -1,5 +1,5 @@
-// A lamp: a small rectangle filled with the colour the program sets, outlined
-// in black.
+// A lamp: a small rectangle or circle filled with the colour the program
+// sets, outlined in black.
 #pragma once
 
 #include <QColor>
@@ -8,7 +8,11 @@
 class TShape : public QWidget {
     Q_OBJECT
 public:
+    enum TShapeType { stRectangle, stCircle };
+
     explicit TShape(QWidget* parent = nullptr);
+
+    void SetShape(TShapeType shape);
 
     QColor BrushColor() const { return brush_; }
     // Takes effect at the next paint; Repaint() paints at once.
@@ -22,4 +26,5 @@ protected:
 
 private:
     QColor brush_ = QColor(255, 255, 255);
+    TShapeType shape_ = stRectangle;
 };

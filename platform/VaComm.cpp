@@ -63,8 +63,24 @@ int TVaComm::ReadBuf(void* buffer, int count)
 {
     if (!port_.isOpen() || count <= 0)
         return 0;
+    // Qt takes bytes in from the device only when its notifier runs in an
+    // event pump. Bytes the driver already holds are taken in here, so a read
+    // returns everything that has arrived, pumped or not.
+    if (port_.bytesAvailable() < count && driverQueued() > 0) {
+        port_.waitForReadyRead(0);
+        if (!port_.isOpen())
+            return 0;
+    }
     const qint64 n = port_.read(static_cast<char*>(buffer), count);
     return n > 0 ? static_cast<int>(n) : 0;
+}
+
+int TVaComm::driverQueued() const
+{
+    int queued = 0;
+    if (::ioctl(port_.handle(), FIONREAD, &queued) != 0)
+        queued = 0;
+    return queued;
 }
 
 int TVaComm::WriteBuf(const void* buffer, int count)
@@ -89,10 +105,7 @@ int TVaComm::ReadBufUsed() const
 {
     if (!port_.isOpen())
         return 0;
-    int queued = 0;
-    if (::ioctl(port_.handle(), FIONREAD, &queued) != 0)
-        queued = 0;
-    return static_cast<int>(port_.bytesAvailable()) + queued;
+    return static_cast<int>(port_.bytesAvailable()) + driverQueued();
 }
 
 int TVaComm::WriteBufUsed() const

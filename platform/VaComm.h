@@ -1,9 +1,11 @@
-// The serial port object the link layer drives: opened in polling mode at a
-// fixed rate, 8N1, no flow control, DTR and RTS held inactive. Reads return at
-// once with what has arrived; writes are queued and pushed out without
-// blocking. When the device goes away (unplugged adapter, hung-up
-// pseudo-terminal) the port closes itself, so callers see a closed port
-// instead of an endless stream of read errors.
+// The serial port object the link layer drives: opened at a fixed rate, 8N1,
+// no flow control, DTR and RTS held inactive. Reads return at once with what
+// has arrived, whether or not an event pump has run since; writes are queued
+// and pushed out without blocking. While the port is open, its data wakes an
+// event wait (WaitForMessages), so the link can sleep until the line speaks.
+// When the device goes away (unplugged adapter, hung-up pseudo-terminal) the
+// port closes itself, so callers see a closed port instead of an endless
+// stream of read errors.
 #pragma once
 
 #include <QObject>
@@ -55,6 +57,8 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    // Bytes in the driver that Qt has not taken in yet.
+    int driverQueued() const;
 
     QSerialPort port_;
     QString lostReason_;

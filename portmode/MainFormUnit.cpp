@@ -154,8 +154,13 @@ TMainForm::TMainForm(QWidget* owner)
     LedPanel = Named(new QWidget(StatusPanel), "LedPanel");
     auto* leds = new QHBoxLayout(LedPanel);
     leds->setContentsMargins(0, 0, 0, 0);
-    TxLed = Named(new TRoundLamp(LedPanel), "TxLed");
-    RxLed = Named(new TRoundLamp(LedPanel), "RxLed");
+    TxLed = Named(new TShape(LedPanel), "TxLed");
+    RxLed = Named(new TShape(LedPanel), "RxLed");
+    for (TShape* lamp : {TxLed, RxLed}) {
+        lamp->SetShape(TShape::stCircle);
+        lamp->SetBrushColor(Qt::green);
+        lamp->setFixedSize(14, 14);
+    }
     leds->addWidget(new QLabel(QStringLiteral("Tx"), LedPanel));
     leds->addWidget(TxLed);
     leds->addSpacing(6);
@@ -568,7 +573,7 @@ void TMainForm::DebugTextEvent(QObject*, const std::string& text)
 
 void TMainForm::LedTimerTimer()
 {
-    const std::pair<TRoundLamp*, bool*> lamps[] = {{RxLed, &RxFlag}, {TxLed, &TxFlag}};
+    const std::pair<TShape*, bool*> lamps[] = {{RxLed, &RxFlag}, {TxLed, &TxFlag}};
     for (const auto& [lamp, flag] : lamps) {
         lamp->SetBrushColor(*flag ? Qt::red : Qt::green);
         lamp->repaint();

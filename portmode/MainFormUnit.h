@@ -39,7 +39,7 @@ class TCaptionLabel;
 class TImage;
 class TRadioGroup;
 class TSensor_Quarn;
-class TRoundLamp;
+class TShape;
 
 // The baud rate chosen on the settings page: the item index of BaudRateCB
 // + 1, and its number in the boot-code menu.
@@ -79,8 +79,8 @@ public:
     QWidget* StatusPanel = nullptr;
     TCaptionLabel* StatusTxt = nullptr;
     QWidget* LedPanel = nullptr;
-    TRoundLamp* TxLed = nullptr;
-    TRoundLamp* RxLed = nullptr;
+    TShape* TxLed = nullptr;
+    TShape* RxLed = nullptr;
     QTimer* LedTimer = nullptr;
 
     // --- pages -------------------------------------------------------------

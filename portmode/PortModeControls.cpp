@@ -11,26 +11,6 @@ void TCaptionLabel::SetCaption(const QString& caption)
     emit CaptionChanged(caption);
 }
 
-TRoundLamp::TRoundLamp(QWidget* parent) : QWidget(parent)
-{
-    setFixedSize(sizeHint());
-}
-
-void TRoundLamp::SetBrushColor(const QColor& color)
-{
-    brush_ = color;
-    update();
-}
-
-void TRoundLamp::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(brush_);
-    p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
-}
-
 TImage::TImage(const QPixmap& picture, QWidget* parent) : QWidget(parent), picture_(picture)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);

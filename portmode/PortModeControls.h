@@ -1,11 +1,13 @@
 // Small controls the utility's window is built from: a caption that reports
-// its changes (status line, progress label), a lamp, and a picture that
-// scales to its place and answers a double click.
+// its changes (status line, progress label) and a picture that scales to its
+// place and answers a double click. Its lamps are the platform's TShape.
 #pragma once
 
 #include <QLabel>
 #include <QPixmap>
 #include <QWidget>
+
+#include "Shape.h"
 
 // A label whose caption is set through SetCaption, which announces it.
 class TCaptionLabel : public QLabel {
@@ -18,23 +20,6 @@ public:
 
 signals:
     void CaptionChanged(const QString& caption);
-};
-
-// A round lamp filled with its brush colour.
-class TRoundLamp : public QWidget {
-    Q_OBJECT
-public:
-    explicit TRoundLamp(QWidget* parent = nullptr);
-
-    QColor BrushColor() const { return brush_; }
-    void SetBrushColor(const QColor& color);
-    QSize sizeHint() const override { return {14, 14}; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QColor brush_ = Qt::green;
 };
 
 // A picture drawn as large as its place allows, keeping its proportions.

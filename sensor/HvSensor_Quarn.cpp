@@ -49,11 +49,12 @@ bool TSensor_Quarn::CloseComs()
 void TSensor_Quarn::AbortReply()
 {
     Comms->AbortReply();
-    // Let the aborted wait unwind before the caller goes on.
-    for (int i = 0; i < 10; ++i) {
-        ProcessMessages();
-        Sleep(1);
-    }
+    // Let the aborted wait unwind before the caller goes on: 10 ms in which
+    // events run as they come.
+    const uint32_t end = timeGetTime() + 10;
+    ProcessMessages();
+    for (uint32_t now = timeGetTime(); !tickReached(now, end); now = timeGetTime())
+        WaitForMessages(end - now);
 }
 
 void TSensor_Quarn::PortData(QObject* /*sender*/, const std::string& data)

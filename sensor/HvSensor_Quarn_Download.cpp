@@ -12,6 +12,7 @@
 
 #include <QTimer>
 
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -144,14 +145,19 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
     uint16_t replyLength = 0;
     if (!RetrieveData(first, last, reply, replyLength, &LastStatus))
         return drFailed;
-    DownloadStartAddress = static_cast<int32_t>(u32At(reply.data() + 2));
-    DownloadEndAddress = static_cast<int32_t>(u32At(reply.data() + 6));
-    // A range that ends before it starts is no range the logger can send.
-    if (DownloadEndAddress < DownloadStartAddress) {
+    // The addresses are unsigned 32-bit numbers, so a range may cross
+    // 0x80000000; they are compared and subtracted as such.
+    const uint32_t startAddress = u32At(reply.data() + 2);
+    const uint32_t endAddress = u32At(reply.data() + 6);
+    DownloadStartAddress = static_cast<int32_t>(startAddress);
+    DownloadEndAddress = static_cast<int32_t>(endAddress);
+    // A range that ends before it starts, or that is larger than a download
+    // can count, is no range the logger can send.
+    if (endAddress < startAddress || endAddress - startAddress > uint32_t(INT32_MAX)) {
         LastStatus = lsUnexpectedReply;
         return drFailed;
     }
-    const int32_t expected = DownloadEndAddress - DownloadStartAddress;
+    const int32_t expected = static_cast<int32_t>(endAddress - startAddress);
 
     DownloadTimer = new QTimer(this);
     DownloadTimer->setInterval(DownloadProgressMs);
@@ -162,7 +168,7 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
     ProgressForm = new TDlProgForm(this, true);
     ProgressForm->setWindowTitle(QStringLiteral("Data Download"));
     ProgressForm->setVisible(true);
-    ProgressForm->ShowDownloadProgress(DownloadStartAddress, DownloadEndAddress, 0, 0, 0, 0);
+    ProgressForm->ShowDownloadProgress(startAddress, endAddress, 0, 0, 0, 0);
 
     enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
     const int32_t received = Comms->RetrieveLogFile(fileName, expected, status);
@@ -190,12 +196,13 @@ void TSensor_Quarn::DownloadTimerEvent()
 {
     if (DownloadEndAddress == DownloadStartAddress)
         return;
-    const int32_t size = DownloadEndAddress - DownloadStartAddress;
+    const uint32_t startAddress = static_cast<uint32_t>(DownloadStartAddress);
+    const uint32_t endAddress = static_cast<uint32_t>(DownloadEndAddress);
+    const int32_t size = static_cast<int32_t>(endAddress - startAddress);
     const long percent = percentOf(Comms->BytesReceived, size);
     const long seconds = elapsedSeconds(ProgressStartTick);
     if (ProgressForm) {
-        ProgressForm->ShowDownloadProgress(DownloadStartAddress, DownloadEndAddress, size, Comms->BytesReceived,
-                                           percent, seconds);
+        ProgressForm->ShowDownloadProgress(startAddress, endAddress, size, Comms->BytesReceived, percent, seconds);
         if (ProgressForm->CancelRequested)
             Comms->AbortFileXfer();
     }

@@ -94,9 +94,13 @@ void TQuarnComms::ClearBuffers()
 
 void TQuarnComms::ProcessCommunications()
 {
-    ProcessMessages();
-    Sleep(1);
-    ProcessMessages();
+    WaitForMessages(1);
+}
+
+void TQuarnComms::waitUntil(uint32_t deadline)
+{
+    const uint32_t now = timeGetTime();
+    WaitForMessages(tickReached(now, deadline) ? 0 : deadline - now);
 }
 
 int TQuarnComms::GetBlock(uint8_t* buffer, int count)
@@ -356,8 +360,9 @@ bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
 
     uint8_t block[1024];
     for (;;) {
+        int n = 0;
         if (PortOpen) {
-            const int n = GetBlock(block, sizeof block);
+            n = GetBlock(block, sizeof block);
             for (int i = 0; i < n; ++i) {
                 frameDecoder(state, block[i], RxFrame);
                 if (RxFrame.Status == fsGood) {
@@ -370,7 +375,13 @@ bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
                 if (RxFrame.Status == fsBad)
                     return true;
             }
-            ProcessCommunications();
+            // Sleep until the port has data, the user does something or the
+            // time-out ends; a full read may have left more behind, so then
+            // only pump.
+            if (n < static_cast<int>(sizeof block))
+                waitUntil(deadline);
+            else
+                ProcessMessages();
         }
         if (ReplyAborted || !PortOpen)
             return true;

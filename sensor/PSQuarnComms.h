@@ -1,7 +1,9 @@
 // The serial link to the sensor's logger: the port, DLE-framed frames with a
 // CRC, and request/reply exchanges with time-outs and retries. Everything runs
-// on the caller's (user-interface) thread: waits poll the port, sleep 1 ms and
-// pump the event queue, so windows stay responsive and may abort a wait.
+// on the caller's (user-interface) thread: a wait reads the port, then sleeps
+// in the event loop until the port has data, the user does something or its
+// time is up, so windows stay responsive and may abort a wait, and the link
+// notices a reply as soon as it is there.
 #pragma once
 
 #include <QObject>
@@ -86,6 +88,7 @@ enum enLinkStatus : uint16_t {
     lsTransferAborted = 6,
     lsUnexpectedReply = 7,
     lsPortClosed = 8,
+    lsFileError = 9, // a file to send that is missing, not a file, or cannot be read or prepared
     lsNone = 255,
 };
 
@@ -194,6 +197,9 @@ public:
     void AbortFileXfer();
     void initCommsBuffers();
     void Debug(const std::string& text);
+    // One step of a wait: runs pending events, or sleeps until the next event
+    // (port data, input, a timer) or `deadline`; never past the deadline.
+    void waitUntil(uint32_t deadline);
 
     // --- frames and CRC (no object state) ----------------------------
     static void updateCcittCrc(uint16_t& crc, uint8_t byte);
@@ -246,6 +252,30 @@ public:
     // Judges the frame just decoded into RxFrame against the request content:
     // 0 go on, 5 retry (wait frame), 7 wrong frame for the request.
     uint8_t checkIO(uint8_t content) const;
+    // The same judgement of a frame of content `frame`.
+    static uint8_t judgeFrame(uint8_t frame, uint8_t content);
+
+    // The byte-level parts of a burst, free of the port and the file, so
+    // that they can be tested and fuzzed on their own.
+    // Frame ends (DLE ETX) among `count` newly read bytes; `afterDle` carries
+    // a DLE that ended the read before.
+    static int countFrameEnds(const uint8_t* bytes, int count, bool& afterDle);
+    // A burst the quiet time ended: mfPartial or mfRetry when it is given up
+    // undecoded, mfComplete when it is decoded all the same (the end of the
+    // stream is near).
+    static enMultiFrameResult quietVerdict(int pairs, int collected, int64_t stillToCome);
+    struct BurstVerdict {
+        enMultiFrameResult result = mfBadFrame;
+        uint8_t written = 0;         // data frames handed to the store
+        bool frames = false;         // a good frame was decoded
+        uint8_t receivedContent = 0; // content of the last good frame
+        const char* debug = nullptr; // "BAD_FRAME0", "BAD_FRAME1", "BAD_FRAME3"
+    };
+    // Decodes `collected` bytes of a burst answering a request of `content`
+    // for `wanted` frames, in `frame`, handing each data block to `store`
+    // (false from it fails the burst).
+    static BurstVerdict decodeBurst(const uint8_t* burst, int collected, uint8_t content, uint8_t wanted,
+                                    CommsFrame& frame, const std::function<bool(const uint8_t*, size_t)>& store);
     // Frames asked per data request for a trouble count.
     static uint8_t framesWanted(uint8_t trouble);
 

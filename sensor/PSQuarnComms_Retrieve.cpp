@@ -196,9 +196,8 @@ uint8_t TQuarnComms::framesWanted(uint8_t trouble)
     return 2;
 }
 
-uint8_t TQuarnComms::checkIO(uint8_t content) const
+uint8_t TQuarnComms::judgeFrame(uint8_t frame, uint8_t content)
 {
-    const uint8_t frame = RxFrame.Buffer[0];
     if (frame == fcWait)
         return 5;
     if ((frame == fcMultiBlockEven && content == fcMultiNextEven) ||
@@ -207,6 +206,11 @@ uint8_t TQuarnComms::checkIO(uint8_t content) const
     if (frame == fcFileSenderAbort || frame == fcMultiEndEven)
         return 0;
     return isData(content) ? 7 : 0;
+}
+
+uint8_t TQuarnComms::checkIO(uint8_t content) const
+{
+    return judgeFrame(RxFrame.Buffer[0], content);
 }
 
 void TQuarnComms::loadBuffer(uint8_t content, const uint8_t* data, int length)
@@ -242,15 +246,100 @@ void TQuarnComms::drainLine()
     const uint32_t quiet = std::min(DrainQuietMs, QuietTimeMs / 2);
     uint32_t lastByte = timeGetTime();
     while (PortOpen) {
+        const int n = GetBlock(scratch, sizeof scratch);
         const uint32_t now = timeGetTime();
-        if (GetBlock(scratch, sizeof scratch) > 0)
+        if (n > 0)
             lastByte = now;
         else if (tickReached(now, lastByte + quiet))
             break;
         if (tickReached(now, giveUp))
             break;
-        ProcessCommunications();
+        // A full read may have left more behind; otherwise sleep until more
+        // arrives or the line has been quiet long enough.
+        if (n < static_cast<int>(sizeof scratch)) {
+            const uint32_t quietEnd = lastByte + quiet;
+            waitUntil(tickReached(quietEnd, giveUp) ? giveUp : quietEnd);
+        } else {
+            ProcessMessages();
+        }
     }
+}
+
+int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, bool& afterDle)
+{
+    int pairs = 0;
+    for (int i = 0; i < count; ++i) {
+        if (afterDle && bytes[i] == ETX)
+            ++pairs;
+        afterDle = bytes[i] == DLE;
+    }
+    return pairs;
+}
+
+enMultiFrameResult TQuarnComms::quietVerdict(int pairs, int collected, int64_t stillToCome)
+{
+    if (pairs == 0 || stillToCome >= NearEndBytes)
+        return pairs >= 1 && collected >= 256 ? mfPartial : mfRetry;
+    return mfComplete;
+}
+
+TQuarnComms::BurstVerdict TQuarnComms::decodeBurst(const uint8_t* burst, int collected, uint8_t content,
+                                                   uint8_t wanted, CommsFrame& frame,
+                                                   const std::function<bool(const uint8_t*, size_t)>& store)
+{
+    BurstVerdict v;
+    uint8_t state = dsIdle;
+    resetFrame(frame);
+    for (int i = 0; i < collected; ++i) {
+        frameDecoder(state, burst[i], frame);
+        if (frame.Status == fsBad) {
+            v.result = collected > 7 ? mfBadFrame : mfRetry;
+            return v;
+        }
+        if (frame.Status != fsGood)
+            continue;
+        v.frames = true;
+        v.receivedContent = frame.Buffer[0];
+        const uint8_t io = judgeFrame(v.receivedContent, content);
+        if (io == 7) {
+            v.debug = "BAD_FRAME0";
+            v.result = mfBadFrame;
+            return v;
+        }
+        if (io == 5) {
+            v.result = mfRetry;
+            return v;
+        }
+        switch (v.receivedContent) {
+        case fcFileFirstBlock:
+        case fcMultiBlockEven:
+        case fcMultiBlockOdd:
+            if (!store(frame.Buffer + 1, static_cast<size_t>(frame.Length - 1))) {
+                v.result = mfBadFrame;
+                return v;
+            }
+            ++v.written;
+            if (v.written == wanted) {
+                v.result = mfComplete;
+                return v;
+            }
+            resetFrame(frame);
+            state = dsIdle;
+            break;
+        case fcMultiEndEven:
+        case fcMultiEndOdd:
+            v.result = mfComplete;
+            return v;
+        default:
+            v.debug = "BAD_FRAME1";
+            v.result = mfBadFrame;
+            return v;
+        }
+    }
+    // The bytes ran out before the burst was complete.
+    v.debug = "BAD_FRAME3";
+    v.result = mfBadFrame;
+    return v;
 }
 
 enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int length, uint8_t& receivedContent,
@@ -283,108 +372,52 @@ enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int le
         const int room = std::min(256, BurstBufferSize - collected);
         const int n = GetBlock(burst.data() + collected, room);
         if (n > 0) {
-            bool enough = false;
-            for (int i = 0; i < n; ++i) {
-                const uint8_t b = burst[static_cast<size_t>(collected + i)];
-                if (afterDle && b == ETX) {
-                    ++pairs;
-                    deadline = timeGetTime() + QuietTimeMs;
-                    if (pairs >= wanted)
-                        enough = true;
-                }
-                afterDle = b == DLE;
-            }
+            const int ends = countFrameEnds(burst.data() + collected, n, afterDle);
             collected += n;
-            if (enough) {
-                ProcessMessages();
-                end = End::Count;
-                break;
-            }
-        } else {
-            for (int k = 0; k < 5; ++k) {
-                ProcessMessages();
-                Sleep(5);
+            if (ends > 0) {
+                pairs += ends;
+                deadline = timeGetTime() + QuietTimeMs;
+                if (pairs >= wanted) {
+                    ProcessMessages();
+                    end = End::Count;
+                    break;
+                }
             }
         }
+        // The port was read after the last wait, so a passed deadline means
+        // the line really was quiet that long.
         if (tickReached(timeGetTime(), deadline)) {
             end = End::Quiet;
             break;
         }
+        // Sleep until more arrives, the user does something or the quiet
+        // time ends; a full read may have left more behind, so then go on.
+        if (n < room)
+            waitUntil(deadline);
     }
 
     if (end == End::Quiet) {
-        const int64_t stillToCome = int64_t(ExpectedSize) - BytesReceived;
-        if (pairs == 0 || stillToCome >= NearEndBytes)
-            return pairs >= 1 && collected >= 256 ? mfPartial : mfRetry;
+        const enMultiFrameResult verdict = quietVerdict(pairs, collected, int64_t(ExpectedSize) - BytesReceived);
+        if (verdict != mfComplete)
+            return verdict;
         Debug("Ooops: " + num(pairs) + " - " + num(wanted) + " - " + num(collected));
     }
 
     // Decode and store the burst frame by frame.
-    enMultiFrameResult result = mfBadFrame;
-    bool decided = false;
-    uint8_t state = dsIdle;
-    resetFrame(RxFrame);
-    for (int i = 0; i < collected && !decided; ++i) {
-        frameDecoder(state, burst[static_cast<size_t>(i)], RxFrame);
-        if (RxFrame.Status == fsBad) {
-            result = collected > 7 ? mfBadFrame : mfRetry;
-            decided = true;
-            break;
-        }
-        if (RxFrame.Status != fsGood)
-            continue;
-        receivedContent = RxFrame.Buffer[0];
-        const uint8_t io = checkIO(content);
-        if (io == 7) {
-            Debug("BAD_FRAME0");
-            result = mfBadFrame;
-            decided = true;
-            break;
-        }
-        if (io == 5) {
-            result = mfRetry;
-            decided = true;
-            break;
-        }
-        switch (receivedContent) {
-        case fcFileFirstBlock:
-        case fcMultiBlockEven:
-        case fcMultiBlockOdd:
-            if (!storeBlock(file, RxFrame.Buffer + 1, static_cast<size_t>(RxFrame.Length - 1))) {
-                result = mfBadFrame;
-                decided = true;
-                break;
-            }
-            ++written;
-            if (written == wanted) {
-                result = mfComplete;
-                decided = true;
-                break;
-            }
-            resetFrame(RxFrame);
-            state = dsIdle;
-            break;
-        case fcMultiEndEven:
-        case fcMultiEndOdd:
-            result = mfComplete;
-            decided = true;
-            break;
-        default:
-            Debug("BAD_FRAME1");
-            result = mfBadFrame;
-            decided = true;
-            break;
-        }
-    }
-    if (!decided) {
-        Debug("BAD_FRAME3");
-        result = mfBadFrame;
-    }
+    const BurstVerdict v = decodeBurst(burst.data(), collected, content, wanted, RxFrame,
+                                       [&](const uint8_t* data, size_t count) {
+                                           return storeBlock(file, data, count);
+                                       });
+    if (v.frames)
+        receivedContent = v.receivedContent;
+    written = v.written;
+    if (v.debug)
+        Debug(v.debug);
     // The port went away during the burst: what arrived whole is stored, and
     // the download ends here.
-    if (end == End::PortLost && result != mfComplete)
+    if (end == End::PortLost && v.result != mfComplete)
         return mfPortClosed;
-    return result;
+    return v.result;
 }
 
 bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, uint8_t& wanted, uint8_t& trouble,
@@ -425,9 +458,10 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
             }
             return true;
         case mfRetry:
+            // Nothing came of this attempt (a wait frame or a quiet line), so
+            // the logger is where it was: the same request again, a recovery
+            // request with the count of the failed burst it names.
             wanted = kept;
-            // This attempt stored nothing, so a repeat starts where it did.
-            data[2] = 0;
             break;
         case mfPartial:
             moreTrouble();
@@ -440,8 +474,6 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
                 recovery = true;
             } else {
                 wanted = kept;
-                if (recovery)
-                    data[2] = 0;
             }
             break;
         case mfBadFrame:

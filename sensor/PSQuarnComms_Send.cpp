@@ -9,11 +9,26 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+
 bool TQuarnComms::SendFile(const std::string& name, uint8_t compress, enLinkStatus& status)
 {
     ReplyAborted = false;
     TransferAborted = false;
     uint32_t exchange = 0;
+
+    // Only a file can be sent: a missing name or a folder fails here, with
+    // a status that says so and nothing on the line.
+    struct stat info {};
+    const int found = ::stat(name.c_str(), &info) == 0 ? 0 : errno;
+    if (found != 0 || !S_ISREG(info.st_mode)) {
+        const std::string why = found != 0 ? std::strerror(found)
+                                : S_ISDIR(info.st_mode) ? std::string("it is a folder")
+                                                        : std::string("it is not a file");
+        Debug("Cannot read " + name + ": " + why);
+        status = lsFileError;
+        return false;
+    }
 
     const std::string base = TFileCompression::baseName(name);
     const std::string wrapper = base + ".cmp";
@@ -30,10 +45,15 @@ bool TQuarnComms::SendFile(const std::string& name, uint8_t compress, enLinkStat
         // The coded form must expand back to the very file before it is used;
         // when anything here fails the temporary files stay for inspection.
         if (!coder->compressFileName(base, TFileCompression::extension(name)) ||
-            !coder->decompressFileName(base, ".bindup") || !coder->areFilesSame(name, checkCopy))
+            !coder->decompressFileName(base, ".bindup") || !coder->areFilesSame(name, checkCopy)) {
+            Debug("Cannot prepare " + name + " for sending");
+            status = lsFileError;
             return false;
+        }
         const bool smaller = coder->getFileLength(wrapper) < coder->getFileLength(name);
         if (!coder->RLE_EncodeFile(name, smaller)) {
+            Debug("Cannot prepare " + name + " for sending");
+            status = lsFileError;
             removeTemporaries();
             return false;
         }
@@ -42,6 +62,8 @@ bool TQuarnComms::SendFile(const std::string& name, uint8_t compress, enLinkStat
 
     std::FILE* file = std::fopen(toSend.c_str(), "rb");
     if (!file) {
+        Debug("Cannot read " + toSend + ": " + std::strerror(errno));
+        status = lsFileError;
         removeTemporaries();
         return false;
     }

@@ -1,7 +1,8 @@
 // Takes the screenshots in docs/: the start-up window listing two stand-in
 // sensors' ports, the about box, the main window on each of its pages
 // connected to a stand-in sensor, its operations with the datum dialog, and
-// the set-up dialog's pages with the register map. Run by scripts/screenshots.sh under a virtual X server.
+// the set-up dialog's pages with the register map and the schedule pages.
+// Run by scripts/screenshots.sh under a virtual X server.
 //
 //   brindlecot-screenshots OUTPUT_FOLDER
 #include "ABOUT.h"
@@ -35,6 +36,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidgetItem>
@@ -252,6 +254,32 @@ static bool setupDialogShots(const QString& out)
     return ok;
 }
 
+// The set-up dialog on the stand-in's images: a schedule's logging
+// settings, a trigger start, and the schedule overview.
+static bool saveSchedulePages(const QString& out)
+{
+    TSensor_Quarn device(nullptr);
+    const standin::SensorImages images = standin::defaultImages();
+    device.ConfData = images.conf;
+    device.CalData = images.cal;
+    device.Status.MemoryCapacity = 2097152;
+    device.Status.MemoryUsed = 524288;
+    TSensorSetupForm form(nullptr, &device.ConfData, &device.CalData, &device.Status, &device);
+    form.show();
+    const auto select = [&form](QTreeWidgetItem* node) {
+        form.Treeview->setCurrentItem(node);
+        settle();
+    };
+    select(form.SchedulesNode->child(0));
+    bool ok = save(&form, out + "/setup-schedule.png");
+    select(form.SchedulesNode->child(1));
+    form.SchedulePageControl->setCurrentWidget(form.StartMethodTab);
+    ok = save(&form, out + "/setup-trigger.png") && ok;
+    select(form.SchedulesNode);
+    ok = save(&form, out + "/setup-schedule-overview.png") && ok;
+    return ok;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -264,6 +292,7 @@ int main(int argc, char** argv)
         return 1;
     setenv("HOME", qPrintable(home.path()), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(home.filePath("config")), 1);
+    setenv("XDG_DATA_HOME", qPrintable(home.filePath("data")), 1);
     setenv("TMPDIR", qPrintable(home.path()), 1);
     TApplication app(argc, argv);
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
@@ -288,5 +317,6 @@ int main(int argc, char** argv)
     ok = operationsShots(second, &form, out) && ok;
     form.hide();
     ok = setupDialogShots(out) && ok;
+    ok = saveSchedulePages(out) && ok;
     return ok ? 0 : 1;
 }

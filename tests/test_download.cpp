@@ -514,6 +514,8 @@ TEST_F(DownloadRun, LoggerRefusingTheRangeFailsAfterTheHeader)
         {"range ending before it starts",
          [&] { logger.answerNextRangeWith(standin::Logger::BaseAddress + 100, standin::Logger::BaseAddress); },
          lsUnexpectedReply},
+        {"range larger than a download can count", [&] { logger.answerNextRangeWith(0x00000010, 0x90000000); },
+         lsUnexpectedReply},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -566,6 +568,23 @@ TEST_F(DownloadRun, SizesTheLoggerGetsWrong)
             EXPECT_TRUE(messages.empty());
         EXPECT_TRUE(readFile(file) == concat({header(), slice(logger.stream(), 0, c.sent)}));
     }
+}
+
+TEST_F(DownloadRun, RangeAcrossTheMiddleOfTheAddressSpace)
+{
+    // The addresses are unsigned: a range from below 0x80000000 to above it
+    // is a range like any other.
+    log(40000);
+    constexpr uint32_t start = 0x7FFFF000, end = 0x800074D2;
+    constexpr size_t size = end - start;
+    ASSERT_GE(logger.stream().size(), size);
+    logger.answerNextRangeWith(start, end, size, 0);
+    const std::string file = path("across.bin");
+    EXPECT_EQ(downloadAll(file), drComplete);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(readFile(file) == concat({header(), slice(logger.stream(), 0, size)}));
+    EXPECT_EQ(static_cast<uint32_t>(device->DownloadStartAddress), start);
+    EXPECT_EQ(static_cast<uint32_t>(device->DownloadEndAddress), end);
 }
 
 TEST_F(DownloadRun, FileThatCannotBeCreatedFailsQuietly)

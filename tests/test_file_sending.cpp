@@ -226,21 +226,38 @@ TEST_F(FileSending, NoAnswerOrNoLineFailsTheSend)
     EXPECT_TRUE(noTemporaries(path("Cal")));
 }
 
-TEST_F(FileSending, FailedPreparationSendsNothing)
+TEST_F(FileSending, FileThatCannotBeSentFailsWithAStatusAndSendsNothing)
 {
-    enLinkStatus status = lsNone;
-    // No file.
-    EXPECT_FALSE(link.SendFile(path("missing.bin"), 1, status));
-    EXPECT_EQ(status, lsNone);
-    EXPECT_FALSE(link.SendFile(path("missing.bin"), 0, status));
-    EXPECT_EQ(status, lsNone);
+    // The device model hands over the status of the command that readied the
+    // logger (OK); a send that fails must not leave it saying OK.
+    write(path("Cal.bin"), noRepeats(500));
+    ASSERT_EQ(::mkdir(path("Folder.bin").c_str(), 0700), 0);
+    struct Case {
+        const char* what;
+        std::string name;
+        uint8_t compress;
+    };
+    const Case cases[] = {
+        {"no such file", path("missing.bin"), 1},
+        {"no such file, uncompressed", path("missing.bin"), 0},
+        {"a folder", path("Folder.bin"), 1},
+        {"a folder, uncompressed", path("Folder.bin"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        debug.clear();
+        enLinkStatus status = lsOk;
+        EXPECT_FALSE(link.SendFile(c.name, c.compress, status));
+        EXPECT_EQ(status, lsFileError);
+        EXPECT_TRUE(debugHas("Cannot read " + c.name)) << (debug.empty() ? "" : debug.back());
+    }
 
     // The check copy cannot be written: the send stops before the line, and
     // the coded file stays for inspection.
-    write(path("Cal.bin"), noRepeats(500));
     ASSERT_EQ(::mkdir(path("Cal.bindup").c_str(), 0700), 0);
+    enLinkStatus status = lsOk;
     EXPECT_FALSE(link.SendFile(path("Cal.bin"), 1, status));
-    EXPECT_EQ(status, lsNone);
+    EXPECT_EQ(status, lsFileError);
     EXPECT_TRUE(exists(path("Cal.cmp")));
     Sleep(100);
     EXPECT_TRUE(sensor.receivedBytes().empty());

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <thread>
+
 using namespace testsupport;
 using standin::Bytes;
 using standin::Response;
@@ -176,12 +178,66 @@ TEST_F(LinkExchange, LateReplyToAnEarlierRequestIsPurged)
 TEST_F(LinkExchange, SilentLoggerTakesEveryTimeout)
 {
     sensor.onCommand(0x00, [](const standin::Frame&) { return standin::Responses{}; });
+    const double cpu0 = processCpuSeconds();
     const Outcome o = command({0x00}, 3, 1);
+    const double cpu = processCpuSeconds() - cpu0;
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.status, lsNoReply);
     EXPECT_EQ(sends(4), 4u); // one send before each of 3 waits, one after the last
     EXPECT_GE(o.seconds, 2.9);
     EXPECT_LT(o.seconds, 4.5);
+    // The waits sleep rather than poll (a generous bound: a polling wait
+    // keeps a core busy).
+    EXPECT_LT(cpu / o.seconds, 0.2);
+}
+
+TEST_F(LinkExchange, WaitsSeeWhatThePortHasAsSoonAsItIsThere)
+{
+    const Bytes reply = standin::encodeFrame(0x81, {0x80, 0x00});
+    const auto driverHolds = [&](size_t n) {
+        for (int i = 0; i < 200 && link.Port->ReadBufUsed() < static_cast<int>(n); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return link.Port->ReadBufUsed() >= static_cast<int>(n);
+    };
+
+    // Bytes in the driver are read although no event has run since they came.
+    sensor.send(reply);
+    ASSERT_TRUE(driverHolds(reply.size()));
+    uint8_t buf[64];
+    EXPECT_EQ(link.GetBlock(buf, sizeof buf), static_cast<int>(reply.size()));
+
+    // Bytes the port took in during an earlier event pump raise no new event:
+    // the wait for a frame finds them without waiting for one.
+    sensor.send(reply);
+    ASSERT_TRUE(driverHolds(reply.size()));
+    pumpUntil([] { return false; }, 50);
+    BufferFrameData frame{};
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link.GetFrame(frame, 3));
+    EXPECT_LT(secondsSince(t0), 1.0);
+    EXPECT_EQ(frame.Content, fcCommandReply);
+
+    // A wait sleeps until the port has data, not until its period ends,
+    // and uses next to no processor time meanwhile.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sensor.send(reply);
+    });
+    t0 = std::chrono::steady_clock::now();
+    const double cpu0 = processCpuSeconds();
+    const uint32_t deadline = timeGetTime() + 5000;
+    int got = 0;
+    for (uint32_t now = timeGetTime(); !tickReached(now, deadline); now = timeGetTime()) {
+        if ((got = link.GetBlock(buf, sizeof buf)) > 0)
+            break;
+        WaitForMessages(deadline - now);
+    }
+    const double woke = secondsSince(t0);
+    const double cpu = processCpuSeconds() - cpu0;
+    late.join();
+    EXPECT_EQ(got, static_cast<int>(reply.size()));
+    EXPECT_LT(woke, 2.5);
+    EXPECT_LT(cpu / woke, 0.2);
 }
 
 TEST_F(LinkExchange, SubTaskPoll)

@@ -178,9 +178,12 @@ struct FileTransfer::State {
     uint8_t lastReply = 0;
 
     // Multi-frame sender. A request of the same content as the one before is
-    // a repeat: its answer starts where the last answer started, plus the
-    // frames the PC says it stored of that answer (recovery form). A request
-    // of the other content acknowledges everything sent so far.
+    // a repeat: its answer starts where the last burst started, plus the
+    // frames the PC says it stored of that burst (recovery form). A request
+    // of the other content acknowledges everything sent so far. An answer
+    // that is only a wait frame or silence (or that begins with a wait frame,
+    // which makes the PC drop the rest) is no burst: the PC asks again in the
+    // same words, so the state stays as it was.
     size_t position = 0;
     size_t attemptStart = 0;
     uint8_t lastMulti = 0;
@@ -401,6 +404,9 @@ struct FileTransfer::State {
         const int wanted = f.data.empty() ? 1 : std::max<int>(1, f.data[0]);
         stats.wantedCounts.push_back(f.data.empty() ? 0 : f.data[0]);
         const size_t stored = recovery ? f.data[2] : 0;
+        if (recovery && plan.recoveryBusyPercent > 0 && !pending &&
+            static_cast<int>(rng() % 100) < plan.recoveryBusyPercent)
+            pending = rng() % 2 ? Fault::WaitFrame : Fault::Silence;
         const size_t base = request == lastMulti ? attemptStart : position;
         const size_t begin = std::min(file.size(), base + stored * blockSize);
         const uint8_t dataContent = request == MultiNextEven ? MultiBlockEven : MultiBlockOdd;
@@ -453,11 +459,14 @@ struct FileTransfer::State {
             if (!goOn)
                 break;
         }
-        lastMulti = request;
-        attemptStart = begin;
-        position = pos;
-        lastBurst = out;
-        lastBurstContent = dataContent;
+        const bool noBurst = out.empty() || (out.front().kind == Response::Frame && out.front().content == Wait);
+        if (!noBurst) {
+            lastMulti = request;
+            attemptStart = begin;
+            position = pos;
+            lastBurst = out;
+            lastBurstContent = dataContent;
+        }
         return sent(std::move(out));
     }
 

@@ -44,6 +44,10 @@ struct FaultPlan {
     std::vector<Fault> kinds;  // one is picked at random for each fault
     int bytesPerFault = 2048;  // mean distance between faults in data bytes sent
     uint32_t seed = 1;
+    // Share of multi-frame recovery requests answered with a wait frame or
+    // silence (a logger still busy after a failed burst), besides the faults
+    // the distance above brings.
+    int recoveryBusyPercent = 0;
 };
 
 struct TransferStats {

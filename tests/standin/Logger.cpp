@@ -12,6 +12,7 @@ struct Logger::State {
     struct Override {
         uint32_t start, end;
         std::optional<size_t> sendCount;
+        std::optional<size_t> firstByte;
     };
     std::optional<Override> nextRange;
     std::shared_ptr<SensorModel> model;
@@ -52,7 +53,10 @@ struct Logger::State {
         if (nextRange) {
             q.start = nextRange->start;
             q.end = nextRange->end;
-            first = std::min<size_t>(q.start >= BaseAddress ? q.start - BaseAddress : 0, stream.size());
+            first = std::min<size_t>(nextRange->firstByte ? *nextRange->firstByte
+                                     : q.start >= BaseAddress ? q.start - BaseAddress
+                                                              : 0,
+                                     stream.size());
             const size_t count = nextRange->sendCount ? *nextRange->sendCount : (q.end > q.start ? q.end - q.start : 0);
             end = std::min(stream.size(), first + count);
             nextRange.reset();
@@ -103,10 +107,11 @@ std::vector<RecordGenerator::Entry> Logger::index() const
     return d_->memory.index();
 }
 
-void Logger::answerNextRangeWith(uint32_t start, uint32_t end, std::optional<size_t> sendCount)
+void Logger::answerNextRangeWith(uint32_t start, uint32_t end, std::optional<size_t> sendCount,
+                                 std::optional<size_t> firstByte)
 {
     std::lock_guard<std::mutex> lock(d_->mutex);
-    d_->nextRange = State::Override{start, end, sendCount};
+    d_->nextRange = State::Override{start, end, sendCount, firstByte};
 }
 
 std::vector<Logger::RangeRequest> Logger::requests() const

@@ -46,8 +46,10 @@ public:
 
     // Replies the next range request with these addresses instead, and
     // sends `sendCount` bytes of the stream from the start address on (as
-    // many as exist; by default end - start).
-    void answerNextRangeWith(uint32_t start, uint32_t end, std::optional<size_t> sendCount = std::nullopt);
+    // many as exist; by default end - start). `firstByte` sends them from
+    // that offset of the stream instead, for addresses outside the memory's.
+    void answerNextRangeWith(uint32_t start, uint32_t end, std::optional<size_t> sendCount = std::nullopt,
+                             std::optional<size_t> firstByte = std::nullopt);
     std::vector<RangeRequest> requests() const;
 
 private:

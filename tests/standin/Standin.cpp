@@ -165,20 +165,28 @@ void Standin::writeAll(const Bytes& bytes)
 {
     std::lock_guard<std::mutex> lock(writeMutex_);
     const int rate = lineRate_;
-    const auto start = Clock::now();
+    const auto wireTime = [rate](size_t count) {
+        return std::chrono::microseconds(static_cast<int64_t>(count) * 10'000'000 / rate);
+    };
     // At a line rate, bytes go out in small chunks, each when the wire would
-    // have finished the bytes before it.
+    // have finished its last byte, so nothing arrives before its time. What
+    // follows on the line's heels (the next frame of a burst) starts when the
+    // line is free, not when this thread gets round to it.
+    const auto now = Clock::now();
+    const auto start = rate > 0 && lineFreeAt_ > now ? lineFreeAt_ : now;
+    if (firstStart_ == Clock::time_point{})
+        firstStart_ = start;
     const size_t chunk = rate > 0 ? 8 : bytes.size();
     size_t done = 0;
     while (done < bytes.size() && master_ >= 0) {
         const size_t n = std::min(chunk, bytes.size() - done);
-        if (rate > 0) {
-            const auto due = start + std::chrono::microseconds(static_cast<int64_t>(done) * 10'000'000 / rate);
-            std::this_thread::sleep_until(due);
-        }
+        if (rate > 0)
+            std::this_thread::sleep_until(start + wireTime(done + n));
         const ssize_t w = ::write(master_, bytes.data() + done, n);
         if (w > 0) {
             done += static_cast<size_t>(w);
+            written_ += static_cast<size_t>(w);
+            lastWrite_ = Clock::now();
         } else if (w < 0 && errno == EAGAIN) {
             pollfd p{master_, POLLOUT, 0};
             ::poll(&p, 1, 10);
@@ -188,8 +196,17 @@ void Standin::writeAll(const Bytes& bytes)
         if (stop_)
             return;
     }
-    if (rate > 0) // the last chunk still needs its wire time
-        std::this_thread::sleep_until(start + std::chrono::microseconds(static_cast<int64_t>(bytes.size()) * 10'000'000 / rate));
+    if (rate > 0)
+        lineFreeAt_ = start + wireTime(bytes.size());
+}
+
+Standin::Writes Standin::writes()
+{
+    std::lock_guard<std::mutex> lock(writeMutex_);
+    const Writes w{lastWrite_, firstStart_, written_};
+    firstStart_ = {};
+    written_ = 0;
+    return w;
 }
 
 void Standin::perform(const Response& r)
@@ -284,7 +301,7 @@ void Standin::run()
             std::lock_guard<std::mutex> lock(mutex_);
             for (uint8_t b : framed)
                 if (auto f = reader_.feed(b))
-                    arrived.push_back(Request{std::move(*f), Clock::now(), {}});
+                    arrived.push_back(Request{std::move(*f), Clock::now(), {}, {}, 0});
         }
         for (Request& r : arrived) {
             size_t index;
@@ -294,11 +311,17 @@ void Standin::run()
                 index = requests_.size() - 1;
             }
             changed_.notify_all();
+            writes();
             handle(r);
+            const Writes w = writes();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                if (index < requests_.size())
-                    requests_[index].answeredAt = Clock::now();
+                if (index < requests_.size()) {
+                    Request& done = requests_[index];
+                    done.answeredAt = w.bytes > 0 ? w.last : Clock::now();
+                    done.startedAt = w.start != Clock::time_point{} ? w.start : done.answeredAt;
+                    done.answerBytes = w.bytes;
+                }
             }
             changed_.notify_all();
         }

@@ -60,7 +60,14 @@ using Responses = std::vector<Response>;
 struct Request {
     standin::Frame frame;
     Clock::time_point receivedAt; // its closing ETX arrived
-    Clock::time_point answeredAt; // the last byte of the answer was written
+    // The last byte of the answer was handed to the line (the moment it is
+    // readable on the program's port), not the end of the pacing that
+    // follows it; when nothing was sent, the moment the answer was done.
+    Clock::time_point answeredAt;
+    // The answer's first byte went on the line (the start of its wire time);
+    // the same as answeredAt when nothing was sent.
+    Clock::time_point startedAt;
+    size_t answerBytes = 0; // bytes the answer put on the line
 };
 
 class Standin {
@@ -75,8 +82,10 @@ public:
     // Device path the programs open (/dev/pts/N).
     const std::string& slavePath() const { return slavePath_; }
 
-    // Paces output at this line rate (8N1: baud / 10 bytes per second);
-    // 0 sends as fast as the pseudo-terminal takes it.
+    // Paces output at this line rate (8N1: baud / 10 bytes per second): a
+    // byte is handed over when the wire would have finished it, and answers
+    // given back to back follow each other without a gap; 0 sends as fast as
+    // the pseudo-terminal takes it.
     void setLineRate(int baud) { lineRate_ = baud; }
 
     // Handler for command frames (content 0x80) whose first byte is `command`.
@@ -125,6 +134,12 @@ private:
     void handle(Request& request);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
+    struct Writes {
+        Clock::time_point last;  // the last write
+        Clock::time_point start; // the start of the first one since the last call
+        size_t bytes = 0;        // written since the last call
+    };
+    Writes writes();
     void closeMaster();
 
     std::atomic<int> master_{-1};
@@ -149,6 +164,10 @@ private:
     std::mutex writeMutex_;
     std::mutex filterMutex_; // held while the input filter runs
     InputFilter inputFilter_;
+    Clock::time_point lastWrite_; // guarded by writeMutex_
+    Clock::time_point firstStart_; // of the first write since the last writes(); guarded by writeMutex_
+    size_t written_ = 0;           // bytes written since the last writes(); guarded by writeMutex_
+    Clock::time_point lineFreeAt_; // the paced line has sent all it was given; guarded by writeMutex_
     std::thread thread_;
 };
 
