@@ -1,25 +1,15 @@
-// The main window connected through a pseudo-terminal to the stand-in
-// sensor, for the operations of its pages: the stand-in serves its images, a
-// logger memory of records and live values that follow reference values.
-// Message boxes are answered by `answer` and kept in `shown`; documents and
-// programs the window opens are kept in `opened` and `started` instead of
-// being launched.
+// The main window fixture for the operations of its pages: each test starts
+// without the files of earlier ones, measurements answer at once, and the
+// documents and programs the window opens are kept in `opened` and `started`
+// instead of being launched. Adds the input helpers the operations need:
+// clicks at a point, keys, and pressing a button that opens a modal window.
 #pragma once
 
-#include "CommandSet.h"
-#include "Dialogs.h"
-#include "FileTransfer.h"
 #include "Folders.h"
 #include "Forms.h"
-#include "HvSensor_Quarn.h"
 #include "ImageBuilder.h"
-#include "Logger.h"
-#include "RecordGenerator.h"
-#include "Reference.h"
-#include "SensorFormUnit.h"
+#include "MainWindowFixture.h"
 #include "Shell.h"
-#include "Standin.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -77,16 +67,11 @@ inline bool sameImage(ConfigurationData a, ConfigurationData b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// Input through the window system, so that modality applies: a click at the
-// middle of `widget`, addressed to its window.
+// A click at `at` in `widget`, addressed to its window.
 inline void clickThroughWindow(QWidget* widget, QPoint at)
 {
     QWidget* top = widget->window();
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
-}
-inline void clickThroughWindow(QWidget* widget)
-{
-    clickThroughWindow(widget, widget->rect().center());
 }
 inline void doubleClickThroughWindow(QWidget* widget, QPoint at)
 {
@@ -113,53 +98,15 @@ inline void typeThroughWindow(QWidget* widget, const QString& text)
         QTest::keyClick(widget->window()->windowHandle(), c.toLatin1());
 }
 
-// Runs `act` once on each modal window of type Dialog that comes up while it
-// lives, from inside that window's own event loop.
-template <class Dialog>
-class WhenModal {
-public:
-    explicit WhenModal(std::function<void(Dialog*)> act)
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this, act] {
-            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible() || dialog == last_.data())
-                return;
-            last_ = dialog;
-            ++count;
-            act(dialog);
-        });
-        timer_.start(5);
-    }
-    int count = 0;
-
-private:
-    QTimer timer_;
-    QPointer<Dialog> last_;
-};
-
-class OperationsFixture : public ::testing::Test {
+class OperationsFixture : public MainWindowFixture {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(LocalePinned);
         // Each test starts without the files of earlier ones.
         QDir(QString::fromLocal8Bit(GetAppDataFolder().c_str()) + QStringLiteral("/Brindlecot")).removeRecursively();
-        testsupport::mapComPort(3, sensor.slavePath());
-        transfer.serveImages(sensor, model);
+        MainWindowFixture::SetUp();
         model->update([](standin::SensorState& s) { s.measureMs = 0; });
-        logger.update([&](standin::RecordGenerator& g) { g.run(minutely(), 16 * 1024); });
-        namespace ch = standin::channels;
-        const std::pair<uint8_t, double> placedIn[] = {
-            {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
-            {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
-            {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
-        };
-        for (const auto& [channel, value] : placedIn)
-            reference->place(channel, value);
-        Dialogs::setHook([this](const ShownMessage& m) {
-            shown.push_back(m);
-            return answer ? answer(m) : int(mrOk);
-        });
         Shell::setHook([this](const QString& target) { opened.push_back(target); });
         Shell::setProgramHook([this](const QString& program, const QStringList& arguments, const QString& folder) {
             started.push_back({program, arguments, folder});
@@ -168,13 +115,10 @@ protected:
     }
     void TearDown() override
     {
-        form.reset();
-        Dialogs::setHook(nullptr);
+        MainWindowFixture::TearDown();
         Shell::setHook(nullptr);
         Shell::setProgramHook(nullptr);
         setExeName(QString());
-        DateTimeClock::setSource(nullptr);
-        testsupport::clearComPortMap();
     }
 
     // One schedule of five channels every minute.
@@ -196,13 +140,11 @@ protected:
     }
 
     // Opens the main window on COM3 (not modally) and waits until it is
-    // connected and ready.
+    // connected and ready; what it said meanwhile is forgotten.
     TSensorForm* connect()
     {
-        form = std::make_unique<TSensorForm>(nullptr, "COM3", nullptr);
-        form->show();
-        EXPECT_TRUE(testsupport::pumpUntil(
-            [&] { return !form->StartTimer && !form->InitProgress && form->ClockTimer->isActive(); }, 60000))
+        MainWindowFixture::connect();
+        EXPECT_TRUE(testsupport::pumpUntil([&] { return ready(form.get()); }, 60000))
             << "the main window did not connect";
         shown.clear();
         return form.get();
@@ -226,21 +168,6 @@ protected:
                 frames.push_back(r.frame.data);
         return frames;
     }
-    std::vector<int> commandCodes() const
-    {
-        std::vector<int> codes;
-        for (const Bytes& c : commands())
-            codes.push_back(c[0]);
-        return codes;
-    }
-    std::vector<std::string> messages() const
-    {
-        std::vector<std::string> texts;
-        for (const ShownMessage& m : shown)
-            texts.push_back(m.text.toStdString());
-        return texts;
-    }
-
     std::string downloads() const { return form->DownloadsFolder; }
 
     struct Started {
@@ -249,14 +176,6 @@ protected:
         QString folder;
     };
 
-    standin::Standin sensor;
-    std::shared_ptr<standin::SensorModel> model = standin::installCommandSet(sensor);
-    standin::FileTransfer transfer{sensor};
-    standin::Logger logger{sensor, transfer, model};
-    std::shared_ptr<standin::Reference> reference = standin::followReference(sensor, model);
-    std::unique_ptr<TSensorForm> form;
-    std::vector<ShownMessage> shown;
-    std::function<int(const ShownMessage&)> answer;
     std::vector<QString> opened;
     std::vector<Started> started;
 };
