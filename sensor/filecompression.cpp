@@ -142,35 +142,34 @@ std::string TFileCompression::extension(const std::string& name)
 void TFileCompression::compressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& coded)
 {
     PacketWriter out(coded);
-    std::vector<uint8_t> pending; // literal bytes not yet written
-    pending.reserve(MaxPacket + 2);
+    size_t pending = 0; // bytes from here on are not written yet; they go as literals
     size_t i = 0;
     while (i < size) {
         const uint8_t v = data[i];
         size_t run = 1;
         while (i + run < size && data[i + run] == v)
             ++run;
-        i += run;
-        if (i == size && run == 2) {
+        if (i + run == size && run == 2) {
             // A run of two at the very end becomes a repeat packet.
-            out.literal(pending.data(), pending.size());
+            out.literal(data + pending, i - pending);
             out.repeat(v, run);
             return;
         }
         if (run <= 2) {
             // Runs of one and two cost less as literals in the middle.
-            pending.insert(pending.end(), run, v);
-            if (pending.size() > MaxPacket) {
-                out.literal(pending.data(), MaxPacket);
-                pending.erase(pending.begin(), pending.begin() + MaxPacket);
+            i += run;
+            if (i - pending > MaxPacket) {
+                out.literal(data + pending, MaxPacket);
+                pending += MaxPacket;
             }
         } else {
-            out.literal(pending.data(), pending.size());
-            pending.clear();
+            out.literal(data + pending, i - pending);
             out.repeat(v, run);
+            i += run;
+            pending = i;
         }
     }
-    out.literal(pending.data(), pending.size());
+    out.literal(data + pending, size - pending);
 }
 
 bool TFileCompression::decompressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& plain)
