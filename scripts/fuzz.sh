@@ -72,7 +72,9 @@ for t in "${run[@]}"; do
   # shellcheck disable=SC2086
   if (cd "$dir" && "../../tests/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
         -artifact_prefix=./ ${target_options[$t]:-} "$@" "${inputs[@]}" >fuzz.log 2>&1); then
-    logs=("$dir/fuzz.log" "$dir"/fuzz-*.log)
+    # With -jobs each job has its own log (and the main log repeats them).
+    logs=("$dir"/fuzz-*.log)
+    ((${#logs[@]})) || logs=("$dir/fuzz.log")
     stat=number_of_executed_units; runs=$(stat_sum "${logs[@]}")
     elapsed=$(( $(date +%s) - start ))
     echo "$t: $runs inputs in ${elapsed} s ($(( runs / (elapsed > 0 ? elapsed : 1) )) per second), no failure;" \
