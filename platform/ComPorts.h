@@ -1,5 +1,5 @@
-// Serial ports are named "COM" followed by a number, as the sensor programs
-// have always named them. This maps a number to a Linux device path.
+// Serial ports are named "COM" followed by a number: the names the programs
+// show, store and parse. This maps a number to a Linux device path.
 //
 // If "comports" in the user's configuration folder exists, it is the whole
 // map: an entry "comN" (a symbolic link, or a text file whose first line is a
@@ -31,7 +31,7 @@ QString deviceFromText(const QString& text);
 // opened and closed again. The open does not wait (a modem device waiting
 // for its carrier does not stall a scan of every number) and changes none of
 // the device's settings. A device counts as held when a serial lock file
-// (LCK..name, as QSerialPort and the classic serial programs write) names a
+// (LCK..name, as QSerialPort and other serial programs write) names a
 // live process, when it is locked with flock, or when it is opened
 // exclusively and refuses us.
 bool canOpen(int number);
