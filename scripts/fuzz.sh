@@ -36,6 +36,7 @@ else
   exit 2
 fi
 
+bash scripts/install-deps.sh
 build=build-fuzz
 if [[ ! -f $build/build.ninja ]]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
