@@ -24,7 +24,7 @@ TQuarnComms::~TQuarnComms()
 // ---------------------------------------------------------------------------
 // Port
 
-bool TQuarnComms::OpenPort(const std::string& name, int32_t /*baud*/)
+bool TQuarnComms::OpenPort(const std::string& name, int32_t baud)
 {
     PortOpen = false;
     const int32_t portNumber = StrToInt(name.size() > 3 ? name.substr(3) : std::string());
@@ -34,7 +34,7 @@ bool TQuarnComms::OpenPort(const std::string& name, int32_t /*baud*/)
     Port = new TVaComm(this);
     connect(Port, &TVaComm::PortLost, this, &TQuarnComms::portLost);
     try {
-        Port->Baudrate = 19200;
+        Port->Baudrate = LinkBaudRate(baud);
         if (portNumber != 0) {
             Port->PortNum = portNumber;
         } else {
@@ -126,10 +126,12 @@ bool TQuarnComms::sendBuffer(const uint8_t* data, int count)
     return true;
 }
 
+#ifndef BRINDLECOT_PORTMODE
 void TQuarnComms::sendString(const std::string& /*text*/)
 {
     // Plain text is only spoken by the comms-mode utility's build.
 }
+#endif
 
 void TQuarnComms::AbortReply()
 {

@@ -167,7 +167,29 @@ public:
     int GetBlock(uint8_t* buffer, int count);
     void PutBlock(const uint8_t* buffer, int count);
     bool sendBuffer(const uint8_t* data, int count);
+#ifdef BRINDLECOT_PORTMODE
+    // --- plain text: the comms-mode utility's build (PSQuarnComms_Text.cpp) --
+    // Sends the characters as plain bytes after discarding what was received
+    // before; fires OnTxActivity once. Always true; sends nothing when the
+    // port is closed.
+    bool sendString(const std::string& text);
+    // Collects received bytes into `buffer` (zeroed first) until `pattern`
+    // is among them, `length` bytes were collected, or `timeout` ms passed;
+    // then keeps what follows the pattern while it still arrives. `received`
+    // gets the count collected. True when the pattern was found. The search
+    // ends at the first zero byte collected.
+    bool WaitForString(const std::string& pattern, uint8_t* buffer, int32_t length, int32_t& received,
+                       uint16_t timeout);
+    // Waits `milliseconds` while the window stays responsive.
+    void Delay(int32_t milliseconds);
+    // The line rate a requested baud rate opens the port at: 1200, 2400,
+    // 4800 or 9600 as asked, anything else 19200.
+    static int32_t LinkBaudRate(int32_t baud);
+#else
     void sendString(const std::string& text);
+    // The main application's link always runs at 19200 baud.
+    static int32_t LinkBaudRate(int32_t /*baud*/) { return 19200; }
+#endif
     void AbortReply();
     void AbortFileXfer();
     void initCommsBuffers();

@@ -271,8 +271,17 @@ void Standin::run()
             std::lock_guard<std::mutex> lock(mutex_);
             received_.insert(received_.end(), buf, buf + n);
             transcript_.push_back("PC> " + hex(buf, static_cast<size_t>(n)));
-            for (ssize_t i = 0; i < n; ++i)
-                if (auto f = reader_.feed(buf[i]))
+        }
+        Bytes framed(buf, buf + n);
+        {
+            std::lock_guard<std::mutex> lock(filterMutex_);
+            if (inputFilter_)
+                framed = inputFilter_(buf, static_cast<size_t>(n));
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (uint8_t b : framed)
+                if (auto f = reader_.feed(b))
                     arrived.push_back(Request{std::move(*f), Clock::now(), {}});
         }
         for (Request& r : arrived) {

@@ -104,6 +104,15 @@ public:
     int badFrames() const;
     void clearLog();
 
+    // Bytes the PC writes pass through the filter before the frame decoder,
+    // which gets only what it returns (the boot code's plain text, BootCode.h).
+    // Once set to nothing, the old filter is no longer running or called.
+    using InputFilter = std::function<Bytes(const uint8_t* data, size_t count)>;
+    void setInputFilter(InputFilter filter);
+    // The line rate the program set on its end of the terminal; 0 when it
+    // cannot be read (Terminal.cpp).
+    int terminalBaud() const;
+
     // The sensor's configuration and calibration images (ImageBuilder.cpp).
     SensorImages images() const;
     void setImages(const SensorImages& images);
@@ -134,6 +143,8 @@ private:
     FrameReader reader_;
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
+    std::mutex filterMutex_; // held while the input filter runs
+    InputFilter inputFilter_;
     std::thread thread_;
 };
 

@@ -1,0 +1,252 @@
+// Connecting: the baud-rate search by the sensor's banner, the framed
+// commands that stop logging and send the sensor into its boot code, the
+// check for a sensor already in its boot code, and the power-cycle connect.
+#include "MainFormUnit.h"
+
+#include "Dialogs.h"
+#include "ExtCtrls.h"
+#include "HvSensor_Quarn.h"
+#include "PortModeControls.h"
+#include "SysUtils.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QProgressBar>
+
+namespace {
+
+// Rates the firmware may speak, in the order tried.
+constexpr int32_t CandidateRates[] = {19200, 9600, 4800, 2400, 1200};
+// A blank asks the firmware for its banner.
+const char* const BannerProbe = " ";
+const char* const BannerText = "HALVORINE";
+constexpr int ProbesPerRate = 4;
+constexpr uint16_t BannerWaitMs = 600;
+constexpr int SearchSteps = 20;
+
+// The boot code speaks at this rate only.
+constexpr int32_t BootCodeBaud = 19200;
+const char* const MainMenuText = "(E)xit Boot Code";
+constexpr uint16_t RebootWaitMs = 10000;
+// A key the boot code does not know; its answer shows that it listens.
+const char* const BootProbe = "b";
+const char* const BootCheckAnswer = "Invalid Command!";
+constexpr uint16_t BootCheckWaitMs = 500;
+constexpr int BootCheckProbes = 5;
+const char* const PowerUpAnswer = "Invalid Command";
+constexpr uint16_t PowerUpWaitMs = 250;
+constexpr int PowerUpProbes = 40;
+
+QString rateText(int32_t rate)
+{
+    return QString::number(rate);
+}
+
+} // namespace
+
+bool TMainForm::ConnectToBootCode(bool powerCycle)
+{
+    bool result = false;
+    {
+        // Given back as they were once the attempt ends.
+        const Disabler menus({File1->menuAction(), About1});
+        try {
+            PortName = SelectedPort().toLatin1().toStdString();
+            delete Sensor;
+            Sensor = nullptr;
+            Sensor = new TSensor_Quarn(this);
+            Sensor->OnRxEvent = [this](QObject* sender) { RxActivityEvent(sender); };
+            Sensor->OnTxEvent = [this](QObject* sender) { TxActivityEvent(sender); };
+            Sensor->OnPortDebugEvent = [this](QObject* sender, const std::string& text) {
+                DebugTextEvent(sender, text);
+            };
+
+            if (powerCycle) {
+                const int answer =
+                    MessageDlg(QStringLiteral("1  Remove power from sensor and wait 10 seconds\n"
+                                              "2  Press OK then apply power to sensor."),
+                               mtInformation, mbOKCancel);
+                if (answer == mrOk) {
+                    StatusTxt->SetCaption(QStringLiteral("Attempting to connect to sensor"));
+                    ProcessMessages();
+                    if (Sensor->StartComs(PortName, BootCodeBaud)) {
+                        ProgressLabel->SetCaption(QStringLiteral("Waiting for sensor to power up"));
+                        ShowPage(TabSheet3);
+                        ProgressBar1->setRange(0, PowerUpProbes);
+                        // Keeps pressing a key while the power comes back, so
+                        // that the boot code stays in its menu.
+                        for (int i = 0; i < PowerUpProbes; ++i) {
+                            ProgressBar1->setValue(i);
+                            ProcessMessages();
+                            Sensor->SendString(BootProbe);
+                            if (Await(PowerUpAnswer, PowerUpWaitMs)) {
+                                StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
+                                result = true;
+                                inBootCode = true;
+                                break;
+                            }
+                        }
+                        Sensor->CloseComs();
+                    }
+                }
+            } else if (const int32_t rate = FindSensorBaudRate(); rate != 0) {
+                if (Sensor->StartComs(PortName, rate)) {
+                    StatusTxt->SetCaption(QStringLiteral("Attempting to connect to sensor"));
+                    if (!Sensor->NullCommand()) {
+                        Sensor->CloseComs();
+                        ProcessMessages();
+                        StatusTxt->SetCaption(QStringLiteral("Sensor communications failed"));
+                        ProcessMessages();
+                    } else {
+                        StatusTxt->SetCaption(QStringLiteral("Sensor awake"));
+                        if (Sensor->LoggerStatus()) {
+                            if (Sensor->Status.LoggingFlags != 0) {
+                                StatusTxt->SetCaption(QStringLiteral("Scheduler running"));
+                                StatusTxt->SetCaption(Sensor->StopScheduler()
+                                                          ? QStringLiteral("Scheduler stopped")
+                                                          : QStringLiteral("Failed to stop scheduler"));
+                            } else {
+                                StatusTxt->SetCaption(QStringLiteral("Scheduler stopped"));
+                            }
+                        }
+                        if (!Sensor->JumpToBoot()) {
+                            StatusTxt->SetCaption(QStringLiteral("JumpToBoot Failed"));
+                        } else {
+                            Sensor->CloseComs();
+                            StatusTxt->SetCaption(
+                                QStringLiteral("JumpToBoot command succesful, waiting for sensor to reboot"));
+                            if (Sensor->StartComs(PortName, BootCodeBaud) && Await(MainMenuText, RebootWaitMs)) {
+                                StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
+                                result = true;
+                                inBootCode = true;
+                            }
+                        }
+                    }
+                    Sensor->CloseComs();
+                }
+            } else {
+                // No banner at any rate: perhaps the sensor already sits in
+                // its boot code.
+                Sensor->CloseComs();
+                ProcessMessages();
+                ProcessMessages();
+                if (Sensor->StartComs(PortName, BootCodeBaud)) {
+                    ProgressBar1->setRange(0, BootCheckProbes);
+                    ProgressLabel->SetCaption(QStringLiteral("Checking for boot loader"));
+                    ProgressBar1->setValue(0);
+                    for (int i = 0; i < BootCheckProbes; ++i) {
+                        ProgressBar1->setValue(ProgressBar1->value() + 1);
+                        ProcessMessages();
+                        Sensor->SendString(BootProbe);
+                        if (Await(BootCheckAnswer, BootCheckWaitMs)) {
+                            StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
+                            result = true;
+                            inBootCode = true;
+                            break;
+                        }
+                    }
+                    Sensor->CloseComs();
+                }
+            }
+        } catch (...) {
+            // The attempt ends here (no port number, no working folder, a
+            // port error); the caller reports it.
+        }
+        // Whatever happened, another program can have the port now.
+        if (Sensor)
+            Sensor->CloseComs();
+    }
+    return result;
+}
+
+int32_t TMainForm::FindSensorBaudRate()
+{
+    ProgressLabel->SetCaption(QStringLiteral("Establishing sensor communications"));
+    ShowPage(TabSheet3);
+    PortName = SelectedPort().toLatin1().toStdString();
+    const QString port = QString::fromLatin1(PortName.data(), static_cast<int>(PortName.size()));
+    ProgressBar1->setRange(0, SearchSteps);
+    ProgressBar1->setValue(0);
+    for (const int32_t rate : CandidateRates) {
+        ProgressLabel->SetCaption(QStringLiteral("Trying ") + port + QStringLiteral(" at ") + rateText(rate));
+        if (!Sensor->StartComs(PortName, rate))
+            continue;
+        ProcessMessages();
+        StatusTxt->SetCaption(rateText(rate));
+        bool answered = false;
+        for (int probe = 0; probe < ProbesPerRate; ++probe) {
+            ProgressBar1->setValue(ProgressBar1->value() + 1);
+            Sensor->SendString(BannerProbe);
+            ProcessMessages();
+            if (Await(BannerText, BannerWaitMs)) {
+                StatusTxt->SetCaption(QStringLiteral("Connection established at ") + rateText(rate));
+                answered = true;
+                break;
+            }
+        }
+        Sensor->CloseComs();
+        for (int i = 0; i < 3; ++i)
+            ProcessMessages();
+        if (answered)
+            return rate;
+    }
+    return 0;
+}
+
+void TMainForm::ConnectBtnClick()
+{
+    if (IsBusy())
+        return;
+    const BusyScope busy(*this);
+    try {
+        if (!ConnectToBootCode(false)) {
+            StatusTxt->SetCaption(QString());
+            ShowMessage(QStringLiteral("Failed to communicate with sensor"));
+            ShowPage(TabSheet1);
+            return;
+        }
+        if (ReadOrVerifyOptions(false)) {
+            StatusTxt->SetCaption(QString());
+            ShowPage(TabSheet2);
+        } else {
+            StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
+            ShowPage(TabSheet1);
+            ExitBootCode();
+        }
+    } catch (...) {
+        StatusTxt->SetCaption(QString());
+        ShowMessage(QStringLiteral("Failed to communicate with sensor"));
+        ShowPage(TabSheet1);
+    }
+}
+
+void TMainForm::ConnectPCBtnClick()
+{
+    if (IsBusy())
+        return;
+    const BusyScope busy(*this);
+    try {
+        bool onSettingsPage = false;
+        if (!ConnectToBootCode(true)) {
+            StatusTxt->SetCaption(QString());
+            ShowMessage(QStringLiteral("Failed to communicate with sensor"));
+            ShowPage(TabSheet1);
+        } else if (ReadOrVerifyOptions(false)) {
+            StatusTxt->SetCaption(QString());
+            ShowPage(TabSheet2);
+            onSettingsPage = true;
+        } else {
+            StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
+            ShowPage(TabSheet1);
+            ExitBootCode();
+        }
+        if (!onSettingsPage && Sensor) {
+            if (inBootCode)
+                ExitBootCode();
+            delete Sensor;
+            Sensor = nullptr;
+        }
+    } catch (...) {
+        // Ends the attempt without a message of its own.
+    }
+}
