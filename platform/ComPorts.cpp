@@ -3,9 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <mutex>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,6 +19,14 @@ namespace ComPorts {
 QString mapFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/comports");
+}
+
+QString deviceFromText(const QString& text)
+{
+    const QString path = text.trimmed();
+    if (path.isEmpty())
+        return QString();
+    return QDir::cleanPath(QDir(QStringLiteral("/dev")).filePath(path));
 }
 
 static QString mappedPath(const QString& folder, int number)
@@ -31,8 +41,30 @@ static QString mappedPath(const QString& folder, int number)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
     // A device path is short; a larger file is not a map entry.
-    const QByteArray line = file.readLine(4096).trimmed();
-    return QString::fromLocal8Bit(line);
+    return deviceFromText(QString::fromLocal8Bit(file.readLine(4096)));
+}
+
+enum class MapKind { BuiltIn, Folder, Empty };
+
+// Whether the map folder applies. Once the program has seen something at the
+// folder's path, it keeps to the user's map for as long as it runs (an empty
+// one while nothing usable is there), so that a map that vanishes or is
+// replaced by a file never makes the program open the built-in devices.
+static MapKind mapKind(const QString& folder)
+{
+    static std::mutex lock;
+    static QSet<QString> seen;
+    const QFileInfo info(folder);
+    const std::lock_guard<std::mutex> guard(lock);
+    if (info.isDir()) {
+        seen.insert(folder);
+        return MapKind::Folder;
+    }
+    if (info.exists() || info.isSymLink()) {
+        seen.insert(folder);
+        return MapKind::Empty;
+    }
+    return seen.contains(folder) ? MapKind::Empty : MapKind::BuiltIn;
 }
 
 QString devicePath(int number)
@@ -40,8 +72,14 @@ QString devicePath(int number)
     if (number < 1 || number > MaxPortNumber)
         return QString();
     const QString folder = mapFolder();
-    if (QFileInfo(folder).isDir())
+    switch (mapKind(folder)) {
+    case MapKind::Folder:
         return mappedPath(folder, number);
+    case MapKind::Empty:
+        return QString();
+    case MapKind::BuiltIn:
+        break;
+    }
     if (number <= 32)
         return QStringLiteral("/dev/ttyS%1").arg(number - 1);
     if (number <= 64)

@@ -1,10 +1,10 @@
 // The application object and the base of the programs' dialogs.
 //
 // An exception that escapes an event handler (a button's click handler, a
-// timer) is shown in a message box with its text, as the programs have always
-// done, and the program goes on. Handlers are connected with ConnectHandler,
-// which catches at the handler itself: an exception must not unwind through
-// Qt's event delivery, which is not built for it and leaks on the way.
+// timer) is shown in a message box with its text, and the program goes on.
+// Handlers are connected with ConnectHandler, which catches at the handler
+// itself: an exception must not unwind through Qt's event delivery, which is
+// not built for it and leaks on the way.
 // TApplication catches whatever still reaches the event loop.
 //
 // TForm: a dialog built in code, shown modally with ShowModal() (exec()).

@@ -25,17 +25,27 @@ QString TIniFile::ReadString(const QString& section, const QString& ident, const
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value)
 {
     const QString k = key(section, ident);
-    const QVariant previous = settings_.value(k);
-    settings_.setValue(k, value);
-    settings_.sync();
-    if (settings_.status() == QSettings::NoError)
+    // QSettings reports a line it cannot parse (a byte-order mark, garbage)
+    // as the status of the next write, and keeps only the first status of an
+    // object: a write that worked would look failed, and one that failed
+    // behind it would go unseen. So the whole file is parsed through the
+    // reading object first, and the write goes through an object of its own
+    // (both share the parsed file), whose status then tells only how the
+    // write went. The file is written back without the lines it could not
+    // parse.
+    settings_.allKeys();
+    QSettings writer(fileName_, QSettings::IniFormat);
+    const QVariant previous = writer.value(k);
+    writer.setValue(k, value);
+    writer.sync();
+    if (writer.status() == QSettings::NoError)
         return;
     // QSettings keeps unsaved changes in a cache that every later reader of
     // the same file shares; put the old value back so that nobody reads a
     // value that never reached the disk.
     if (previous.isValid())
-        settings_.setValue(k, previous);
+        writer.setValue(k, previous);
     else
-        settings_.remove(k);
+        writer.remove(k);
     throw EIniFileException(QStringLiteral("Unable to write to %1").arg(fileName_).toStdString());
 }

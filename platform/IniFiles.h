@@ -1,6 +1,9 @@
-// Settings files in the Windows profile ("INI") format, kept by QSettings.
-// A write goes to disk at once; when the file cannot be written it raises
-// EIniFileException with the text "Unable to write to <file>".
+// Settings files in the INI format (sections of key=value lines), kept by
+// QSettings. A write goes to disk at once; when the file cannot be written it
+// raises EIniFileException with the text "Unable to write to <file>". A file
+// with lines that are no settings (a byte-order mark, garbage) is no error:
+// the settings in it are read, and a write stores it back without those
+// lines.
 #pragma once
 
 #include <QSettings>

@@ -1,12 +1,13 @@
 #include "VaConfigDialog.h"
 
+#include "ComPorts.h"
 #include "VaComm.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSerialPortInfo>
+#include <QFileInfo>
 #include <QVBoxLayout>
 
 std::function<bool(TVaConfigDialog&)> TVaConfigDialog::ExecuteHook;
@@ -15,14 +16,16 @@ TVaConfigDialog::TVaConfigDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("COM port configuration"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Serial devices found:"), this));
+    layout->addWidget(new QLabel(QStringLiteral("Devices of the COM port map:"), this));
     DeviceList = new QListWidget(this);
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        QString text = info.systemLocation();
-        if (!info.description().isEmpty())
-            text += QStringLiteral("  (") + info.description() + QStringLiteral(")");
-        auto* item = new QListWidgetItem(text, DeviceList);
-        item->setData(Qt::UserRole, info.systemLocation());
+    // Only looked at, never opened: a device that is not a serial port (on
+    // some machines /dev/ttyS0 is the console) is not disturbed.
+    for (int n = 1; n <= ComPorts::MaxPortNumber; ++n) {
+        const QString path = ComPorts::devicePath(n);
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            continue;
+        auto* item = new QListWidgetItem(QStringLiteral("COM%1: %2").arg(n).arg(path), DeviceList);
+        item->setData(Qt::UserRole, path);
     }
     layout->addWidget(DeviceList);
     layout->addWidget(new QLabel(QStringLiteral("Device:"), this));
@@ -41,7 +44,7 @@ TVaConfigDialog::TVaConfigDialog(QWidget* parent) : QDialog(parent)
 bool TVaConfigDialog::Execute()
 {
     const bool ok = ExecuteHook ? ExecuteHook(*this) : exec() == QDialog::Accepted;
-    const QString path = DevicePathEdit->text().trimmed();
+    const QString path = ComPorts::deviceFromText(DevicePathEdit->text());
     if (!ok || path.isEmpty())
         return false;
     if (Comm)

@@ -1,5 +1,6 @@
-// The port dialog shown when no port number is known (COM0): the serial
-// devices found on the machine, and a field to type any device path.
+// The port dialog shown when no port number is known (COM0): the devices of
+// the COM port map that exist (nothing else is probed), and a field to type
+// any device path (a relative one is taken relative to /dev).
 #pragma once
 
 #include <QDialog>

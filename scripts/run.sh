@@ -11,4 +11,9 @@ esac
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)"
+if [[ -z ${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-} ]]; then
+  echo "No display: ${program##*/} is a desktop program. Run it in a graphical session, over" \
+    "ssh -X, or under a virtual X server: xvfb-run -a $program" >&2
+  exit 1
+fi
 exec "$program"

@@ -96,6 +96,10 @@ public:
     bool ReadBinConf(const std::string& fileName, ConfigurationData* conf);
     bool WriteBinCal(CalibrationData* cal, const std::string& fileName);
     bool ReadBinCal(const std::string& fileName, CalibrationData* cal);
+    // The same on `size` bytes in memory, by the same rule; the file forms
+    // read the file, then use these.
+    static void ReadBinConf(const uint8_t* data, size_t size, ConfigurationData* conf);
+    static void ReadBinCal(const uint8_t* data, size_t size, CalibrationData* cal);
     // Resets schedule record `record` (0..6) and its start and stop method
     // entries to the defaults of a free record; other records are ignored.
     void ClearSchedule(int record);

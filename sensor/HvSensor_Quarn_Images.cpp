@@ -58,6 +58,14 @@ bool writeImage(Image* image, size_t crcSpan, const std::string& fileName)
     }
 }
 
+// Up to one image's worth of bytes from the start of `data`.
+template <typename Image>
+void imageFromBytes(const uint8_t* data, size_t size, Image* image)
+{
+    if (size > 0)
+        std::memcpy(bytesOf(*image), data, size < sizeof(Image) ? size : sizeof(Image));
+}
+
 template <typename Image>
 bool readImage(const std::string& fileName, Image* image)
 {
@@ -72,7 +80,7 @@ bool readImage(const std::string& fileName, Image* image)
         std::fclose(f);
         if (failed)
             return false;
-        std::memcpy(bytesOf(*image), buffer.data(), got);
+        imageFromBytes(buffer.data(), got, image);
         return true;
     } catch (...) {
         return false;
@@ -120,6 +128,16 @@ bool TSensor_Quarn::WriteBinConf(ConfigurationData* conf, const std::string& fil
 bool TSensor_Quarn::ReadBinConf(const std::string& fileName, ConfigurationData* conf)
 {
     return readImage(fileName, conf);
+}
+
+void TSensor_Quarn::ReadBinConf(const uint8_t* data, size_t size, ConfigurationData* conf)
+{
+    imageFromBytes(data, size, conf);
+}
+
+void TSensor_Quarn::ReadBinCal(const uint8_t* data, size_t size, CalibrationData* cal)
+{
+    imageFromBytes(data, size, cal);
 }
 
 bool TSensor_Quarn::WriteBinCal(CalibrationData* cal, const std::string& fileName)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,10 @@ int scheduleChannelCount(const ScheduleSetupData& schedule)
 // image cannot make it run away; real chains are a few channels long.
 constexpr int ExpansionBudget = 4096;
 
-void insertChannel(std::vector<std::string>& list, int channel, int position)
+// The walk inserts near the front of a list that may grow to the budget: a
+// deque does that in constant time, so a pathological image costs thousands
+// of steps, not millions of moves.
+void insertChannel(std::deque<std::string>& list, int channel, int position)
 {
     const std::string text = std::to_string(channel);
     if (list.empty() || position < 0 || position >= static_cast<int>(list.size()))
@@ -37,7 +41,7 @@ void insertChannel(std::vector<std::string>& list, int channel, int position)
         list.insert(list.begin() + position, text);
 }
 
-void addDependencies(const CalibrationData& cal, std::vector<std::string>& list, int channel, int position,
+void addDependencies(const CalibrationData& cal, std::deque<std::string>& list, int channel, int position,
                      std::vector<int>& path, int& budget)
 {
     if (budget <= 0)
@@ -114,9 +118,11 @@ bool TSensor_Quarn::zz_setMonitorSchedule(int count, const int channels[])
 
 void TSensor_Quarn::zz_AddChannelDependencies(std::vector<std::string>& list, uint16_t channel, int position)
 {
+    std::deque<std::string> walk(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
     std::vector<int> path;
     int budget = ExpansionBudget;
-    addDependencies(CalData, list, channel, position, path, budget);
+    addDependencies(CalData, walk, channel, position, path, budget);
+    list.assign(std::make_move_iterator(walk.begin()), std::make_move_iterator(walk.end()));
 }
 
 bool TSensor_Quarn::zz_findChannelDependencies(int* count, int channels[MaxScheduleChannels])

@@ -6,6 +6,8 @@
 #include "Dialogs.h"
 #include "Folders.h"
 
+#include <QString>
+
 #include <cstdio>
 
 namespace {
@@ -140,7 +142,11 @@ std::string TSensor_Quarn::backupFileName(const std::string& extension) const
     for (char& c : id)
         if (c == '/' || c == '\\')
             c = '_';
-    return BackupFolder + id + extension;
+    // The ID is Latin-1 text; the file name holds the same characters in the
+    // file system's encoding (UTF-8), so every ID has a name of its own and
+    // the Qt and C library file calls all find the same file.
+    return BackupFolder + QString::fromLatin1(id.data(), static_cast<int>(id.size())).toUtf8().toStdString() +
+           extension;
 }
 
 bool TSensor_Quarn::BackupCalConfig()

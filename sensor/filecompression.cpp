@@ -29,17 +29,17 @@ void reportError(const char* fallback)
     std::fprintf(stderr, "%s\n", e ? std::strerror(e) : fallback);
 }
 
-// Writes coded packets; remembers the first failure.
+// Appends coded packets to a buffer.
 class PacketWriter {
 public:
-    explicit PacketWriter(std::FILE* out) : out_(out) {}
+    explicit PacketWriter(std::vector<uint8_t>& out) : out_(out) {}
 
     void literal(const uint8_t* bytes, size_t count)
     {
-        while (count > 0 && ok_) {
+        while (count > 0) {
             const size_t n = count < MaxPacket ? count : MaxPacket;
-            put(static_cast<uint8_t>(n - 1));
-            write(bytes, n);
+            out_.push_back(static_cast<uint8_t>(n - 1));
+            out_.insert(out_.end(), bytes, bytes + n);
             bytes += n;
             count -= n;
         }
@@ -47,30 +47,59 @@ public:
 
     void repeat(uint8_t value, size_t count)
     {
-        while (count > MaxPacket && ok_) {
-            put(0xFF);
-            put(value);
+        while (count > MaxPacket) {
+            out_.push_back(0xFF);
+            out_.push_back(value);
             count -= MaxPacket;
         }
-        if (count > 0 && ok_) {
-            put(static_cast<uint8_t>(0x80 | (count - 1)));
-            put(value);
+        if (count > 0) {
+            out_.push_back(static_cast<uint8_t>(0x80 | (count - 1)));
+            out_.push_back(value);
         }
     }
 
-    bool ok() const { return ok_; }
-
 private:
-    void put(uint8_t b) { write(&b, 1); }
-    void write(const uint8_t* bytes, size_t n)
-    {
-        if (ok_ && std::fwrite(bytes, 1, n, out_) != n)
-            ok_ = false;
-    }
-
-    std::FILE* out_;
-    bool ok_ = true;
+    std::vector<uint8_t>& out_;
 };
+
+enum class Expansion { Whole, CutLiteral, SinkFailed };
+
+// Hands the expansion to `sink` packet by packet (bytes, count -> false to
+// stop), so that a file receives it without the whole of it in memory.
+template <typename Sink>
+Expansion expand(const uint8_t* data, size_t size, Sink&& sink)
+{
+    uint8_t block[MaxPacket];
+    size_t i = 0;
+    while (i < size) {
+        const uint8_t c = data[i++];
+        const size_t n = static_cast<size_t>(c & 0x7F) + 1;
+        const uint8_t* bytes = data + i;
+        if (c & 0x80) {
+            if (i == size)
+                break;
+            std::memset(block, data[i++], n);
+            bytes = block;
+        } else {
+            if (size - i < n)
+                return Expansion::CutLiteral;
+            i += n;
+        }
+        if (!sink(bytes, n))
+            return Expansion::SinkFailed;
+    }
+    return Expansion::Whole;
+}
+
+// The rest of an open stream; false after a read error.
+bool readStream(std::FILE* f, std::vector<uint8_t>& bytes)
+{
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.insert(bytes.end(), buf, buf + n);
+    return !std::ferror(f);
+}
 
 bool loadFile(const std::string& name, std::vector<uint8_t>& bytes)
 {
@@ -78,11 +107,7 @@ bool loadFile(const std::string& name, std::vector<uint8_t>& bytes)
     if (!f)
         return false;
     bytes.clear();
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0)
-        bytes.insert(bytes.end(), buf, buf + n);
-    return !std::ferror(f.get());
+    return readStream(f.get(), bytes);
 }
 
 bool saveFile(const std::string& name, const uint8_t* bytes, size_t count)
@@ -114,56 +139,88 @@ std::string TFileCompression::extension(const std::string& name)
     return name.substr(dot);
 }
 
+void TFileCompression::compressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& coded)
+{
+    PacketWriter out(coded);
+    size_t pending = 0; // bytes from here on are not written yet; they go as literals
+    size_t i = 0;
+    while (i < size) {
+        const uint8_t v = data[i];
+        size_t run = 1;
+        while (i + run < size && data[i + run] == v)
+            ++run;
+        if (i + run == size && run == 2) {
+            // A run of two at the very end becomes a repeat packet.
+            out.literal(data + pending, i - pending);
+            out.repeat(v, run);
+            return;
+        }
+        if (run <= 2) {
+            // Runs of one and two cost less as literals in the middle.
+            i += run;
+            if (i - pending > MaxPacket) {
+                out.literal(data + pending, MaxPacket);
+                pending += MaxPacket;
+            }
+        } else {
+            out.literal(data + pending, i - pending);
+            out.repeat(v, run);
+            i += run;
+            pending = i;
+        }
+    }
+    out.literal(data + pending, size - pending);
+}
+
+bool TFileCompression::decompressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& plain)
+{
+    return expand(data, size, [&plain](const uint8_t* bytes, size_t n) {
+               plain.insert(plain.end(), bytes, bytes + n);
+               return true;
+           }) == Expansion::Whole;
+}
+
+void TFileCompression::wrapBytes(const uint8_t* data, size_t size, bool compressed, std::vector<uint8_t>& wrapper)
+{
+    if (compressed) {
+        // The size field is 16 bits wide; readers take the data between the
+        // header and the trailer and do not rely on it.
+        wrapper.push_back(0x01);
+        wrapper.push_back(static_cast<uint8_t>(size & 0xFF));
+        wrapper.push_back(static_cast<uint8_t>((size >> 8) & 0xFF));
+        wrapper.insert(wrapper.end(), data, data + size);
+        wrapper.push_back(0xFF);
+        wrapper.push_back(0xFF);
+    } else {
+        wrapper.push_back(0x00);
+        wrapper.insert(wrapper.end(), data, data + size);
+    }
+}
+
+bool TFileCompression::unwrapBytes(const uint8_t* data, size_t size, bool& compressed, size_t& begin, size_t& end)
+{
+    if (size == 0)
+        return false;
+    const bool coded = data[0] != 0;
+    // Header of three bytes and trailer of two; a shorter one is no wrapper.
+    if (coded && size < 5)
+        return false;
+    compressed = coded;
+    begin = coded ? 3 : 1;
+    end = coded ? size - 2 : size;
+    return true;
+}
+
 bool TFileCompression::compress(std::FILE* input, std::FILE* output)
 {
-    PacketWriter out(output);
-    std::vector<uint8_t> pending; // literal bytes not yet written
-    pending.reserve(MaxPacket + 2);
-    int previous = -1;            // none before the first byte
-    size_t run = 0;               // length of the run that ends with `previous`
-
-    int c;
-    while ((c = std::getc(input)) != EOF) {
-        if (c == previous) {
-            ++run;
-            continue;
-        }
-        if (previous >= 0) {
-            const uint8_t v = static_cast<uint8_t>(previous);
-            if (run <= 2) {
-                // Runs of one and two cost less as literals in the middle.
-                pending.insert(pending.end(), run, v);
-            } else {
-                out.literal(pending.data(), pending.size());
-                pending.clear();
-                out.repeat(v, run);
-            }
-            if (pending.size() > MaxPacket) {
-                out.literal(pending.data(), MaxPacket);
-                pending.erase(pending.begin(), pending.begin() + MaxPacket);
-            }
-        }
-        if (!out.ok())
-            break;
-        previous = c;
-        run = 1;
-    }
-    if (std::ferror(input)) {
+    std::vector<uint8_t> plain;
+    if (!readStream(input, plain)) {
         reportError("read error");
         return false;
     }
-    if (out.ok() && previous >= 0) {
-        const uint8_t v = static_cast<uint8_t>(previous);
-        if (run == 1) {
-            pending.push_back(v);
-            out.literal(pending.data(), pending.size());
-        } else {
-            // A run of two at the very end becomes a repeat packet.
-            out.literal(pending.data(), pending.size());
-            out.repeat(v, run);
-        }
-    }
-    if (!out.ok()) {
+    std::vector<uint8_t> coded;
+    compressBytes(plain.data(), plain.size(), coded);
+    if (!coded.empty() && std::fwrite(coded.data(), 1, coded.size(), output) != coded.size()) {
         reportError("write error");
         return false;
     }
@@ -172,31 +229,20 @@ bool TFileCompression::compress(std::FILE* input, std::FILE* output)
 
 bool TFileCompression::decompress(std::FILE* input, std::FILE* output)
 {
-    uint8_t block[MaxPacket];
-    for (;;) {
-        const int c = std::getc(input);
-        if (c == EOF)
-            break;
-        const size_t n = static_cast<size_t>(c & 0x7F) + 1;
-        if (c >= 0x80) {
-            const int v = std::getc(input);
-            if (v == EOF)
-                break;
-            std::memset(block, v, n);
-        } else if (std::fread(block, 1, n, input) != n) {
-            if (!std::ferror(input))
-                std::fprintf(stderr, "coded data ends inside a literal packet\n");
-            else
-                reportError("read error");
-            return false;
-        }
-        if (std::fwrite(block, 1, n, output) != n) {
-            reportError("write error");
-            return false;
-        }
-    }
-    if (std::ferror(input)) {
+    std::vector<uint8_t> coded;
+    if (!readStream(input, coded)) {
         reportError("read error");
+        return false;
+    }
+    const Expansion result = expand(coded.data(), coded.size(), [output](const uint8_t* bytes, size_t n) {
+        return std::fwrite(bytes, 1, n, output) == n;
+    });
+    if (result == Expansion::CutLiteral) {
+        std::fprintf(stderr, "coded data ends inside a literal packet\n");
+        return false;
+    }
+    if (result == Expansion::SinkFailed) {
+        reportError("write error");
         return false;
     }
     return true;
@@ -271,36 +317,17 @@ bool TFileCompression::RLE_EncodeFile(const std::string& name, bool compressed)
         return false;
     std::vector<uint8_t> wrapper;
     wrapper.reserve(content.size() + 5);
-    if (compressed) {
-        // The size field is 16 bits wide; readers take the data between the
-        // header and the trailer and do not rely on it.
-        wrapper.push_back(0x01);
-        wrapper.push_back(static_cast<uint8_t>(content.size() & 0xFF));
-        wrapper.push_back(static_cast<uint8_t>((content.size() >> 8) & 0xFF));
-        wrapper.insert(wrapper.end(), content.begin(), content.end());
-        wrapper.push_back(0xFF);
-        wrapper.push_back(0xFF);
-    } else {
-        wrapper.push_back(0x00);
-        wrapper.insert(wrapper.end(), content.begin(), content.end());
-    }
+    wrapBytes(content.data(), content.size(), compressed, wrapper);
     return saveFile(wrapperName, wrapper.data(), wrapper.size());
 }
 
 bool TFileCompression::RLE_DecodeFile(const std::string& name, bool* compressed)
 {
     std::vector<uint8_t> wrapper;
-    if (!loadFile(name, wrapper) || wrapper.empty())
+    bool coded = false;
+    size_t begin = 0, end = 0;
+    if (!loadFile(name, wrapper) || !unwrapBytes(wrapper.data(), wrapper.size(), coded, begin, end))
         return false;
-    const bool coded = wrapper[0] != 0;
-    size_t begin = 1, end = wrapper.size();
-    if (coded) {
-        // Header of three bytes and trailer of two; a shorter file is no wrapper.
-        if (wrapper.size() < 5)
-            return false;
-        begin = 3;
-        end = wrapper.size() - 2;
-    }
     if (compressed)
         *compressed = coded;
     return saveFile(baseName(name) + ".cmp", wrapper.data() + begin, end - begin);

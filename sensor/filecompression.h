@@ -13,14 +13,34 @@
 
 #include <QObject>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class TFileCompression : public QObject {
     Q_OBJECT
 public:
     explicit TFileCompression(QObject* owner);
+
+    // The coder and the wrapper on bytes in memory. The stream and file forms
+    // below read their input whole and go through these, so what is tested on
+    // memory is what runs on files.
+    //
+    // Appends the coded form of `size` bytes to `coded`.
+    static void compressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& coded);
+    // Appends the expansion of coded data to `plain`; false when it ends
+    // inside a literal packet (`plain` then holds the packets before it). A
+    // repeat packet that lacks its value byte ends the data without error.
+    static bool decompressBytes(const uint8_t* data, size_t size, std::vector<uint8_t>& plain);
+    // Appends the wrapper of `size` bytes: with `compressed` they are coded
+    // data, otherwise the file itself.
+    static void wrapBytes(const uint8_t* data, size_t size, bool compressed, std::vector<uint8_t>& wrapper);
+    // What a wrapper carries: its form and the bytes [begin, end) of `data`
+    // (coded data, or the file itself). False when it is shorter than its
+    // form's header and trailer; nothing is set then.
+    static bool unwrapBytes(const uint8_t* data, size_t size, bool& compressed, size_t& begin, size_t& end);
 
     // Both streams must be open in binary mode. False after a read or write
     // error (the reason goes to the standard error stream).

@@ -108,6 +108,59 @@ TEST(IniFile, FailedWriteRaisesAndStoresNothing)
     }
 }
 
+TEST(IniFile, AMalformedFileIsRewrittenWithoutAnError)
+{
+    struct Case {
+        const char* name;
+        QByteArray content;
+        const char* before; // what a reader finds before the write
+        bool keepsWindow = true; // the other section survives the rewrite
+    };
+    const Case cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF[Defaults]\r\nComport=COM3\r\n[Window]\r\nLeft=10\r\n", "COM3"},
+        {"garbage before the sections", "\x01\x02garbage\n[Defaults]\nComport=COM3\n[Window]\nLeft=10\n", "COM3"},
+        {"a line without '=' in the section", "[Defaults]\nComport=COM3\nnonsense\n[Window]\nLeft=10\n", "COM3"},
+        {"a section header without ']'", "[Window]\nLeft=10\n[Defaults\nComport=COM3\n", "COM3"},
+        {"binary", QByteArray("\x00\xFF\x7F[\n=\x00\n", 9) + "[Window]\nLeft=10\n", "none", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Prog.ini");
+        writeAll(path, c.content);
+        EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", "none"), c.before);
+        try {
+            TIniFile(path).WriteString("Defaults", "Comport", "COM5");
+        } catch (const EIniFileException& e) {
+            ADD_FAILURE() << e.what();
+        }
+        EXPECT_TRUE(readAll(path).contains("Comport=COM5")) << readAll(path).toStdString();
+        const TIniFile again(path);
+        EXPECT_EQ(again.ReadString("Defaults", "Comport", ""), "COM5");
+        if (c.keepsWindow) {
+            EXPECT_EQ(again.ReadString("Window", "Left", ""), "10");
+        }
+        // The same object writes again without an error.
+        TIniFile twice(path);
+        EXPECT_EQ(twice.ReadString("Defaults", "Comport", ""), "COM5");
+        EXPECT_NO_THROW(twice.WriteString("Defaults", "Comport", "COM6"));
+        EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", ""), "COM6");
+    }
+
+    // A write that fails behind a malformed file still says so.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Prog.ini");
+    writeAll(path, "\xEF\xBB\xBF[Defaults]\nComport=COM3\nnonsense\n");
+    {
+        const FileSizeLimit full(8);
+        TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("Defaults", "Comport", ""), "COM3");
+        EXPECT_THROW(ini.WriteString("Defaults", "Comport", "COM5"), EIniFileException);
+        EXPECT_EQ(TIniFile(path).ReadString("Defaults", "Comport", "none"), "COM3");
+    }
+    EXPECT_TRUE(readAll(path).contains("Comport=COM3"));
+}
+
 TEST(SingleInstance, OneHolderPerProgramFileName)
 {
     {

@@ -256,6 +256,49 @@ TEST_F(ImageTransfers, RestoreSendsTheBackupsAsStored)
     EXPECT_FALSE(FileExists(base + ".bindup"));
 }
 
+TEST_F(ImageTransfers, SensorIdsThatDifferAboveAsciiKeepTheirOwnBackups)
+{
+    // Latin-1 IDs that differ only in a byte above 127.
+    struct Sensor {
+        const char* id;
+        const char* file; // the backup's base name, as the file system shows it (UTF-8)
+        const char* name;
+        standin::SensorImages images;
+    };
+    Sensor sensors[] = {{"QS10\xE9", "QS10\xC3\xA9", "First", standin::defaultImages()},
+                        {"QS10\xE8", "QS10\xC3\xA8", "Second", standin::defaultImages()}};
+    for (Sensor& s : sensors) {
+        SetImageText(s.images.cal.SensorID, s.id);
+        SetImageText(s.images.cal.SensorName, s.name);
+        standin::setImageCrc(s.images.cal);
+        sensor.setImages(s.images);
+        ASSERT_TRUE(device->getCalibrationData());
+        ASSERT_TRUE(device->BackupCalConfig()) << s.name;
+    }
+    std::vector<std::string> expected;
+    for (const Sensor& s : sensors)
+        for (const char* ext : {".cal", ".cfg"})
+            expected.push_back(std::string(s.file) + ext);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(backupFolderFiles(), expected);
+
+    // Each sensor gets its own images back after they were changed.
+    for (const Sensor& s : sensors) {
+        SCOPED_TRACE(s.name);
+        standin::SensorImages changed = s.images;
+        SetImageText(changed.cal.SensorName, "Changed");
+        changed.conf.MemoryWrap ^= 1;
+        standin::setImageCrc(changed.cal);
+        standin::setImageCrc(changed.conf);
+        sensor.setImages(changed);
+        ASSERT_TRUE(device->getCalibrationData());
+        EXPECT_TRUE(device->RestoreCalConfig());
+        EXPECT_EQ(ImageText(sensor.images().cal.SensorName), s.name);
+        EXPECT_TRUE(bytesOf(sensor.images().cal) == bytesOf(s.images.cal));
+        EXPECT_TRUE(bytesOf(sensor.images().conf) == bytesOf(s.images.conf));
+    }
+}
+
 TEST_F(ImageTransfers, RestoreWithoutAWholeBackupSendsNothingItShouldNot)
 {
     ASSERT_TRUE(device->getCalibrationData());

@@ -3,12 +3,18 @@
 #include "SysUtils.h"
 #include "TestSupport.h"
 #include "VaComm.h"
+#include "VaConfigDialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTemporaryDir>
+
+#include <cstdlib>
+#include <functional>
 
 using namespace testsupport;
 
@@ -90,9 +96,35 @@ protected:
     void TearDown() override { clearComPortMap(); }
 };
 
+namespace {
+
+// While it lives, the user's configuration folder is a fresh one, so the
+// program has never seen a port map there.
+class FreshConfigFolder {
+public:
+    FreshConfigFolder() : saved_(qgetenv("XDG_CONFIG_HOME"))
+    {
+        qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+    }
+    ~FreshConfigFolder() { qputenv("XDG_CONFIG_HOME", saved_); }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray saved_;
+};
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+} // namespace
+
 TEST_F(ComPortMap, BuiltInMapWithoutFolder)
 {
-    clearComPortMap();
+    const FreshConfigFolder fresh;
     struct Case {
         int number;
         const char* path;
@@ -102,6 +134,155 @@ TEST_F(ComPortMap, BuiltInMapWithoutFolder)
                           {0, ""},              {255, ""},             {-1, ""}};
     for (const Case& c : cases)
         EXPECT_EQ(ComPorts::devicePath(c.number).toStdString(), c.path) << "COM" << c.number;
+}
+
+TEST_F(ComPortMap, AnythingAtTheMapsPlaceKeepsTheBuiltInMapAway)
+{
+    // What is at the map's path, once and then later while the program runs;
+    // with a map folder, COM3 is mapped to /dev/pts/77.
+    struct Case {
+        const char* what;
+        std::function<void(const QString& map)> first, later;
+        const char* com1;
+        const char* com3;
+    };
+    const auto folder = [](const QString& map) {
+        QDir().mkpath(map);
+        QFile::link("/dev/pts/77", map + "/com3");
+    };
+    const auto nothing = [](const QString&) {};
+    const auto removed = [](const QString& map) {
+        QDir(map).removeRecursively();
+        QFile::remove(map);
+    };
+    const Case cases[] = {
+        {"nothing", nothing, nothing, "/dev/ttyS0", "/dev/ttyS2"},
+        {"a folder", folder, nothing, "", "/dev/pts/77"},
+        {"a file", [](const QString& map) { writeText(map, "com3 /dev/pts/77\n"); }, nothing, "", ""},
+        {"a dangling link", [](const QString& map) { QFile::link(map + "-missing", map); }, nothing, "", ""},
+        {"a link to a folder",
+         [&](const QString& map) {
+             folder(map + "-real");
+             QFile::link(map + "-real", map);
+         },
+         nothing, "", "/dev/pts/77"},
+        {"a folder that vanishes", folder, removed, "", ""},
+        {"a folder replaced by a file", folder,
+         [&](const QString& map) {
+             removed(map);
+             writeText(map, "");
+         },
+         "", ""},
+        {"a folder that appears", nothing, folder, "", "/dev/pts/77"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FreshConfigFolder fresh;
+        const QString map = ComPorts::mapFolder();
+        c.first(map);
+        ComPorts::devicePath(1); // the program looks at the map
+        c.later(map);
+        EXPECT_EQ(ComPorts::devicePath(1).toStdString(), c.com1);
+        EXPECT_EQ(ComPorts::devicePath(3).toStdString(), c.com3);
+        EXPECT_EQ(ComPorts::devicePath(33).toStdString(), *c.com1 ? "/dev/ttyUSB0" : "");
+    }
+}
+
+TEST_F(ComPortMap, TextEntriesAreTakenRelativeToDev)
+{
+    struct Case {
+        QByteArray text;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"pts/5", "/dev/pts/5"},
+        {"ttyUSB0\n", "/dev/ttyUSB0"},
+        {"  /dev/ttyACM1  \nsecond line\n", "/dev/ttyACM1"},
+        {"./ttyS4", "/dev/ttyS4"},
+        {"../run/serial", "/run/serial"},
+        {"", ""},
+        {"\n/dev/ttyS1\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        QDir().mkpath(ComPorts::mapFolder());
+        writeText(ComPorts::mapFolder() + "/com8", c.text);
+        EXPECT_EQ(ComPorts::devicePath(8).toStdString(), c.path);
+    }
+    EXPECT_EQ(ComPorts::deviceFromText(" ttyUSB2 ").toStdString(), "/dev/ttyUSB2");
+    EXPECT_EQ(ComPorts::deviceFromText("/tmp/x").toStdString(), "/tmp/x");
+
+    // Listed and opened alike, whatever the current folder is.
+    standin::Standin sensor;
+    const QString slave = QString::fromStdString(sensor.slavePath());
+    ASSERT_TRUE(slave.startsWith("/dev/"));
+    writeText(ComPorts::mapFolder() + "/com8", slave.mid(5).toLocal8Bit());
+    const QString saved = QDir::currentPath();
+    for (const QString& cwd : {QStringLiteral("/"), QStringLiteral("/tmp"), QStringLiteral("/dev")}) {
+        SCOPED_TRACE(cwd.toStdString());
+        QDir::setCurrent(cwd);
+        EXPECT_TRUE(ComPorts::canOpen(8));
+        TVaComm port;
+        port.PortNum = 8;
+        EXPECT_NO_THROW(port.Open());
+        EXPECT_TRUE(port.Active());
+        port.Close();
+    }
+    QDir::setCurrent(saved);
+}
+
+TEST_F(ComPortMap, PortDialogListsTheDevicesOfTheMapOnly)
+{
+    standin::Standin first, second;
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::pair<std::string, std::string>> items; // text, device
+    };
+    const Case cases[] = {
+        {"map folder",
+         [&] {
+             mapComPort(3, first.slavePath());
+             writeText(ComPorts::mapFolder() + "/com7", QByteArray::fromStdString(second.slavePath()).mid(5));
+             mapComPort(9, "/dev/nonexistent-tty");
+         },
+         {{"COM3: " + first.slavePath(), first.slavePath()}, {"COM7: " + second.slavePath(), second.slavePath()}}},
+        {"empty map folder", [] { QDir().mkpath(ComPorts::mapFolder()); }, {}},
+        {"a file in the map's place", [] { writeText(ComPorts::mapFolder(), "x"); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clearComPortMap();
+        QFile::remove(ComPorts::mapFolder());
+        c.arrange();
+        TVaConfigDialog dialog;
+        std::vector<std::pair<std::string, std::string>> items;
+        for (int i = 0; i < dialog.DeviceList->count(); ++i)
+            items.emplace_back(dialog.DeviceList->item(i)->text().toStdString(),
+                               dialog.DeviceList->item(i)->data(Qt::UserRole).toString().toStdString());
+        EXPECT_EQ(items, c.items);
+    }
+    QFile::remove(ComPorts::mapFolder());
+
+    // A chosen item fills the field; a typed relative path is taken relative
+    // to /dev.
+    mapComPort(3, first.slavePath());
+    TVaComm comm;
+    TVaConfigDialog dialog;
+    dialog.Comm = &comm;
+    TVaConfigDialog::ExecuteHook = [](TVaConfigDialog& d) {
+        d.DeviceList->setCurrentRow(0);
+        return true;
+    };
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(comm.DeviceName.toStdString(), first.slavePath());
+    TVaConfigDialog::ExecuteHook = [&](TVaConfigDialog& d) {
+        d.DevicePathEdit->setText(QString::fromStdString(second.slavePath()).mid(5));
+        return true;
+    };
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(comm.DeviceName.toStdString(), second.slavePath());
+    TVaConfigDialog::ExecuteHook = nullptr;
 }
 
 TEST_F(ComPortMap, FolderIsTheWholeMap)

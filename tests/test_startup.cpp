@@ -326,6 +326,38 @@ TEST_F(StartUp, UnwritableSettingsFileIsReported)
     EXPECT_TRUE(form.isVisible());
 }
 
+TEST_F(StartUp, MalformedSettingsFileIsSavedWithoutAComplaint)
+{
+    const QByteArray contents[] = {"\xEF\xBB\xBF[Defaults]\r\nComport=COM5\r\n",
+                                   "\x01\x02 not a setting\n[Defaults]\nComport=COM5\nnonsense\n"};
+    for (const QByteArray& content : contents) {
+        SCOPED_TRACE(content.toStdString());
+        clearComPortMap();
+        mapTwoPorts();
+        shown.clear();
+        {
+            QFile f(iniPath());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(content);
+        }
+        TStartUpForm form;
+        form.show();
+        ASSERT_EQ(form.AvailComportComboBox->currentText(), "COM5");
+
+        // Choosing another port saves it at once.
+        QTest::keyClick(form.AvailComportComboBox, Qt::Key_Up);
+        EXPECT_TRUE(shown.empty()) << shown.front().text.toStdString();
+        EXPECT_EQ(savedPort(), "COM3");
+
+        // Connect goes on to the main window the first time.
+        ModalAnswerer answer([](QWidget*) {});
+        QTest::mouseClick(form.ConnectBtn, Qt::LeftButton);
+        EXPECT_EQ(answer.met.size(), 1u);
+        EXPECT_TRUE(shown.empty()) << shown.front().text.toStdString();
+        EXPECT_EQ(savedPort(), "COM3");
+    }
+}
+
 TEST_F(StartUp, AboutAndExit)
 {
     TStartUpForm form;

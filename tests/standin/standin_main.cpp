@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -94,25 +95,41 @@ int main(int argc, char** argv)
     else if (powerCycle)
         bootCode.startPoweredOff(0, 2000); // the operator restores the power 2 s after pressing OK
 
+    // The map folder, once it exists, is the programs' whole port map: the
+    // stand-in makes it only when it is missing, and takes away what it made.
     const QString folder = ComPorts::mapFolder();
-    QDir().mkpath(folder);
+    const QFileInfo before(folder);
+    const bool madeFolder = !before.exists() && !before.isSymLink();
+    if (madeFolder && !QDir().mkpath(folder)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
+        return 1;
+    }
     const QString entry = folder + QStringLiteral("/com") + QString::number(com);
     QFile::remove(entry);
     if (!QFile::link(QString::fromStdString(sensor.slavePath()), entry)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(entry));
+        if (madeFolder)
+            QDir().rmdir(folder);
         return 1;
     }
     std::printf("Stand-in sensor on %s, mapped as COM%d (%s)%s\n", sensor.slavePath().c_str(), com,
                 qPrintable(entry), baud > 0 ? "" : ", unpaced");
     std::printf("Its firmware speaks at %d baud%s.\n", sensorBaud,
                 inBoot ? "; it sits in its boot code" : powerCycle ? "; it is without power until a key reaches it" : "");
+    if (madeFolder)
+        std::printf("While it runs, %s is the whole port map: the programs list only the ports mapped there.\n",
+                    qPrintable(folder));
     std::printf("Press Ctrl-C to stop.\n");
     std::fflush(stdout);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
     while (!stopRequested)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     QFile::remove(entry);
+    // Only when empty: entries that others made meanwhile stay.
+    if (madeFolder && QDir().rmdir(folder))
+        std::printf("Removed %s: programs started from now on use the built-in port map.\n", qPrintable(folder));
     return 0;
 }
