@@ -48,29 +48,41 @@ bool toDateTime(const Timestamp& time, long addSeconds, TDateTime& out)
     return true;
 }
 
-static void appendDigits(std::string& out, int value, int width)
+bool sameSecond(const Civil& a, const Civil& b)
 {
-    char digits[12];
-    int n = 0;
+    return a.Year == b.Year && a.Month == b.Month && a.Day == b.Day && a.Hour == b.Hour && a.Minute == b.Minute
+        && a.Second == b.Second;
+}
+
+namespace {
+
+// `width` digits of a value below 10^width; a negative value as zeros.
+char* writeDigits(char* out, int value, int width)
+{
     unsigned v = value < 0 ? 0u : static_cast<unsigned>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + v % 10);
         v /= 10;
-    } while (v != 0 && n < 12);
-    for (int i = n; i < width; ++i)
-        out += '0';
-    while (n > 0)
-        out += digits[--n];
+    }
+    return out + width;
+}
+
+} // namespace
+
+char* writeStamp(char* out, const Civil& civil)
+{
+    out = writeDigits(out, civil.Year, 4);
+    out = writeDigits(out, civil.Month, 2);
+    out = writeDigits(out, civil.Day, 2);
+    out = writeDigits(out, civil.Hour, 2);
+    out = writeDigits(out, civil.Minute, 2);
+    return writeDigits(out, civil.Second, 2);
 }
 
 void appendStamp(std::string& out, const Civil& civil)
 {
-    appendDigits(out, civil.Year, 4);
-    appendDigits(out, civil.Month, 2);
-    appendDigits(out, civil.Day, 2);
-    appendDigits(out, civil.Hour, 2);
-    appendDigits(out, civil.Minute, 2);
-    appendDigits(out, civil.Second, 2);
+    char stamp[StampSize];
+    out.append(stamp, static_cast<size_t>(writeStamp(stamp, civil) - stamp));
 }
 
 } // namespace RecordTime

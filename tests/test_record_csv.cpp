@@ -148,10 +148,3 @@ TEST_F(CsvFile, GraphThenCsvOnOneObject)
     EXPECT_EQ(cmd.RecordCount, 1);
     EXPECT_EQ(cmd.GraphLines, nullptr);
 }
-
-TEST_F(CsvFile, MissingDownloadFileWritesNothing)
-{
-    TSondeRecordCmd cmd(nullptr);
-    EXPECT_FALSE(cmd.CreateCSVFile(path("missing.bin"), path("out.csv"), nullptr, nullptr, false));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.csv"))));
-}
