@@ -54,7 +54,16 @@ TFormatSettings TFormatSettings::FromLocale(const QLocale& locale)
 
 TFormatSettings TFormatSettings::System()
 {
-    return FromLocale(QLocale::system());
+    // Asked for at the start of every conversion pass: the settings of the
+    // last system locale are kept (they share their texts when copied).
+    thread_local QLocale lastLocale(QLocale::c());
+    thread_local TFormatSettings last = FromLocale(lastLocale);
+    const QLocale system = QLocale::system();
+    if (system != lastLocale) {
+        lastLocale = system;
+        last = FromLocale(system);
+    }
+    return last;
 }
 
 std::string DateToStr(TDateTime value, const TFormatSettings& settings)
@@ -96,25 +105,54 @@ constexpr uint64_t Pow10[20] = {1ull,
                                 1000000000000000000ull,
                                 10000000000000000000ull};
 
+// Decimal digits of v; 0 for 0.
 int decimalDigits(uint64_t v)
 {
-    int n = 0;
-    while (n < 20 && v >= Pow10[n])
-        ++n;
-    return n;
+    if (v == 0)
+        return 0;
+    // About log10 from the bit length, then one comparison.
+    const int guess = ((64 - __builtin_clzll(v)) * 1233) >> 12;
+    return guess + (guess < 20 && v >= Pow10[guess]);
+}
+
+constexpr char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
+
+// Exactly `count` digits of v (the lowest ones), written back to front.
+void writeDigits(char* out, uint64_t v, int count)
+{
+    char* p = out + count;
+    for (; count >= 2; count -= 2) {
+        p -= 2;
+        std::memcpy(p, DigitPairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (count == 1)
+        *--p = static_cast<char>('0' + v % 10);
 }
 
 char* writeUnsigned(char* out, uint64_t v)
 {
-    char digits[20];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    while (n > 0)
-        *out++ = digits[--n];
-    return out;
+    const int count = v == 0 ? 1 : decimalDigits(v);
+    writeDigits(out, v, count);
+    return out + count;
+}
+
+// z / 10^digits and z % 10^digits; the usual numbers of decimals by
+// constants, which the compiler turns into multiplications.
+void splitDecimals(uint64_t z, int digits, uint64_t& whole, uint64_t& decimals)
+{
+    switch (digits) {
+    case 0: whole = z, decimals = 0; break;
+    case 1: whole = z / 10, decimals = z % 10; break;
+    case 2: whole = z / 100, decimals = z % 100; break;
+    case 3: whole = z / 1000, decimals = z % 1000; break;
+    case 4: whole = z / 10000, decimals = z % 10000; break;
+    case 5: whole = z / 100000, decimals = z % 100000; break;
+    case 6: whole = z / 1000000, decimals = z % 1000000; break;
+    default: whole = z / Pow10[digits], decimals = z % Pow10[digits]; break;
+    }
 }
 
 // Any finite value: its first 18 significant digits (correctly rounded),
@@ -196,6 +234,47 @@ bool nearHalf(U gap, U full, int precision)
     return gap <= (full >> Shift[precision]) && gap <= full / Pow10[18 - precision];
 }
 
+// x = m * 2^q * 10^digits rounded to a whole number z (a half up), digits
+// beyond the precision rounded away, for values the quick way below does
+// not take; false when it needs the general way.
+[[gnu::noinline]] bool roundWide(uint32_t m, int q, int precision, int digits, uint64_t& z)
+{
+    using u128 = unsigned __int128;
+    u128 a = 0;
+    int k = 0;
+    if (q >= 0) {
+        if (q > 40)
+            return false;
+        a = (static_cast<u128>(m) << q) * Pow10[digits];
+    } else {
+        a = static_cast<u128>(m) * Pow10[digits];
+        k = -q;
+    }
+    if (k >= 126) {
+        z = 0; // x below 2^-42
+        return true;
+    }
+    const u128 whole = a >> k;
+    const u128 fraction = a - (whole << k);
+    if (whole >= Pow10[18])
+        return false;
+    const uint64_t i = static_cast<uint64_t>(whole);
+    // Digits beyond the precision are rounded away: round to a multiple of d.
+    const int extra = std::max(0, decimalDigits(i) - precision);
+    const uint64_t d = Pow10[extra];
+    if (64 - __builtin_clzll(d) + k > 125)
+        return false; // the sums below would not fit 128 bits
+    const u128 full = static_cast<u128>(d) << k;
+    const u128 twice = 2 * ((static_cast<u128>(i % d) << k) + fraction);
+    uint64_t n = i / d;
+    if (twice >= full)
+        ++n;
+    else if (nearHalf(full - twice, full, precision))
+        return false;
+    z = n * d;
+    return true;
+}
+
 // The same for a value that a float holds exactly (every logged value), in
 // exact integer arithmetic: x = |value| * 10^digits as a / 2^k. Rounding
 // the 18-digit text differs from rounding x itself only when x lies within
@@ -217,72 +296,32 @@ char* fixedFromFloat(char* out, double value, int precision, int digits, char se
         q = biased - 150;
     }
     uint64_t z = 0; // x rounded to a whole number
-    bool done = m == 0;
-    if (!done && q < 0 && q >= -62 && digits <= 12) {
+    const uint64_t a = m * Pow10[digits];
+    if (m == 0) {
+        z = 0;
+    } else if (q < 0 && q >= -62 && digits <= 12 && (a >> -q) < Pow10[precision]) {
         // Most values: 64 bits are enough (2^24 * 10^12 < 2^64), and no
         // digit lies beyond the precision.
         const int k = -q;
-        const uint64_t a = m * Pow10[digits];
         const uint64_t whole = a >> k;
-        if (whole < Pow10[precision]) {
-            const uint64_t fraction = a & ((uint64_t(1) << k) - 1);
-            const uint64_t full = uint64_t(1) << k;
-            const uint64_t twice = fraction << 1;
-            z = whole;
-            if (twice >= full)
-                ++z;
-            else if (nearHalf(full - twice, full, precision))
-                return nullptr; // within reach of a half in 18 digits
-            done = true;
-        }
+        const uint64_t full = uint64_t(1) << k;
+        const uint64_t twice = (a & (full - 1)) << 1;
+        // Up or down is as likely: no branch on it.
+        const bool up = twice >= full;
+        z = whole + up;
+        if (!up & (full - twice <= (full >> Shift[precision])) && full - twice <= full / Pow10[18 - precision])
+            return nullptr; // within reach of a half in 18 digits
+    } else if (!roundWide(m, q, precision, digits, z)) {
+        return nullptr;
     }
-    if (!done) {
-        using u128 = unsigned __int128;
-        u128 a = 0;
-        int k = 0;
-        if (q >= 0) {
-            if (q > 40)
-                return nullptr;
-            a = (static_cast<u128>(m) << q) * Pow10[digits];
-        } else {
-            a = static_cast<u128>(m) * Pow10[digits];
-            k = -q;
-        }
-        if (k >= 126) {
-            z = 0; // x below 2^-42
-        } else {
-            const u128 whole = a >> k;
-            const u128 fraction = a - (whole << k);
-            if (whole >= Pow10[18])
-                return nullptr;
-            const uint64_t i = static_cast<uint64_t>(whole);
-            // Digits beyond the precision are rounded away: round to a
-            // multiple of d.
-            const int extra = std::max(0, decimalDigits(i) - precision);
-            const uint64_t d = Pow10[extra];
-            if (64 - __builtin_clzll(d) + k > 125)
-                return nullptr; // the sums below would not fit 128 bits
-            const u128 full = static_cast<u128>(d) << k;
-            const u128 twice = 2 * ((static_cast<u128>(i % d) << k) + fraction);
-            uint64_t n = i / d;
-            if (twice >= full)
-                ++n;
-            else if (nearHalf(full - twice, full, precision))
-                return nullptr;
-            z = n * d;
-        }
-    }
-    if (negative && z != 0)
+    if (negative & (z != 0))
         *out++ = '-';
-    const uint64_t scale = Pow10[digits];
-    out = writeUnsigned(out, z / scale);
+    uint64_t whole = 0, rest = 0;
+    splitDecimals(z, digits, whole, rest);
+    out = writeUnsigned(out, whole);
     if (digits > 0) {
         *out++ = separator;
-        uint64_t rest = z % scale;
-        for (int i = digits - 1; i >= 0; --i) {
-            out[i] = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        }
+        writeDigits(out, rest, digits);
         out += digits;
     }
     return out;
@@ -316,26 +355,12 @@ std::string FloatToStrF(double value, TFloatFormat, int precision, int digits, c
     return std::string(text, static_cast<size_t>(end - text));
 }
 
-// --- times of day ------------------------------------------------------------------
+// --- dates and times of day ---------------------------------------------------------
 
-TimeOfDayWriter::TimeOfDayWriter(const TFormatSettings& settings)
-    : locale_(settings.Locale), picture_(settings.LongTimeFormat)
-{
-    direct_ = compile();
-}
-
-std::shared_ptr<const TimeOfDayWriter> TimeOfDayWriter::of(const TFormatSettings& settings)
-{
-    thread_local std::shared_ptr<const TimeOfDayWriter> last;
-    if (!last || last->locale_ != settings.Locale || last->picture_ != settings.LongTimeFormat)
-        last = std::make_shared<const TimeOfDayWriter>(settings);
-    return last;
-}
-
-bool TimeOfDayWriter::compile()
+bool PictureWriter::compile(bool date)
 {
     // Text between the fields is taken from QLocale itself, so that quoting
-    // and the 8-bit encoding come out exactly as TimeToStr has them.
+    // and the 8-bit encoding come out exactly as QLocale has them.
     auto literal = [this](const QString& piece) {
         return locale_.toString(QTime(0, 0), piece).toLocal8Bit().toStdString();
     };
@@ -358,16 +383,28 @@ bool TimeOfDayWriter::compile()
             pending += p.mid(start, i - start);
             continue;
         }
-        if (c == u'h' || c == u'H' || c == u'm' || c == u's') {
+        qsizetype run = 0;
+        while (i + run < p.size() && p.at(i + run).unicode() == c)
+            ++run;
+        const bool dateField = c == u'd' || c == u'M' || c == u'y';
+        const bool timeField = c == u'h' || c == u'H' || c == u'm' || c == u's';
+        if ((date && dateField) || (!date && timeField)) {
             flushLiteral();
-            qsizetype run = 0;
-            while (i + run < p.size() && p.at(i + run).unicode() == c)
-                ++run;
             i += run;
+            if (c == u'y') {
+                if (run != 4)
+                    return false;
+                pieces_.push_back(Piece{Field::Year, {}, {}});
+                continue;
+            }
+            if ((c == u'd' || c == u'M') && run > 2)
+                return false; // names of days and months
             for (; run > 0; run -= std::min<qsizetype>(run, 2)) {
                 const bool padded = run >= 2;
                 Field f = Field::Text;
                 switch (c) {
+                case u'd': f = padded ? Field::DayPadded : Field::Day; break;
+                case u'M': f = padded ? Field::MonthPadded : Field::Month; break;
                 case u'h': f = padded ? Field::Hour12Padded : Field::Hour12; break;
                 case u'H': f = padded ? Field::Hour24Padded : Field::Hour24; break;
                 case u'm': f = padded ? Field::MinutePadded : Field::Minute; break;
@@ -377,7 +414,7 @@ bool TimeOfDayWriter::compile()
             }
             continue;
         }
-        if (c == u'a' || c == u'A') {
+        if (!date && (c == u'a' || c == u'A')) {
             flushLiteral();
             const qsizetype length = i + 1 < p.size() && (p.at(i + 1) == QLatin1Char('p') || p.at(i + 1) == QLatin1Char('P')) ? 2 : 1;
             const QString token = p.mid(i, length);
@@ -392,6 +429,10 @@ bool TimeOfDayWriter::compile()
         pending += p.at(i++);
     }
     flushLiteral();
+    for (const Piece& piece : pieces_)
+        maxSize_ += piece.field == Field::Text ? piece.text.size()
+            : piece.field == Field::DayHalf     ? std::max(piece.text.size(), piece.second.size())
+                                                : 4;
     if (!dayHalf) {
         for (Piece& piece : pieces_) {
             if (piece.field == Field::Hour12)
@@ -400,31 +441,42 @@ bool TimeOfDayWriter::compile()
                 piece.field = Field::Hour24Padded;
         }
     }
-    // Every hour, with minutes and seconds of one and of two digits, must
-    // come out as QLocale writes it; otherwise QLocale writes them all.
-    std::string mine;
-    for (int hour = 0; hour < 24; ++hour) {
-        for (const auto& [minute, second] : {std::pair{0, 0}, std::pair{7, 8}, std::pair{59, 59}, std::pair{10, 30}}) {
-            mine.clear();
-            appendDirect(mine, hour, minute, second);
-            if (mine != locale_.toString(QTime(hour, minute, second), picture_).toLocal8Bit().toStdString())
-                return false;
-        }
-    }
     return true;
 }
 
-void TimeOfDayWriter::appendDirect(std::string& out, int hour, int minute, int second) const
+void PictureWriter::appendDirect(std::string& out, int year, int month, int day, int hour, int minute,
+                                 int second) const
 {
-    auto number = [&out](int value, bool padded) {
+    // Made in a buffer of the longest text first: one append each time.
+    char buffer[256];
+    std::string longer;
+    char* p = buffer;
+    if (maxSize_ > sizeof buffer) {
+        longer.resize(maxSize_);
+        p = longer.data();
+    }
+    char* const start = p;
+    auto number = [&p](int value, bool padded) {
         if (padded || value >= 10)
-            out += static_cast<char>('0' + value / 10);
-        out += static_cast<char>('0' + value % 10);
+            *p++ = static_cast<char>('0' + value / 10 % 10);
+        *p++ = static_cast<char>('0' + value % 10);
+    };
+    auto text = [&p](const std::string& t) {
+        std::memcpy(p, t.data(), t.size());
+        p += t.size();
     };
     const int hour12 = hour % 12 == 0 ? 12 : hour % 12;
     for (const Piece& piece : pieces_) {
         switch (piece.field) {
-        case Field::Text: out += piece.text; break;
+        case Field::Text: text(piece.text); break;
+        case Field::Day: number(day, false); break;
+        case Field::DayPadded: number(day, true); break;
+        case Field::Month: number(month, false); break;
+        case Field::MonthPadded: number(month, true); break;
+        case Field::Year:
+            number(year / 100, true);
+            number(year % 100, true);
+            break;
         case Field::Hour12: number(hour12, false); break;
         case Field::Hour12Padded: number(hour12, true); break;
         case Field::Hour24: number(hour, false); break;
@@ -433,15 +485,79 @@ void TimeOfDayWriter::appendDirect(std::string& out, int hour, int minute, int s
         case Field::MinutePadded: number(minute, true); break;
         case Field::Second: number(second, false); break;
         case Field::SecondPadded: number(second, true); break;
-        case Field::DayHalf: out += hour < 12 ? piece.text : piece.second; break;
+        case Field::DayHalf: text(hour < 12 ? piece.text : piece.second); break;
         }
     }
+    out.append(start, static_cast<size_t>(p - start));
+}
+
+DateWriter::DateWriter(const TFormatSettings& settings) : PictureWriter(settings.Locale, settings.ShortDateFormat)
+{
+    if (!compile(true))
+        return;
+    // Days of one and two digits in every month of years of either kind,
+    // as QLocale writes them; otherwise QLocale writes them all.
+    std::string mine;
+    for (int year : {2000, 2009, 2010, 2024, 2105, 2199}) {
+        for (int month = 1; month <= 12; ++month) {
+            for (int day : {1, 9, 10, 28}) {
+                mine.clear();
+                appendDirect(mine, year, month, day, 0, 0, 0);
+                if (mine != locale_.toString(QDate(year, month, day), picture_).toLocal8Bit().toStdString())
+                    return;
+            }
+        }
+    }
+    direct_ = true;
+}
+
+std::shared_ptr<const DateWriter> DateWriter::of(const TFormatSettings& settings)
+{
+    thread_local std::shared_ptr<const DateWriter> last;
+    if (!last || last->locale_ != settings.Locale || last->picture_ != settings.ShortDateFormat)
+        last = std::make_shared<const DateWriter>(settings);
+    return last;
+}
+
+void DateWriter::append(std::string& out, int year, int month, int day) const
+{
+    if (direct_)
+        appendDirect(out, year, month, day, 0, 0, 0);
+    else
+        out += locale_.toString(QDate(year, month, day), picture_).toLocal8Bit().toStdString();
+}
+
+TimeOfDayWriter::TimeOfDayWriter(const TFormatSettings& settings)
+    : PictureWriter(settings.Locale, settings.LongTimeFormat)
+{
+    if (!compile(false))
+        return;
+    // Every hour, with minutes and seconds of one and of two digits, must
+    // come out as QLocale writes it; otherwise QLocale writes them all.
+    std::string mine;
+    for (int hour = 0; hour < 24; ++hour) {
+        for (const auto& [minute, second] : {std::pair{0, 0}, std::pair{7, 8}, std::pair{59, 59}, std::pair{10, 30}}) {
+            mine.clear();
+            appendDirect(mine, 0, 0, 0, hour, minute, second);
+            if (mine != locale_.toString(QTime(hour, minute, second), picture_).toLocal8Bit().toStdString())
+                return;
+        }
+    }
+    direct_ = true;
+}
+
+std::shared_ptr<const TimeOfDayWriter> TimeOfDayWriter::of(const TFormatSettings& settings)
+{
+    thread_local std::shared_ptr<const TimeOfDayWriter> last;
+    if (!last || last->locale_ != settings.Locale || last->picture_ != settings.LongTimeFormat)
+        last = std::make_shared<const TimeOfDayWriter>(settings);
+    return last;
 }
 
 void TimeOfDayWriter::append(std::string& out, int hour, int minute, int second) const
 {
     if (direct_)
-        appendDirect(out, hour, minute, second);
+        appendDirect(out, 0, 0, 0, hour, minute, second);
     else
         out += locale_.toString(QTime(hour, minute, second), picture_).toLocal8Bit().toStdString();
 }

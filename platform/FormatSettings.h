@@ -48,34 +48,54 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
 constexpr int MaxFixedTextSize = 340; // sign, 309 integer digits, separator, 18 decimals
 char* FormatFixed(char* out, double value, int precision, int digits, char decimalSeparator);
 
-// The long time format of a locale prepared once, so that many times of day
-// are written without a string each. A picture it cannot follow exactly (a
-// locale with other digits than 0 to 9, fields other than hours, minutes,
-// seconds and the day half) is written through QLocale as TimeToStr does.
-class TimeOfDayWriter {
+// A date or time picture of a locale prepared once, so that many dates or
+// times of day are written without a string each, exactly as DateToStr and
+// TimeToStr write them. A picture it cannot follow exactly (a locale with
+// other digits than 0 to 9, names of days or months, fields it does not
+// know) is written through QLocale instead.
+class PictureWriter {
 public:
-    explicit TimeOfDayWriter(const TFormatSettings& settings);
-    // The writer of these settings, prepared once for the last settings
-    // asked for (preparing one asks QLocale for a hundred times).
-    static std::shared_ptr<const TimeOfDayWriter> of(const TFormatSettings& settings);
-    // Appends what TimeToStr writes for this time of day.
-    void append(std::string& out, int hour, int minute, int second) const;
     // True when the picture is written directly (not through QLocale).
     bool direct() const { return direct_; }
 
-private:
-    enum class Field : uint8_t { Text, Hour12, Hour12Padded, Hour24, Hour24Padded, Minute, MinutePadded, Second,
-                                 SecondPadded, DayHalf };
+protected:
+    enum class Field : uint8_t { Text, Day, DayPadded, Month, MonthPadded, Year, Hour12, Hour12Padded, Hour24,
+                                 Hour24Padded, Minute, MinutePadded, Second, SecondPadded, DayHalf };
     struct Piece {
         Field field;
         std::string text;   // Text: the text; DayHalf: the morning's text
         std::string second; // DayHalf: the afternoon's text
     };
-    bool compile();
-    void appendDirect(std::string& out, int hour, int minute, int second) const;
+    PictureWriter(const QLocale& locale, const QString& picture) : locale_(locale), picture_(picture) {}
+    // Cuts the picture into pieces; false for a picture this writer cannot
+    // follow. `date` chooses the fields of a date or of a time of day.
+    bool compile(bool date);
+    // The text of the pieces for these parts of a date and time.
+    void appendDirect(std::string& out, int year, int month, int day, int hour, int minute, int second) const;
 
     QLocale locale_;
     QString picture_;
     std::vector<Piece> pieces_;
+    size_t maxSize_ = 0; // the longest text of the pieces
     bool direct_ = false;
+};
+
+// The short date format (DateToStr).
+class DateWriter : public PictureWriter {
+public:
+    explicit DateWriter(const TFormatSettings& settings);
+    // The writer of these settings, prepared once for the last settings
+    // asked for (preparing one asks QLocale a few hundred times).
+    static std::shared_ptr<const DateWriter> of(const TFormatSettings& settings);
+    // Appends what DateToStr writes for this date.
+    void append(std::string& out, int year, int month, int day) const;
+};
+
+// The long time format (TimeToStr).
+class TimeOfDayWriter : public PictureWriter {
+public:
+    explicit TimeOfDayWriter(const TFormatSettings& settings);
+    static std::shared_ptr<const TimeOfDayWriter> of(const TFormatSettings& settings);
+    // Appends what TimeToStr writes for this time of day.
+    void append(std::string& out, int hour, int minute, int second) const;
 };

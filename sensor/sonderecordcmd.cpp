@@ -232,32 +232,97 @@ void TSondeRecordCmd::pumpMessages()
 
 namespace {
 
-// The first marker byte in [p, end), or end. Frames are short: a library
+// The first byte `wanted` in [p, end), or end. Frames are short: a library
 // search costs more in setting out than in searching, so eight bytes are
 // tested at a time here.
-const uint8_t* findMarker(const uint8_t* p, const uint8_t* end)
+template <uint8_t wanted>
+const uint8_t* findByte(const uint8_t* p, const uint8_t* end)
 {
     constexpr uint64_t Ones = 0x0101010101010101ull;
     constexpr uint64_t Highs = 0x8080808080808080ull;
-    constexpr uint64_t Markers = Ones * RecordMarker;
+    constexpr uint64_t Pattern = Ones * wanted;
     for (; end - p >= 8; p += 8) {
         uint64_t v = 0;
         std::memcpy(&v, p, 8);
-        v = le64toh(v) ^ Markers; // a marker byte becomes zero
+        v = le64toh(v) ^ Pattern; // the wanted byte becomes zero
         const uint64_t zeros = (v - Ones) & ~v & Highs;
         if (zeros != 0)
             return p + __builtin_ctzll(zeros) / 8;
     }
     for (; p < end; ++p)
-        if (*p == RecordMarker)
+        if (*p == wanted)
             return p;
     return end;
 }
 
+const uint8_t* findMarker(const uint8_t* p, const uint8_t* end)
+{
+    return findByte<RecordMarker>(p, end);
+}
+
 } // namespace
 
+bool TSondeRecordCmd::escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], int length)
+{
+    // The buffer is zero behind the frame: whole words are read up to its
+    // end, no byte at a time.
+    constexpr uint64_t Ones = 0x0101010101010101ull;
+    constexpr uint64_t Highs = 0x8080808080808080ull;
+    constexpr uint64_t Pattern = Ones * RecordEscape;
+    int i = 8;
+    for (; i < length && i + 8 <= RecordFrameBufferSize; i += 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, raw + i, 8);
+        v ^= Pattern;
+        if (((v - Ones) & ~v & Highs) != 0)
+            return true;
+    }
+    for (; i < length; ++i)
+        if (raw[i] == RecordEscape)
+            return true;
+    return false;
+}
+
+namespace {
+
+} // namespace
+
+void TSondeRecordCmd::decodeCollected(int length)
+{
+    ScannedFrame& f = Frame;
+    f.Length = 0;
+    // Most frames hold no escape: their fields are the raw bytes, and the
+    // CRC runs over them in one go. The result is that of the general
+    // decoder, which takes the others.
+    if (escapedFrame(Raw, length)) {
+        f.Result = destructRecordFrame(Raw, f.Type, f.Time, f.Header, f.Payload, f.Length);
+        return;
+    }
+    f.Type = Raw[1];
+    std::memcpy(&f.Time, Raw + 2, sizeof f.Time);
+    std::memcpy(f.Header, Raw + 8, sizeof f.Header);
+    if (f.Type < rtNull || f.Type > rtNotify) {
+        f.Result = rdBadType;
+        return;
+    }
+    const uint16_t n = payloadLengthOf(f.Type, Raw + 11, RecordFrameBufferSize - 11);
+    if (n > MaxRecordPayload) {
+        f.Result = rdTooLong;
+        return;
+    }
+    const uint16_t crc = blockCalcCcittCrc(Raw, 0, 11u + n);
+    if (static_cast<uint16_t>(Raw[11 + n] | Raw[12 + n] << 8) != crc) {
+        f.Result = rdBadCrc;
+        return;
+    }
+    std::memcpy(f.Payload, Raw + 11, n);
+    f.Length = n;
+    f.Result = static_cast<int16_t>(13 + n);
+}
+
 void TSondeRecordCmd::scanRecordStream(RecordInput& input, uint64_t position,
-                                       const std::function<void(const ScannedFrame&)>& onFrame, uint8_t onlyType)
+                                       const std::function<void(const ScannedFrame&)>& onFrame,
+                                       const RawFrameFilter& wanted)
 {
     // Raw holds the frame being collected; bytes behind it must be zero when
     // it is decoded, so those that an earlier frame left are cleared.
@@ -272,10 +337,9 @@ void TSondeRecordCmd::scanRecordStream(RecordInput& input, uint64_t position,
         dirty = collected;
         pumpMessages();
         if (collected > 9) {
-            if (onlyType == 0 || Raw[1] == onlyType) {
+            if (!wanted || wanted(Raw, collected)) {
                 ScannedFrame& f = Frame;
-                f.Length = 0;
-                f.Result = destructRecordFrame(Raw, f.Type, f.Time, f.Header, f.Payload, f.Length);
+                decodeCollected(collected);
                 f.Valid = f.Result > 0 && IsValidTimestamp(f.Time);
                 f.MarkerOffset = static_cast<long>(markerOffset);
                 onFrame(f); // sees RecordCount without this frame

@@ -228,10 +228,12 @@ public:
 
     // Runs the record stream scan from `position` of the input: every frame
     // of more than 9 bytes is decoded, handed to `onFrame` and then counted in
-    // RecordCount. With `onlyType`, frames of other types are counted but not
-    // decoded or handed on.
+    // RecordCount. With `wanted`, frames for which it answers false (given
+    // the raw frame, zero-filled behind it, and its length) are counted but
+    // neither decoded nor handed on.
+    using RawFrameFilter = std::function<bool(const uint8_t (&raw)[RecordFrameBufferSize], int length)>;
     void scanRecordStream(RecordInput& input, uint64_t position,
-                          const std::function<void(const ScannedFrame&)>& onFrame, uint8_t onlyType = 0);
+                          const std::function<void(const ScannedFrame&)>& onFrame, const RawFrameFilter& wanted = {});
 
     // True when a valid record's payload holds what its reader takes: at
     // most 36 channels, channel numbers below 36, and every value the record
@@ -251,6 +253,11 @@ private:
     // count reset.
     void readHeader(RecordInput& input);
     void graphPass(RecordInput& input, TextSink& output, bool stampAtEnd);
+    // Decodes the frame collected in Raw (`length` bytes) into Frame.
+    void decodeCollected(int length);
+    // True when the escaped fields of a collected frame (`length` bytes of
+    // `raw`, zero behind them) hold an escape byte (0xFD).
+    static bool escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], int length);
     void pumpMessages();
     void setLastRecord(const Timestamp& time);
     void storeLastRecord();

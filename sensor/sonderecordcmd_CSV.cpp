@@ -21,25 +21,38 @@ std::string fieldText(const char* field, size_t size)
 
 // A field holding the separator, a quote or a line break is quoted (quotes
 // doubled), so that it stays one cell; other fields are written as they are.
-void appendCsvField(std::string& out, std::string_view text)
+// `out` must have room for 2 * size + 2 bytes; returns the end.
+char* putCsvField(char* out, const char* text, size_t size)
 {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out.append(text);
-        return;
+    bool plain = true;
+    for (size_t i = 0; i < size; ++i)
+        plain = plain && text[i] != ',' && text[i] != '"' && text[i] != '\r' && text[i] != '\n';
+    if (plain) {
+        std::memcpy(out, text, size);
+        return out + size;
     }
-    out += '"';
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    *out++ = '"';
+    for (size_t i = 0; i < size; ++i) {
+        if (text[i] == '"')
+            *out++ = '"';
+        *out++ = text[i];
     }
-    out += '"';
+    *out++ = '"';
+    return out;
+}
+
+bool plainCell(std::string_view text)
+{
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return false;
+    return true;
 }
 
 std::string csvField(std::string_view text)
 {
-    std::string out;
-    appendCsvField(out, text);
+    std::string out(2 * text.size() + 2, '\0');
+    out.resize(static_cast<size_t>(putCsvField(out.data(), text.data(), text.size()) - out.data()));
     return out;
 }
 
@@ -152,6 +165,22 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
     // The value columns: every channel of a schedule-data record. They head
     // the file, so a first pass finds them.
     std::memset(ChannelUsed, 0, sizeof ChannelUsed);
+    // Only schedule-data records count, and of those only the ones that may
+    // add a column: a record without escapes whose channels (payload bytes
+    // 3 on, raw bytes 14 on) all have their column already adds nothing.
+    const RawFrameFilter mayAddColumns = [this](const uint8_t (&raw)[RecordFrameBufferSize], int length) {
+        if (raw[1] != rtScheduleData)
+            return false;
+        if (length < 14 || escapedFrame(raw, length))
+            return true;
+        const int k = raw[13];
+        if (k > RecordChannels || length < 14 + k)
+            return true;
+        for (int i = 0; i < k; ++i)
+            if (raw[14 + i] >= RecordChannels || !ChannelUsed[raw[14 + i]])
+                return true;
+        return false;
+    };
     scanRecordStream(
         input, DownloadHeaderSize,
         [this](const ScannedFrame& frame) {
@@ -159,7 +188,7 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
                 for (int i = 0; i < frame.Payload[2]; ++i)
                     ChannelUsed[frame.Payload[3 + i]] = 1;
         },
-        rtScheduleData);
+        mayAddColumns);
     RecordCount = 0;
 
     std::vector<int> columns;
@@ -184,54 +213,87 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
     for (int s = 0; s < ScheduleRecordCount; ++s)
         names[s] = csvField(fieldText(ConfData.Schedules[s].Name, sizeof ConfData.Schedules[s].Name));
     const std::string separators(3 + columns.size(), ',');
+    const std::shared_ptr<const DateWriter> calendar = DateWriter::of(Formats);
     const std::shared_ptr<const TimeOfDayWriter> clock = TimeOfDayWriter::of(Formats);
 
     // Dates repeat from row to row: each day is formatted once. The line and
     // its date and time are made in buffers that are reused.
     int cachedDay = -1;
     std::string cachedDate;
-    std::string when;
-    std::string line;
+    std::string when; // the row's date and time as a cell
+    const std::string dataVariation = "Data Variation";
     char number[MaxFixedTextSize];
     scheduleData row{};
     clearScheduleData(row);
+
+    size_t nameSize = 0;
+    for (const std::string& name : names)
+        nameSize = std::max(nameSize, name.size());
+    // Room enough for any row but its date and time: every cell quoted with
+    // every character doubled.
+    const size_t rowRoom = separators.size() + 2 * sizeof row.Comment + 2 + 16 + std::max<size_t>(nameSize, 14) + 2
+        + columns.size() * (2 * MaxFixedTextSize + 3) + 2;
+    long long whenKey = -1;
+    // A number's text holds digits, signs, letters and the separator: only a
+    // separator that is the CSV's own asks for quotes.
+    const bool quoteValues = csvField(std::string(1, Formats.DecimalSeparator)).size() != 1;
 
     auto writeRow = [&](const Timestamp& time) {
         RecordTime::Civil civil{};
         RecordTime::toCivil(time, 0, civil);
         const int day = (civil.Year * 100 + civil.Month) * 100 + civil.Day;
-        if (day != cachedDay) {
-            cachedDay = day;
-            cachedDate = DateToStr(RecordTime::toDateTime(RecordTime::Civil{civil.Year, civil.Month, civil.Day, 0, 0, 0}), Formats);
+        const long long key = day * 100000LL + civil.Hour * 3600 + civil.Minute * 60 + civil.Second;
+        if (key != whenKey) {
+            // Rows of one second (several schedules) share their time.
+            whenKey = key;
+            if (day != cachedDay) {
+                cachedDay = day;
+                cachedDate.clear();
+                calendar->append(cachedDate, civil.Year, civil.Month, civil.Day);
+            }
+            when.assign(cachedDate);
+            when += ' ';
+            clock->append(when, civil.Hour, civil.Minute, civil.Second);
+            if (!plainCell(when))
+                when = csvField(std::string(when));
         }
-        when.assign(cachedDate);
-        when += ' ';
-        clock->append(when, civil.Hour, civil.Minute, civil.Second);
-        line.clear();
-        appendCsvField(line, when);
+        char* const start = lines.room(rowRoom + when.size());
+        char* p = start;
+        std::memcpy(p, when.data(), when.size());
+        p += when.size();
         if (row.ScheduleNumber == -1) {
-            line += separators;
-            appendCsvField(line, row.Comment);
+            std::memcpy(p, separators.data(), separators.size());
+            p += separators.size();
+            p = putCsvField(p, row.Comment, std::strlen(row.Comment));
         } else {
-            line += ',';
-            const auto digits = std::to_chars(number, number + sizeof number, row.ScheduleNumber);
-            line.append(number, digits.ptr);
-            line += ',';
-            if (row.ScheduleNumber == 7)
-                line += "Data Variation";
-            else if (row.ScheduleNumber >= 0 && row.ScheduleNumber < ScheduleRecordCount)
-                line += names[row.ScheduleNumber];
-            line += ',';
+            *p++ = ',';
+            p = std::to_chars(p, p + 8, row.ScheduleNumber).ptr;
+            *p++ = ',';
+            const std::string* name = row.ScheduleNumber == 7 ? &dataVariation
+                : row.ScheduleNumber >= 0 && row.ScheduleNumber < ScheduleRecordCount ? &names[row.ScheduleNumber]
+                                                                                         : nullptr;
+            if (name) {
+                std::memcpy(p, name->data(), name->size());
+                p += name->size();
+            }
+            *p++ = ',';
             for (int c : columns) {
                 if (row.Values[c] != NoValue) {
-                    const char* end = putValue(number, static_cast<uint16_t>(c), row.Values[c]);
-                    appendCsvField(line, std::string_view(number, static_cast<size_t>(end - number)));
+                    if (quoteValues) {
+                        const char* end = putValue(number, static_cast<uint16_t>(c), row.Values[c]);
+                        p = putCsvField(p, number, static_cast<size_t>(end - number));
+                    } else {
+                        p = putValue(p, static_cast<uint16_t>(c), row.Values[c]);
+                    }
                 }
-                line += ',';
+                *p++ = ',';
             }
         }
-        if (line.size() > 5)
-            lines.line(line);
+        if (p - start > 5) {
+            *p++ = '\r';
+            *p++ = '\n';
+            lines.advance(p);
+        }
     };
     // What a row reader set, put back as clearScheduleData leaves it.
     auto clearRow = [&row] {
@@ -246,6 +308,10 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
         }
     };
 
+    // Only these record types make rows; the others are counted undecoded.
+    const RawFrameFilter makesRow = [](const uint8_t (&raw)[RecordFrameBufferSize], int) {
+        return raw[1] == rtScheduleData || raw[1] == rtComment || raw[1] == rtSystemLog || raw[1] == rtDataVariation;
+    };
     scanRecordStream(input, DownloadHeaderSize, [&](const ScannedFrame& frame) {
         if (!frame.Valid)
             return;
@@ -261,6 +327,6 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
             writeRow(frame.Time);
             clearRow();
         }
-    });
+    }, makesRow);
     lines.flush();
 }

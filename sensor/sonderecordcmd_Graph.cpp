@@ -6,22 +6,25 @@
 
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace {
 
-// Text of a fixed-size field up to its first NUL, never beyond the field.
-std::string fieldText(const char* field, size_t size, size_t limit)
+// Text of a fixed-size field up to its first NUL, never beyond the field
+// or `limit` characters.
+std::string_view fieldView(const char* field, size_t size, size_t limit)
 {
     const size_t n = std::min(size, limit);
     const void* nul = std::memchr(field, 0, n);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : n);
+    return std::string_view(field, nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : n);
 }
 
-std::string padded(std::string text, size_t width)
+// The text padded with "_" to `width` characters.
+void putPadded(LineWriter& out, std::string_view text, size_t width)
 {
-    if (text.size() < width)
-        text.append(width - text.size(), '_');
-    return text;
+    out.put(text);
+    for (size_t i = text.size(); i < width; ++i)
+        out.put('_');
 }
 
 const char HexUpper[] = "0123456789ABCDEF";
@@ -77,7 +80,7 @@ void TSondeRecordCmd::graphPass(RecordInput& input, TextSink& output, bool stamp
     lines.put('#');
     for (int c = 0; c < RecordChannels; ++c) {
         lines.put(' ');
-        lines.put(std::to_string(ConfData.ChannelSetup[c].Precision));
+        lines.putNumber(ConfData.ChannelSetup[c].Precision);
     }
     lines.endLine();
 
@@ -119,9 +122,11 @@ void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, c
                                   bool scheduleList)
 {
     LineWriter& out = *GraphLines;
-    out.line("L 2.S000 ________ SNDELOG_____ "
-             + padded(fieldText(CalData.SensorName, sizeof CalData.SensorName, 20), 20) + " "
-             + padded(fieldText(CalData.SensorID, sizeof CalData.SensorID, 20), 20));
+    out.put("L 2.S000 ________ SNDELOG_____ ");
+    putPadded(out, fieldView(CalData.SensorName, sizeof CalData.SensorName, 20), 20);
+    out.put(' ');
+    putPadded(out, fieldView(CalData.SensorID, sizeof CalData.SensorID, 20), 20);
+    out.endLine();
     if (IsValidTimestamp(time)) {
         addStampLine("# ", time);
         setLastRecord(time);
@@ -129,29 +134,44 @@ void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, c
         out.line("invalid date ");
     }
     out.line("");
-    for (int c = 0; c < RecordChannels; ++c)
-        if (CalData.Channels[c].Enabled)
-            out.line("C" + std::to_string(c));
+    for (int c = 0; c < RecordChannels; ++c) {
+        if (CalData.Channels[c].Enabled) {
+            out.put('C');
+            out.putNumber(c);
+            out.endLine();
+        }
+    }
     out.line("C98");
     out.line("C99");
-    out.line("# " + padded(a.substr(0, 8), 8));
-    out.line("# " + b);
+    out.put("# ");
+    putPadded(out, std::string_view(a).substr(0, 8), 8);
+    out.endLine();
+    out.put("# ");
+    out.line(b);
     out.line("#");
     for (int c = 0; c < RecordChannels; ++c) {
         const CalChannelData& ch = CalData.Channels[c];
         if (!ch.Enabled)
             continue;
-        out.line("#N" + std::to_string(c) + (c <= 9 ? "__ " : "_ ")
-                 + padded(fieldText(ch.Name, sizeof ch.Name, 14), 14) + " "
-                 + padded(fieldText(ch.UnitsText, sizeof ch.UnitsText, 12), 12));
+        out.put("#N");
+        out.putNumber(c);
+        out.put(c <= 9 ? "__ " : "_ ");
+        putPadded(out, fieldView(ch.Name, sizeof ch.Name, 14), 14);
+        out.put(' ');
+        putPadded(out, fieldView(ch.UnitsText, sizeof ch.UnitsText, 12), 12);
+        out.endLine();
     }
     out.line("#N98_ Rain Event____ Tip_________");
     out.line("#N99_ ______________ ____________");
     out.line("#");
     out.line("#Enabled Schedules");
-    if (scheduleList)
-        for (int s = 0; s <= 9; ++s)
-            out.line("#Schedule " + std::to_string(s));
+    if (scheduleList) {
+        for (int s = 0; s <= 9; ++s) {
+            out.put("#Schedule ");
+            out.putNumber(s);
+            out.endLine();
+        }
+    }
     out.line("#");
 }
 
@@ -159,7 +179,7 @@ void TSondeRecordCmd::DisplayFaultyRecord(int16_t result, const uint8_t* bytes, 
 {
     LineWriter& out = *GraphLines;
     out.put("*****  ");
-    out.put(std::to_string(result));
+    out.putNumber(result);
     out.put("  ");
     char* p = out.room(3u * count);
     for (uint16_t i = 0; i < count; ++i) {

@@ -16,6 +16,8 @@ namespace {
 // Large enough that a file is read in few system calls, small enough to
 // stay in the processor's cache.
 constexpr size_t InputBlockSize = 256 * 1024;
+// Written bytes handed to the disk at a time.
+constexpr uint64_t WritebackStep = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -142,6 +144,15 @@ void FileSink::write(const char* data, size_t size)
             fail(file.errorString().toStdString());
         written += static_cast<size_t>(n);
     }
+    size_ += size;
+    // The file is flushed to disk before it takes its place; starting the
+    // disk on what is written while the rest is still being made leaves
+    // little to wait for then.
+    if (save_ && size_ - started_ >= WritebackStep) {
+        ::sync_file_range(save_->handle(), static_cast<off_t>(started_), static_cast<off_t>(size_ - started_),
+                          SYNC_FILE_RANGE_WRITE);
+        started_ = size_;
+    }
 }
 
 bool FileSink::canRewrite() const
@@ -175,12 +186,33 @@ void FileSink::commit()
 
 // --- lines --------------------------------------------------------------------------------
 
+namespace {
+
+// The buffer of the last writer, kept for the next: a conversion makes
+// several passes, and the fuzz target millions.
+thread_local std::unique_ptr<char[]> SpareBuffer;
+
+std::unique_ptr<char[]> takeBuffer()
+{
+    if (SpareBuffer)
+        return std::move(SpareBuffer);
+    return std::unique_ptr<char[]>(new char[LineWriter::BufferSize]);
+}
+
+} // namespace
+
 LineWriter::LineWriter(TextSink& sink)
-    : sink_(sink), buffer_(new char[BufferSize]), pos_(buffer_.get()), end_(buffer_.get() + BufferSize)
+    : sink_(sink), buffer_(takeBuffer()), pos_(buffer_.get()), end_(buffer_.get() + BufferSize)
 {
 }
 
-void LineWriter::put(std::string_view text)
+LineWriter::~LineWriter()
+{
+    if (!SpareBuffer)
+        SpareBuffer = std::move(buffer_);
+}
+
+void LineWriter::putLong(std::string_view text)
 {
     while (!text.empty()) {
         const size_t n = std::min(text.size(), BufferSize);
@@ -193,6 +225,17 @@ void LineWriter::put(std::string_view text)
 
 void LineWriter::putNumber(long long value)
 {
+    if (value >= 0 && value < 10) {
+        put(static_cast<char>('0' + value));
+        return;
+    }
+    if (value >= 10 && value < 100) {
+        char* p = room(2);
+        p[0] = static_cast<char>('0' + value / 10);
+        p[1] = static_cast<char>('0' + value % 10);
+        pos_ = p + 2;
+        return;
+    }
     char digits[24];
     int n = 0;
     unsigned long long v = value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -103,6 +104,8 @@ private:
     std::string fileName_;
     std::unique_ptr<QSaveFile> save_;
     std::unique_ptr<QFile> direct_;
+    uint64_t size_ = 0;    // bytes written
+    uint64_t started_ = 0; // bytes whose writing to disk has been started
 };
 
 // Lines made in a buffer and handed to a sink in large blocks. Every line
@@ -113,6 +116,7 @@ public:
     static constexpr size_t BufferSize = 256 * 1024;
 
     explicit LineWriter(TextSink& sink);
+    ~LineWriter();
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
@@ -132,7 +136,17 @@ public:
         *p = c;
         pos_ = p + 1;
     }
-    void put(std::string_view text);
+    void put(std::string_view text)
+    {
+        // Most pieces are short and fit: copied here, where the compiler
+        // knows the size of a literal.
+        if (text.size() <= static_cast<size_t>(end_ - pos_)) {
+            std::memcpy(pos_, text.data(), text.size());
+            pos_ += text.size();
+        } else {
+            putLong(text);
+        }
+    }
     // A whole number in decimal.
     void putNumber(long long value);
     void endLine()
@@ -157,6 +171,7 @@ public:
 
 private:
     void makeRoom(size_t count);
+    void putLong(std::string_view text);
 
     TextSink& sink_;
     std::unique_ptr<char[]> buffer_;

@@ -1,11 +1,13 @@
 // The converters' number and time writing against what they replace: the
 // fixed-point formatter against the reference formatter on millions of
 // floats (ties, neighbours of ties, missing values, huge and tiny values, at
-// every number of decimals and precision, both separators), the time-of-day
-// writer against QLocale in every locale Qt knows, and the record CRC from
-// tables against the link's CRC.
+// every number of decimals and precision, both separators), the date and
+// time-of-day writers against QLocale in every locale Qt knows, record
+// times against the platform's, and the record CRC from tables against the
+// link's CRC.
 #include "FormatSettings.h"
 #include "PSQuarnComms.h"
+#include "RecordTime.h"
 #include "RecordReference.h"
 #include "sonderecordcmd.h"
 
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -129,38 +132,56 @@ TEST(FixedNotation, FloatToStrFIsTheSameText)
     EXPECT_EQ(FloatToStrF(-1e10, ffFixed, 10, 0, comma), "-10000000000");
 }
 
-TEST(TimeOfDay, WrittenAsQLocaleWritesItInEveryLocale)
+TEST(DatesAndTimes, WrittenAsQLocaleWritesThemInEveryLocale)
 {
-    // A time of day every 7 minutes and 13 seconds, every hour's first and
-    // last second, in every locale; and every second of the day in a few.
+    // In every locale: a time of day every 7 minutes and 13 seconds and
+    // every hour's first and last second, and a date every 97 days from
+    // 2000 to 2200; every second of the day and every day in a few.
     const QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     ASSERT_GT(all.size(), 100);
-    int direct = 0;
+    int directTimes = 0;
+    int directDates = 0;
     std::string mine;
     for (const QLocale& locale : all) {
         const TFormatSettings settings = TFormatSettings::FromLocale(locale);
-        const TimeOfDayWriter writer(settings);
-        direct += writer.direct() ? 1 : 0;
-        const bool everySecond = locale.name() == QLatin1String("en_US") || locale.name() == QLatin1String("ko_KR")
+        const TimeOfDayWriter clock(settings);
+        const DateWriter calendar(settings);
+        directTimes += clock.direct() ? 1 : 0;
+        directDates += calendar.direct() ? 1 : 0;
+        const bool everyOne = locale.name() == QLatin1String("en_US") || locale.name() == QLatin1String("ko_KR")
             || locale.name() == QLatin1String("fr_CA") || locale.name() == QLatin1String("bg_BG");
         int failures = 0;
-        for (int second = 0; second < 86400 && failures < 3; second += everySecond ? 1 : 433) {
+        auto compare = [&](const std::string& theirs, const char* what, int a, int b, int c) {
+            if (mine != theirs && ++failures <= 3)
+                ADD_FAILURE() << locale.name().toStdString() << " " << what << " " << a << " " << b << " " << c
+                              << ": " << mine << " instead of " << theirs << " (" << settings.ShortDateFormat.toStdString()
+                              << " / " << settings.LongTimeFormat.toStdString() << ")";
+        };
+        for (int second = 0; second < 86400 && failures < 3; second += everyOne ? 1 : 433) {
             for (int s : {second, second / 3600 * 3600, second / 3600 * 3600 + 3599}) {
                 const int h = s / 3600, n = s / 60 % 60, sec = s % 60;
                 mine.clear();
-                writer.append(mine, h, n, sec);
-                const TDateTime t = EncodeDate(2024, 6, 26) + EncodeTime(h, n, sec, 0);
-                const std::string theirs = TimeToStr(t, settings);
-                if (mine != theirs && ++failures <= 3)
-                    ADD_FAILURE() << locale.name().toStdString() << " \"" << settings.LongTimeFormat.toStdString()
-                                  << "\" at " << h << ":" << n << ":" << sec << ": " << mine << " instead of " << theirs;
+                clock.append(mine, h, n, sec);
+                compare(TimeToStr(EncodeDate(2024, 6, 26) + EncodeTime(h, n, sec, 0), settings), "time", h, n, sec);
             }
+        }
+        const TDateTime first = EncodeDate(2000, 1, 1);
+        for (TDateTime day = first; day < EncodeDate(2201, 1, 1) && failures < 3; day += everyOne ? 1 : 97) {
+            int y = 0, m = 0, d = 0;
+            DecodeDate(day, y, m, d);
+            mine.clear();
+            calendar.append(mine, y, m, d);
+            compare(DateToStr(day, settings), "date", y, m, d);
         }
     }
     // Most locales are written directly; the common ones certainly.
-    EXPECT_GT(direct, all.size() * 3 / 4) << direct << " of " << all.size();
-    for (const char* name : {"en_US", "en_GB", "de_DE", "fr_CA", "ko_KR", "ja_JP", "zh_CN", "es_ES", "bg_BG"})
-        EXPECT_TRUE(TimeOfDayWriter(TFormatSettings::FromLocale(QLocale(QString::fromLatin1(name)))).direct()) << name;
+    EXPECT_GT(directTimes, all.size() * 3 / 4) << directTimes << " of " << all.size();
+    EXPECT_GT(directDates, all.size() * 3 / 4) << directDates << " of " << all.size();
+    for (const char* name : {"en_US", "en_GB", "de_DE", "fr_CA", "ko_KR", "ja_JP", "zh_CN", "es_ES", "bg_BG"}) {
+        const TFormatSettings settings = TFormatSettings::FromLocale(QLocale(QString::fromLatin1(name)));
+        EXPECT_TRUE(TimeOfDayWriter(settings).direct()) << name;
+        EXPECT_TRUE(DateWriter(settings).direct()) << name;
+    }
 }
 
 TEST(RecordCrc, TablesGiveTheLinksCrc)
@@ -185,4 +206,20 @@ TEST(RecordCrc, TablesGiveTheLinksCrc)
         TQuarnComms::updateCcittCrc(theirs, static_cast<uint8_t>(b));
         EXPECT_EQ(mine, theirs) << b;
     }
+}
+
+TEST(RecordTimes, EncodedAsThePlatformEncodesThem)
+{
+    // Every day the logger can stamp (years 2000 to 2199, the last day
+    // carried into 2200), at several times of day.
+    for (int year = 2000; year <= 2200; ++year)
+        for (int month = 1; month <= 12; ++month)
+            for (int day = 1; day <= TSondeRecordCmd::DaysPerMonth(year, month); ++day)
+                for (const auto& [h, n, s] : {std::tuple{0, 0, 0}, std::tuple{12, 30, 5}, std::tuple{23, 59, 59}}) {
+                    const TDateTime mine = RecordTime::toDateTime(RecordTime::Civil{year, month, day, h, n, s});
+                    const TDateTime theirs = EncodeDate(year, month, day) + EncodeTime(h, n, s, 0);
+                    ASSERT_EQ(mine, theirs) << year << "-" << month << "-" << day << " " << h << ":" << n << ":" << s;
+                }
+    EXPECT_EQ(RecordTime::toDateTime(RecordTime::Civil{2023, 2, 29, 0, 0, 0}), 0);
+    EXPECT_EQ(RecordTime::toDateTime(RecordTime::Civil{2024, 1, 1, 24, 0, 0}), 0);
 }
