@@ -253,6 +253,8 @@ private:
     // count reset.
     void readHeader(RecordInput& input);
     void graphPass(RecordInput& input, TextSink& output, bool stampAtEnd);
+    // Sets ChannelUsed for every channel of a valid schedule-data record.
+    void findColumns(RecordInput& input);
     // Decodes the frame collected in Raw (`length` bytes) into Frame.
     void decodeCollected(int length);
     // True when the escaped fields of a collected frame (`length` bytes of
@@ -273,6 +275,10 @@ private:
     ScannedFrame Frame;                       // reused for every frame of a pass
     uint8_t Raw[RecordFrameBufferSize]{};     // the frame being collected
     RecordTime::Civil LastCivil{};            // the last record's time, stored at the end of a pass
+    // The CSV's value columns, found by the graph file's pass over the file
+    // of this identity (a file read twice is not scanned a third time).
+    std::string ColumnsOf;
+    uint8_t GraphColumns[RecordChannels]{};
     bool LastCivilSet = false;
     uint32_t LastPumpTick = 0;
     uint32_t PumpCount = 0;

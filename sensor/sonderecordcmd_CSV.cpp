@@ -158,12 +158,8 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
     return true;
 }
 
-void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
+void TSondeRecordCmd::findColumns(RecordInput& input)
 {
-    readHeader(input);
-
-    // The value columns: every channel of a schedule-data record. They head
-    // the file, so a first pass finds them.
     std::memset(ChannelUsed, 0, sizeof ChannelUsed);
     // Only schedule-data records count, and of those only the ones that may
     // add a column: a record without escapes whose channels (payload bytes
@@ -189,6 +185,19 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
                     ChannelUsed[frame.Payload[3 + i]] = 1;
         },
         mayAddColumns);
+}
+
+void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
+{
+    readHeader(input);
+
+    // The value columns: every channel of a valid schedule-data record.
+    // They head the file: the graph file's pass over this very file found
+    // them, or a first pass finds them.
+    if (!ColumnsOf.empty() && ColumnsOf == input.identity())
+        std::memcpy(ChannelUsed, GraphColumns, sizeof ChannelUsed);
+    else
+        findColumns(input);
     RecordCount = 0;
 
     std::vector<int> columns;

@@ -84,7 +84,9 @@ void TSondeRecordCmd::graphPass(RecordInput& input, TextSink& output, bool stamp
     }
     lines.endLine();
 
-    scanRecordStream(input, DownloadHeaderSize, [this](const ScannedFrame& frame) {
+    ColumnsOf.clear();
+    uint8_t columns[RecordChannels] = {};
+    scanRecordStream(input, DownloadHeaderSize, [this, &columns](const ScannedFrame& frame) {
             if (RecordCount == 0)
                 PrintBanner(frame.Time, "", "Start of file", true);
             if (!frame.Valid || !recordFits(frame.Type, frame.Payload, frame.Length)) {
@@ -96,7 +98,11 @@ void TSondeRecordCmd::graphPass(RecordInput& input, TextSink& output, bool stamp
             const Timestamp& t = frame.Time;
             switch (frame.Type) {
             case rtNull: ReadNullRecord(p, n, t); break;
-            case rtScheduleData: ReadScheduleDataRecord(p, n, t); break;
+            case rtScheduleData:
+                for (int i = 0; i < p[2]; ++i)
+                    columns[p[3 + i]] = 1; // the CSV file's value columns
+                ReadScheduleDataRecord(p, n, t);
+                break;
             case rtStartOfLogging: StartOfLoggingRecord(p, n, t); break;
             case rtComment: ReadCommentRecord(p, n, t); break;
             case rtTriggerEvent: ReadTriggerEventRecord(p, n, t); break;
@@ -116,6 +122,8 @@ void TSondeRecordCmd::graphPass(RecordInput& input, TextSink& output, bool stamp
     if (stampAtEnd)
         lines.rewrite(stampOffset, stamp);
     lines.flush();
+    std::memcpy(GraphColumns, columns, sizeof columns);
+    ColumnsOf = input.identity();
 }
 
 void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, const std::string& b,

@@ -25,8 +25,8 @@ constexpr uint64_t WritebackStep = 4 * 1024 * 1024;
 
 RecordInput::RecordInput(const uint8_t* data, size_t size) : memory_(data), size_(size) {}
 
-RecordInput::RecordInput(int fd, uint64_t size, std::string fileName)
-    : size_(size), fd_(fd), fileName_(std::move(fileName)), block_(InputBlockSize)
+RecordInput::RecordInput(int fd, uint64_t size, std::string fileName, std::string identity)
+    : size_(size), fd_(fd), fileName_(std::move(fileName)), identity_(std::move(identity)), block_(InputBlockSize)
 {
 }
 
@@ -48,7 +48,10 @@ std::unique_ptr<RecordInput> RecordInput::open(const std::string& fileName)
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<RecordInput>(new RecordInput(fd, static_cast<uint64_t>(info.st_size), fileName));
+    const std::string identity = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":"
+        + std::to_string(info.st_size) + ":" + std::to_string(info.st_mtim.tv_sec) + "."
+        + std::to_string(info.st_mtim.tv_nsec);
+    return std::unique_ptr<RecordInput>(new RecordInput(fd, static_cast<uint64_t>(info.st_size), fileName, identity));
 }
 
 size_t RecordInput::readAt(uint64_t offset, void* out, size_t count)

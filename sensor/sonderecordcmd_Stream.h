@@ -30,6 +30,10 @@ public:
     static std::unique_ptr<RecordInput> open(const std::string& fileName);
 
     uint64_t size() const { return size_; }
+    // What tells this file from another and from itself after a change
+    // (device, inode, size, modification time); empty for bytes in memory,
+    // which may change unseen.
+    std::string identity() const { return identity_; }
     // Copies up to `count` bytes from `offset` to `out`; returns how many
     // there were. Throws std::runtime_error when the file cannot be read.
     size_t readAt(uint64_t offset, void* out, size_t count);
@@ -39,12 +43,13 @@ public:
     size_t piece(uint64_t offset, const uint8_t*& data);
 
 private:
-    RecordInput(int fd, uint64_t size, std::string fileName);
+    RecordInput(int fd, uint64_t size, std::string fileName, std::string identity);
 
     const uint8_t* memory_ = nullptr;
     uint64_t size_ = 0;
     int fd_ = -1;
     std::string fileName_;
+    std::string identity_;
     std::vector<uint8_t> block_;
 };
 
