@@ -119,46 +119,39 @@ constexpr char DigitPairs[] = "0001020304050607080910111213141516171819202122232
                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                "8081828384858687888990919293949596979899";
 
-// Exactly `count` digits of v (the lowest ones), written back to front.
-void writeDigits(char* out, uint64_t v, int count)
+// z / 10^digits, the separator and z % 10^digits in `digits` digits, in
+// one pass from the last digit to the first.
+char* writeFixed(char* out, uint64_t z, int digits, char separator)
 {
-    char* p = out + count;
-    for (; count >= 2; count -= 2) {
+    const int wholeDigits = std::max(decimalDigits(z) - digits, 1);
+    const int total = wholeDigits + digits + (digits > 0 ? 1 : 0);
+    char* p = out + total;
+    int n = digits;
+    for (; n >= 2; n -= 2) {
         p -= 2;
-        std::memcpy(p, DigitPairs + 2 * (v % 100), 2);
-        v /= 100;
+        std::memcpy(p, DigitPairs + 2 * (z % 100), 2);
+        z /= 100;
     }
-    if (count == 1)
-        *--p = static_cast<char>('0' + v % 10);
-}
-
-char* writeUnsigned(char* out, uint64_t v)
-{
-    const int count = v == 0 ? 1 : decimalDigits(v);
-    writeDigits(out, v, count);
-    return out + count;
-}
-
-// z / 10^digits and z % 10^digits; the usual numbers of decimals by
-// constants, which the compiler turns into multiplications.
-void splitDecimals(uint64_t z, int digits, uint64_t& whole, uint64_t& decimals)
-{
-    switch (digits) {
-    case 0: whole = z, decimals = 0; break;
-    case 1: whole = z / 10, decimals = z % 10; break;
-    case 2: whole = z / 100, decimals = z % 100; break;
-    case 3: whole = z / 1000, decimals = z % 1000; break;
-    case 4: whole = z / 10000, decimals = z % 10000; break;
-    case 5: whole = z / 100000, decimals = z % 100000; break;
-    case 6: whole = z / 1000000, decimals = z % 1000000; break;
-    default: whole = z / Pow10[digits], decimals = z % Pow10[digits]; break;
+    if (n == 1) {
+        *--p = static_cast<char>('0' + z % 10);
+        z /= 10;
     }
+    if (digits > 0)
+        *--p = separator;
+    for (n = wholeDigits; n >= 2; n -= 2) {
+        p -= 2;
+        std::memcpy(p, DigitPairs + 2 * (z % 100), 2);
+        z /= 100;
+    }
+    if (n == 1)
+        *--p = static_cast<char>('0' + z % 10);
+    return out + total;
 }
 
 // Any finite value: its first 18 significant digits (correctly rounded),
 // rounded once more, a half away from zero, to `precision` digits and to
 // `digits` decimals.
-char* fixedGeneral(char* out, double value, int precision, int digits, char separator)
+[[gnu::noinline]] char* fixedGeneral(char* out, double value, int precision, int digits, char separator)
 {
     char sci[40];
     const auto written = std::to_chars(sci, sci + sizeof sci - 1, value, std::chars_format::scientific, 17);
@@ -316,15 +309,7 @@ char* fixedFromFloat(char* out, double value, int precision, int digits, char se
     }
     if (negative & (z != 0))
         *out++ = '-';
-    uint64_t whole = 0, rest = 0;
-    splitDecimals(z, digits, whole, rest);
-    out = writeUnsigned(out, whole);
-    if (digits > 0) {
-        *out++ = separator;
-        writeDigits(out, rest, digits);
-        out += digits;
-    }
-    return out;
+    return writeFixed(out, z, digits, separator);
 }
 
 } // namespace
