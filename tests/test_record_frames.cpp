@@ -387,6 +387,28 @@ TEST_F(RecordScan, GeneratedLoggingRunDecodesFrameByFrame)
     EXPECT_EQ(types.size(), 14u) << "every record type";
 }
 
+TEST_F(RecordScan, FramesAndOverlongRunsAcrossReadBlocks)
+{
+    // Frames, runs of the longest frame's length and runs one byte longer,
+    // repeated with a shift of one byte each time, so that every kind of
+    // piece is cut by the file's read blocks at many places.
+    const Bytes good = record::frame(record::SystemLog, T0, record::systemLog(1));
+    Bytes stream;
+    size_t expected = 0;
+    for (size_t shift = 0; stream.size() < 700000; ++shift) {
+        stream.insert(stream.end(), shift % 7, 0x00); // noise
+        stream.insert(stream.end(), good.begin(), good.end());
+        stream.push_back(0xFE);
+        stream.insert(stream.end(), MaxRecordFrameBytes - 1, 0x11); // the longest: decoded, faulty
+        stream.push_back(0xFE);
+        stream.insert(stream.end(), MaxRecordFrameBytes, 0x22); // one byte longer: dropped
+        expected += 2;
+    }
+    TSondeRecordCmd cmd(nullptr);
+    const auto frames = scan(stream, cmd);
+    EXPECT_EQ(frames.size(), expected);
+}
+
 TEST_F(RecordScan, FileShorterThanItsHeaderHasNoFrames)
 {
     const std::string p = write("short.bin", Bytes(100, 0xFE));
