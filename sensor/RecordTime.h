@@ -20,7 +20,13 @@ bool toCivil(const Timestamp& time, long addSeconds, Civil& out);
 // The same as a TDateTime (date plus time of day).
 bool toDateTime(const Timestamp& time, long addSeconds, TDateTime& out);
 TDateTime toDateTime(const Civil& civil);
-// Appends "yyyymmddhhnnss".
+// True when both are the same second (after carrying hour 24).
+bool sameSecond(const Civil& a, const Civil& b);
+
+// "yyyymmddhhnnss": appended, or written to `out` (StampSize bytes) with the
+// end returned.
+constexpr int StampSize = 14;
 void appendStamp(std::string& out, const Civil& civil);
+char* writeStamp(char* out, const Civil& civil);
 
 } // namespace RecordTime

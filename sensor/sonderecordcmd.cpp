@@ -1,13 +1,12 @@
 // Record frames, the record stream scan and the last record of a download file.
 #include "sonderecordcmd.h"
 
-#include "PSQuarnComms.h"
 #include "RecordTime.h"
 #include "SysUtils.h"
 
-#include <QSaveFile>
-
+#include <array>
 #include <cstring>
+#include <endian.h>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
@@ -88,6 +87,7 @@ TSondeRecordCmd::TSondeRecordCmd(QObject* owner) : QObject(owner)
 {
     LastRecordDate = 0;
     LastRecordTime = 0;
+    LastPumpTick = timeGetTime();
 }
 
 TSondeRecordCmd::~TSondeRecordCmd() = default;
@@ -111,14 +111,49 @@ uint16_t TSondeRecordCmd::ctrlEscapeDecode(const uint8_t* src, uint16_t count, u
     return static_cast<uint16_t>(pos);
 }
 
+namespace {
+
+// The reflected CCITT CRC (polynomial 0x1021 reflected as 0x8408) from
+// tables: Crc[0][b] is the CRC of byte b, Crc[n][b] that of b followed by n
+// zero bytes, so that eight bytes are taken in one step.
+using CrcTables = std::array<std::array<uint16_t, 256>, 8>;
+
+constexpr CrcTables makeCrcTables()
+{
+    CrcTables t{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        uint16_t crc = static_cast<uint16_t>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<uint16_t>(crc & 1 ? (crc >> 1) ^ 0x8408 : crc >> 1);
+        t[0][byte] = crc;
+    }
+    for (size_t n = 1; n < t.size(); ++n)
+        for (unsigned byte = 0; byte < 256; ++byte)
+            t[n][byte] = static_cast<uint16_t>((t[n - 1][byte] >> 8) ^ t[0][t[n - 1][byte] & 0xFF]);
+    return t;
+}
+constexpr CrcTables Crc = makeCrcTables();
+
+} // namespace
+
 void TSondeRecordCmd::updateCcittCrc(uint16_t& crc, uint8_t byte)
 {
-    TQuarnComms::updateCcittCrc(crc, byte);
+    crc = static_cast<uint16_t>((crc >> 8) ^ Crc[0][(crc ^ byte) & 0xFF]);
 }
 
 uint16_t TSondeRecordCmd::blockCalcCcittCrc(const uint8_t* data, uint16_t initial, size_t count)
 {
-    return TQuarnComms::blockCalcCcittCrc(data, initial, count);
+    uint32_t crc = initial;
+    for (; count >= 8; data += 8, count -= 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, data, 8);
+        v = le64toh(v) ^ crc;
+        crc = Crc[7][v & 0xFF] ^ Crc[6][(v >> 8) & 0xFF] ^ Crc[5][(v >> 16) & 0xFF] ^ Crc[4][(v >> 24) & 0xFF]
+            ^ Crc[3][(v >> 32) & 0xFF] ^ Crc[2][(v >> 40) & 0xFF] ^ Crc[1][(v >> 48) & 0xFF] ^ Crc[0][v >> 56];
+    }
+    for (; count > 0; ++data, --count)
+        crc = (crc >> 8) ^ Crc[0][(crc ^ *data) & 0xFF];
+    return static_cast<uint16_t>(crc);
 }
 
 int16_t TSondeRecordCmd::destructRecordFrame(const uint8_t (&raw)[RecordFrameBufferSize], RecordFrameTypeNumber& type,
@@ -183,6 +218,10 @@ constexpr uint32_t PumpIntervalMs = 20;
 
 void TSondeRecordCmd::pumpMessages()
 {
+    // Reading the clock after every frame would cost as much as a small
+    // frame's decoding; a few dozen frames take far less than the interval.
+    if (++PumpCount % 32 != 0)
+        return;
     const uint32_t now = timeGetTime();
     if (!tickReached(now, LastPumpTick + PumpIntervalMs))
         return;
@@ -191,109 +230,220 @@ void TSondeRecordCmd::pumpMessages()
     std::this_thread::yield();
 }
 
-void TSondeRecordCmd::scanRecordStream(std::FILE* file, long position,
-                                       const std::function<void(const ScannedFrame&)>& onFrame)
+namespace {
+
+// The first byte `wanted` in [p, end), or end. Frames are short: a library
+// search costs more in setting out than in searching, so eight bytes are
+// tested at a time here.
+template <uint8_t wanted>
+const uint8_t* findByte(const uint8_t* p, const uint8_t* end)
 {
-    uint8_t raw[RecordFrameBufferSize];
-    long pos = position;
-    if (std::fseek(file, position, SEEK_SET) != 0)
+    constexpr uint64_t Ones = 0x0101010101010101ull;
+    constexpr uint64_t Highs = 0x8080808080808080ull;
+    constexpr uint64_t Pattern = Ones * wanted;
+    for (; end - p >= 8; p += 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, p, 8);
+        v = le64toh(v) ^ Pattern; // the wanted byte becomes zero
+        const uint64_t zeros = (v - Ones) & ~v & Highs;
+        if (zeros != 0)
+            return p + __builtin_ctzll(zeros) / 8;
+    }
+    for (; p < end; ++p)
+        if (*p == wanted)
+            return p;
+    return end;
+}
+
+const uint8_t* findMarker(const uint8_t* p, const uint8_t* end)
+{
+    return findByte<RecordMarker>(p, end);
+}
+
+} // namespace
+
+bool TSondeRecordCmd::escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], int length)
+{
+    // The buffer is zero behind the frame: whole words are read up to its
+    // end, no byte at a time.
+    constexpr uint64_t Ones = 0x0101010101010101ull;
+    constexpr uint64_t Highs = 0x8080808080808080ull;
+    constexpr uint64_t Pattern = Ones * RecordEscape;
+    int i = 8;
+    for (; i < length && i + 8 <= RecordFrameBufferSize; i += 8) {
+        uint64_t v = 0;
+        std::memcpy(&v, raw + i, 8);
+        v ^= Pattern;
+        if (((v - Ones) & ~v & Highs) != 0)
+            return true;
+    }
+    for (; i < length; ++i)
+        if (raw[i] == RecordEscape)
+            return true;
+    return false;
+}
+
+namespace {
+
+} // namespace
+
+void TSondeRecordCmd::decodeCollected(int length)
+{
+    ScannedFrame& f = Frame;
+    f.Length = 0;
+    // Most frames hold no escape: their fields are the raw bytes, and the
+    // CRC runs over them in one go. The result is that of the general
+    // decoder, which takes the others.
+    if (escapedFrame(Raw, length)) {
+        f.Result = destructRecordFrame(Raw, f.Type, f.Time, f.Header, f.Payload, f.Length);
         return;
-    LastPumpTick = timeGetTime();
-    int c = 0;
-    for (;;) {
-        // Step 1: find the next marker.
-        do {
-            c = getc_unlocked(file);
-            if (c == EOF)
-                return;
-            ++pos;
-        } while (c != RecordMarker);
-        const long markerOffset = pos - 1;
+    }
+    f.Type = Raw[1];
+    std::memcpy(&f.Time, Raw + 2, sizeof f.Time);
+    std::memcpy(f.Header, Raw + 8, sizeof f.Header);
+    if (f.Type < rtNull || f.Type > rtNotify) {
+        f.Result = rdBadType;
+        return;
+    }
+    const uint16_t n = payloadLengthOf(f.Type, Raw + 11, RecordFrameBufferSize - 11);
+    if (n > MaxRecordPayload) {
+        f.Result = rdTooLong;
+        return;
+    }
+    const uint16_t crc = blockCalcCcittCrc(Raw, 0, 11u + n);
+    if (static_cast<uint16_t>(Raw[11 + n] | Raw[12 + n] << 8) != crc) {
+        f.Result = rdBadCrc;
+        return;
+    }
+    std::memcpy(f.Payload, Raw + 11, n);
+    f.Length = n;
+    f.Result = static_cast<int16_t>(13 + n);
+}
 
-        // Step 2: collect up to the next marker or the end of the file.
-        std::memset(raw, 0, sizeof raw);
-        raw[0] = RecordMarker;
-        int collected = 1;
-        bool dropped = false;
-        for (;;) {
-            c = getc_unlocked(file);
-            if (c == EOF)
-                break;
-            if (c == RecordMarker) {
-                ungetc(c, file);
-                break;
-            }
-            ++pos;
-            if (collected == MaxRecordFrameBytes) {
-                dropped = true; // longer than any frame: not a frame
-                break;
-            }
-            raw[collected++] = static_cast<uint8_t>(c);
-        }
-        if (dropped)
-            continue;
+void TSondeRecordCmd::scanRecordStream(RecordInput& input, uint64_t position,
+                                       const std::function<void(const ScannedFrame&)>& onFrame,
+                                       const RawFrameFilter& wanted)
+{
+    // Raw holds the frame being collected; bytes behind it must be zero when
+    // it is decoded, so those that an earlier frame left are cleared.
+    Raw[0] = RecordMarker;
+    int collected = 0; // 0: looking for a marker
+    int dirty = RecordFrameBufferSize;
+    uint64_t markerOffset = 0;
 
+    auto handle = [&] {
+        if (collected < dirty)
+            std::memset(Raw + collected, 0, static_cast<size_t>(dirty - collected));
+        dirty = collected;
         pumpMessages();
         if (collected > 9) {
-            ScannedFrame& f = Frame;
-            std::memset(f.Payload, 0, sizeof f.Payload);
-            f.Length = 0;
-            f.Result = destructRecordFrame(raw, f.Type, f.Time, f.Header, f.Payload, f.Length);
-            f.Valid = f.Result > 0 && IsValidTimestamp(f.Time);
-            f.MarkerOffset = markerOffset;
-            onFrame(f); // sees RecordCount without this frame
+            if (!wanted || wanted(Raw, collected)) {
+                ScannedFrame& f = Frame;
+                decodeCollected(collected);
+                f.Valid = f.Result > 0 && IsValidTimestamp(f.Time);
+                f.MarkerOffset = static_cast<long>(markerOffset);
+                onFrame(f); // sees RecordCount without this frame
+            }
             ++RecordCount;
         }
-        BytesRead = static_cast<int32_t>(pos);
-        if (c == EOF)
-            return;
+        BytesRead = static_cast<int32_t>(markerOffset + static_cast<uint64_t>(collected));
+    };
+
+    uint64_t pos = position; // file offset of data[0]
+    const uint8_t* data = nullptr;
+    for (size_t n; (n = input.piece(pos, data)) > 0; pos += n) {
+        const uint8_t* p = data;
+        const uint8_t* const end = data + n;
+        while (p < end) {
+            if (collected == 0) {
+                // Step 1: find the next marker.
+                const uint8_t* marker = findMarker(p, end);
+                if (marker == end)
+                    break;
+                markerOffset = pos + static_cast<uint64_t>(marker - data);
+                collected = 1;
+                p = marker + 1;
+                continue;
+            }
+            // Step 2: collect up to the next marker or the end of the input.
+            const size_t available = static_cast<size_t>(end - p);
+            const size_t room = static_cast<size_t>(MaxRecordFrameBytes - collected);
+            const uint8_t* const limit = p + std::min(available, room + 1);
+            const uint8_t* marker = findMarker(p, limit);
+            if (marker != limit) {
+                const size_t take = static_cast<size_t>(marker - p);
+                std::memcpy(Raw + collected, p, take);
+                collected += static_cast<int>(take);
+                dirty = std::max(dirty, collected);
+                p = marker;
+                handle();
+                collected = 0;
+            } else if (available > room) {
+                // Longer than any frame: not a frame. The byte after the
+                // longest frame is dropped with it.
+                p += room + 1;
+                collected = 0;
+            } else {
+                std::memcpy(Raw + collected, p, available);
+                collected += static_cast<int>(available);
+                dirty = std::max(dirty, collected);
+                p = end;
+            }
+        }
     }
+    if (collected > 0)
+        handle(); // the last frame ends with the input
 }
 
 // --- the last record of a download file -----------------------------------------------------
 
-TSondeRecordCmd::FileHandle TSondeRecordCmd::openDownload(const std::string& downloadFile)
+void TSondeRecordCmd::readHeader(RecordInput& input)
 {
-    FileHandle file(std::fopen(downloadFile.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return file;
     std::memset(&CalData, 0, sizeof CalData);
     std::memset(&ConfData, 0, sizeof ConfData);
-    if (std::fread(&CalData, 1, sizeof CalData, file.get()) == sizeof CalData)
-        (void)std::fread(&ConfData, 1, sizeof ConfData, file.get());
+    if (input.readAt(0, &CalData, sizeof CalData) == sizeof CalData)
+        (void)input.readAt(sizeof CalData, &ConfData, sizeof ConfData);
     Formats = TFormatSettings::System();
     RecordCount = 0;
-    return file;
+}
+
+bool TSondeRecordCmd::findLastTimeRecord(RecordInput& input, TDateTime& time, uint64_t& cutOffset)
+{
+    RecordCount = 0;
+    bool found = false;
+    RecordTime::Civil last{};
+    scanRecordStream(input, DownloadHeaderSize, [&](const ScannedFrame& frame) {
+        if (!frame.Valid || frame.Type == rtUnnamedCB)
+            return;
+        RecordTime::Civil civil{};
+        if (!RecordTime::toCivil(frame.Time, 0, civil))
+            return;
+        // Records of the same second as the last one are all downloaded
+        // again from that second on, so the cut goes before the first of
+        // them. The carried times are compared: 24:00:00 is the next day's
+        // 00:00:00.
+        if (!found || !RecordTime::sameSecond(civil, last))
+            cutOffset = static_cast<uint64_t>(frame.MarkerOffset);
+        last = civil;
+        found = true;
+    });
+    if (found)
+        time = RecordTime::toDateTime(last);
+    return found;
 }
 
 bool TSondeRecordCmd::retrieveLastTimeRecord(const std::string& fileName, TDateTime& time, bool cut)
 {
-    FileHandle file(std::fopen(fileName.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return false;
-    RecordCount = 0;
+    uint64_t cutOffset = 0;
     bool found = false;
-    TDateTime last = 0;
-    Timestamp lastStamp{};
-    long cutOffset = 0;
-    scanRecordStream(file.get(), DownloadHeaderSize, [&](const ScannedFrame& frame) {
-        if (!frame.Valid || frame.Type == rtUnnamedCB)
-            return;
-        TDateTime value = 0;
-        if (!RecordTime::toDateTime(frame.Time, 0, value))
-            return;
-        // Records of the same second as the last one are all downloaded
-        // again from that second on, so the cut goes before the first of them.
-        if (!found || std::memcmp(&frame.Time, &lastStamp, sizeof lastStamp) != 0)
-            cutOffset = frame.MarkerOffset;
-        lastStamp = frame.Time;
-        last = value;
-        found = true;
-    });
-    file.reset();
+    {
+        const std::unique_ptr<RecordInput> input = RecordInput::open(fileName);
+        if (!input)
+            return false;
+        found = findLastTimeRecord(*input, time, cutOffset);
+    }
     if (!found)
         return true; // nothing to cut: the file stays as it is
-    time = last;
     if (cut && ::truncate(fileName.c_str(), static_cast<off_t>(cutOffset)) != 0)
         return false;
     return true;
@@ -326,57 +476,43 @@ bool TSondeRecordCmd::recordFits(RecordFrameTypeNumber type, const uint8_t* payl
     }
 }
 
+// The date and time members are set once at the end of a pass from the last
+// record's time; encoding a TDateTime for each of a million records would
+// cost more than writing their lines.
 void TSondeRecordCmd::setLastRecord(const Timestamp& time)
 {
     RecordTime::Civil civil{};
-    if (!RecordTime::toCivil(time, 0, civil))
+    if (RecordTime::toCivil(time, 0, civil)) {
+        LastCivil = civil;
+        LastCivilSet = true;
+    }
+}
+
+void TSondeRecordCmd::storeLastRecord()
+{
+    if (!LastCivilSet)
         return;
+    LastCivilSet = false;
     TDateTime date = 0;
     TDateTime day = 0;
-    if (TryEncodeDate(civil.Year, civil.Month, civil.Day, date)
-        && TryEncodeTime(civil.Hour, civil.Minute, civil.Second, 0, day)) {
+    if (TryEncodeDate(LastCivil.Year, LastCivil.Month, LastCivil.Day, date)
+        && TryEncodeTime(LastCivil.Hour, LastCivil.Minute, LastCivil.Second, 0, day)) {
         LastRecordDate = date;
         LastRecordTime = day;
     }
 }
 
-void TSondeRecordCmd::appendStamp(std::string& out, const Timestamp& time, long addSeconds)
+void TSondeRecordCmd::putStamp(const Timestamp& time, long addSeconds)
 {
     RecordTime::Civil civil{};
     if (RecordTime::toCivil(time, addSeconds, civil))
-        RecordTime::appendStamp(out, civil);
+        GraphLines->advance(RecordTime::writeStamp(GraphLines->room(RecordTime::StampSize), civil));
 }
 
-std::string TSondeRecordCmd::valueText(uint16_t channel, float value) const
+char* TSondeRecordCmd::putValue(char* out, uint16_t channel, float value) const
 {
     // Channels outside the table (the sampler's no-value channel 99) have no
     // precision of their own: whole numbers.
     const int precision = channel < RecordChannels ? ConfData.ChannelSetup[channel].Precision : 0;
-    return FloatToStrF(value, ffFixed, 10, precision, Formats);
-}
-
-void TSondeRecordCmd::saveLines(const std::string& fileName) const
-{
-    // Written beside the old file and put in its place only when complete,
-    // so a full disk never leaves half a file behind.
-    QSaveFile out(QString::fromLocal8Bit(fileName.c_str()));
-    // Unbuffered: a write the disk takes only in part shows in write()'s
-    // result, where a buffered one would be committed cut short.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw std::runtime_error("Cannot create file \"" + fileName + "\". " + out.errorString().toStdString());
-    const std::string& text = GraphLines->text();
-    const auto size = static_cast<qint64>(text.size());
-    qint64 written = 0;
-    // A write that stops short is repeated for the rest, which then fails
-    // with the reason (a full disk).
-    for (qint64 n = 0; written < size; written += n)
-        if ((n = out.write(text.data() + written, size - written)) <= 0)
-            break;
-    if (written != size) {
-        const std::string reason = out.errorString().toStdString();
-        out.cancelWriting();
-        throw std::runtime_error("Cannot write file \"" + fileName + "\". " + reason);
-    }
-    if (!out.commit())
-        throw std::runtime_error("Cannot write file \"" + fileName + "\". " + out.errorString().toStdString());
+    return FormatFixed(out, value, 10, precision, Formats.DecimalSeparator);
 }

@@ -5,21 +5,27 @@
 // table. It also finds the time of a download file's last record for the
 // "New data" collection.
 //
+// The conversion streams: the download file is read in blocks and each line
+// goes to the output as it is made, so memory stays small for a file of any
+// size. Every reader and writer works on a RecordInput and a TextSink (files
+// or memory); the file entries named after the writers open both for it.
+//
 // The implementation is split by topic: sonderecordcmd.cpp (frames, the
 // stream scan, the last record), sonderecordcmd_Graph.cpp (graph file),
-// sonderecordcmd_CSV.cpp (CSV file).
+// sonderecordcmd_CSV.cpp (CSV file), sonderecordcmd_Stream.* (input and
+// output).
 #pragma once
 
 #include "DateTime.h"
 #include "FormatSettings.h"
+#include "RecordTime.h"
 #include "SensorImages.h"
-#include "TextLines.h"
 #include "Timestamp.h"
+#include "sonderecordcmd_Stream.h"
 
 #include <QObject>
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -124,7 +130,7 @@ public:
     CalibrationData CalData{};
     ConfigurationData ConfData{};
     int32_t RecordCount = 0;
-    TextLines* GraphLines = nullptr;
+    LineWriter* GraphLines = nullptr; // the lines being written, while a writer runs
     TDateTime LastRecordDate = 0;
     TDateTime LastRecordTime = 0;
     uint16_t CurrentSchedule = 0;
@@ -148,6 +154,7 @@ public:
     // into `dst`; returns the raw bytes consumed. Throws std::out_of_range
     // when the raw bytes run out.
     static uint16_t ctrlEscapeDecode(const uint8_t* src, uint16_t count, uint8_t* dst, size_t available);
+    // The link's CRC, from a table.
     static void updateCcittCrc(uint16_t& crc, uint8_t byte);
     static uint16_t blockCalcCcittCrc(const uint8_t* data, uint16_t initial, size_t count);
     static bool IsValidTimestamp(const Timestamp& time);
@@ -155,18 +162,28 @@ public:
     static int DaysPerMonth(int year, int month);
 
     // Time of the last valid timed record of a download file; false when the
-    // file cannot be opened (the time is then left as it was). With `cut`,
-    // the file is cut before that record (and before any records of the same
-    // second ahead of it), so that a download from the returned time appends
-    // each of them exactly once; false as well when the cut fails.
+    // file cannot be opened or is no regular file (the time is then left as
+    // it was). With `cut`, the file is cut before that record (and before
+    // any records of the same second ahead of it, 24:00:00 being the next
+    // day's 00:00:00), so that a download from the returned time appends each
+    // of them exactly once; false as well when the cut fails.
     bool retrieveLastTimeRecord(const std::string& fileName, TDateTime& time, bool cut);
+    // The same on any input: true and the time and the offset to cut at when
+    // the input holds a valid timed record.
+    bool findLastTimeRecord(RecordInput& input, TDateTime& time, uint64_t& cutOffset);
 
     // --- graph file (sonderecordcmd_Graph.cpp) ------------------------------
     // The images and the flag are not used: the images come from the
-    // download file's header. False when the download file cannot be opened.
-    // Throws std::runtime_error when the graph file cannot be written.
+    // download file's header. False when the download file cannot be opened
+    // or is no regular file (nothing is written then). Throws
+    // std::runtime_error when the graph file cannot be written; an earlier
+    // graph file then stays as it was.
     bool CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile, CalibrationData* cal,
                              ConfigurationData* conf, bool append);
+    // The graph file of `input` written to `output`. Its second line holds
+    // the time of the last record, known only at the end: an output that
+    // cannot be rewritten gets a first pass that finds it.
+    void writeTessaloom(RecordInput& input, TextSink& output);
     void PrintBanner(const Timestamp& time, const std::string& a, const std::string& b, bool scheduleList);
     void DisplayFaultyRecord(int16_t result, const uint8_t* bytes, uint16_t count);
     bool ReadNullRecord(const uint8_t* payload, uint16_t length, const Timestamp& time);
@@ -184,8 +201,12 @@ public:
     bool ReadNotifyRecord(const uint8_t* payload, uint16_t length, const Timestamp& time);
 
     // --- CSV file (sonderecordcmd_CSV.cpp) ---------------------------------
+    // As CreateTessaloomFile, for the CSV file.
     bool CreateCSVFile(const std::string& downloadFile, const std::string& csvFile, CalibrationData* cal,
                        ConfigurationData* conf, bool append);
+    // The CSV file of `input` written to `output`: a first pass finds the
+    // value columns, the second writes the rows as the records come.
+    void writeCSV(RecordInput& input, TextSink& output);
     bool ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row, const Timestamp& time);
     bool ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
                                     const Timestamp& time);
@@ -205,10 +226,14 @@ public:
         long MarkerOffset = 0;       // file offset of the frame's marker
     };
 
-    // Runs the record stream scan from `position` of the file: every frame
+    // Runs the record stream scan from `position` of the input: every frame
     // of more than 9 bytes is decoded, handed to `onFrame` and then counted in
-    // RecordCount.
-    void scanRecordStream(std::FILE* file, long position, const std::function<void(const ScannedFrame&)>& onFrame);
+    // RecordCount. With `wanted`, frames for which it answers false (given
+    // the raw frame, zero-filled behind it, and its length) are counted but
+    // neither decoded nor handed on.
+    using RawFrameFilter = std::function<bool(const uint8_t (&raw)[RecordFrameBufferSize], int length)>;
+    void scanRecordStream(RecordInput& input, uint64_t position,
+                          const std::function<void(const ScannedFrame&)>& onFrame, const RawFrameFilter& wanted = {});
 
     // True when a valid record's payload holds what its reader takes: at
     // most 36 channels, channel numbers below 36, and every value the record
@@ -216,28 +241,45 @@ public:
     static bool recordFits(RecordFrameTypeNumber type, const uint8_t* payload, uint16_t length);
 
 private:
-    using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
     // Clears GraphLines when the writer that set it ends, however it ends.
     struct LinesInUse {
-        explicit LinesInUse(TextLines*& lines) : Lines(lines) {}
+        LinesInUse(LineWriter*& lines, LineWriter& writer) : Lines(lines) { Lines = &writer; }
         ~LinesInUse() { Lines = nullptr; }
-        TextLines*& Lines;
+        LineWriter*& Lines;
     };
 
-    // Opens a download file for a writer: both images from its header (zeroed
-    // when the file is shorter), the user's number formats, the count reset.
-    FileHandle openDownload(const std::string& downloadFile);
+    // Starts a pass over a download file: both images from its header
+    // (zeroed when the file is shorter), the user's number formats, the
+    // count reset.
+    void readHeader(RecordInput& input);
+    void graphPass(RecordInput& input, TextSink& output, bool stampAtEnd);
+    // Sets ChannelUsed for every channel of a valid schedule-data record.
+    void findColumns(RecordInput& input);
+    // Decodes the frame collected in Raw (`length` bytes) into Frame.
+    void decodeCollected(int length);
+    // True when the escaped fields of a collected frame (`length` bytes of
+    // `raw`, zero behind them) hold an escape byte (0xFD).
+    static bool escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], int length);
     void pumpMessages();
     void setLastRecord(const Timestamp& time);
-    static void appendStamp(std::string& out, const Timestamp& time, long addSeconds = 0);
-    std::string valueText(uint16_t channel, float value) const;
+    void storeLastRecord();
+    void putStamp(const Timestamp& time, long addSeconds = 0);
+    // Writes the value's text (the channel's decimals) and returns its end.
+    char* putValue(char* out, uint16_t channel, float value) const;
     void addStampLine(const char* prefix, const Timestamp& time, const char* suffix = "");
     void addValueItem(uint16_t channel, float value);
     bool readChannelBlock(const uint8_t* payload, uint16_t length);
     void addChannelLines(const char* tag);
-    void saveLines(const std::string& fileName) const;
 
     TFormatSettings Formats;
-    ScannedFrame Frame; // reused for every frame of a pass
+    ScannedFrame Frame;                       // reused for every frame of a pass
+    uint8_t Raw[RecordFrameBufferSize]{};     // the frame being collected
+    RecordTime::Civil LastCivil{};            // the last record's time, stored at the end of a pass
+    // The CSV's value columns, found by the graph file's pass over the file
+    // of this identity (a file read twice is not scanned a third time).
+    std::string ColumnsOf;
+    uint8_t GraphColumns[RecordChannels]{};
+    bool LastCivilSet = false;
     uint32_t LastPumpTick = 0;
+    uint32_t PumpCount = 0;
 };

@@ -5,8 +5,10 @@
 
 #include "RecordTime.h"
 
+#include <charconv>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -19,17 +21,38 @@ std::string fieldText(const char* field, size_t size)
 
 // A field holding the separator, a quote or a line break is quoted (quotes
 // doubled), so that it stays one cell; other fields are written as they are.
-std::string csvField(const std::string& text)
+// `out` must have room for 2 * size + 2 bytes; returns the end.
+char* putCsvField(char* out, const char* text, size_t size)
 {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
+    bool plain = true;
+    for (size_t i = 0; i < size; ++i)
+        plain = plain && text[i] != ',' && text[i] != '"' && text[i] != '\r' && text[i] != '\n';
+    if (plain) {
+        std::memcpy(out, text, size);
+        return out + size;
     }
-    out += '"';
+    *out++ = '"';
+    for (size_t i = 0; i < size; ++i) {
+        if (text[i] == '"')
+            *out++ = '"';
+        *out++ = text[i];
+    }
+    *out++ = '"';
+    return out;
+}
+
+bool plainCell(std::string_view text)
+{
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
+std::string csvField(std::string_view text)
+{
+    std::string out(2 * text.size() + 2, '\0');
+    out.resize(static_cast<size_t>(putCsvField(out.data(), text.data(), text.size()) - out.data()));
     return out;
 }
 
@@ -50,62 +73,6 @@ std::string commentText(const uint8_t* payload, uint16_t length)
     const void* nul = std::memchr(text, 0, length - 2u);
     return std::string(text, nul ? static_cast<const char*>(nul) - text : length - 2u);
 }
-
-// The rows of a pass, kept compact: a conversion may collect hundreds of
-// thousands of rows, most of them with a few values and no text.
-class RowStore {
-public:
-    void push_back(const TSondeRecordCmd::scheduleData& row)
-    {
-        Row r{row.Time, row.ScheduleNumber, static_cast<uint32_t>(values_.size()), 0,
-              static_cast<uint32_t>(comments_.size())};
-        if (row.ScheduleNumber == -1) {
-            comments_ += row.Comment;
-        } else {
-            for (int i = 0; i < row.ChannelCount && i < RecordChannels; ++i) {
-                const uint16_t channel = row.Channels[i];
-                if (channel < RecordChannels)
-                    values_.push_back(Value{static_cast<uint8_t>(channel), row.Values[channel]});
-            }
-        }
-        r.ValueEnd = static_cast<uint32_t>(values_.size());
-        rows_.push_back(r);
-        commentEnds_.push_back(static_cast<uint32_t>(comments_.size()));
-    }
-    size_t size() const { return rows_.size(); }
-    // Row i as the readers made it.
-    void get(size_t i, TSondeRecordCmd::scheduleData& row) const
-    {
-        const Row& r = rows_[i];
-        TSondeRecordCmd::clearScheduleData(row);
-        row.Time = r.Time;
-        row.ScheduleNumber = r.ScheduleNumber;
-        row.ChannelCount = static_cast<uint16_t>(r.ValueEnd - r.ValueStart);
-        for (uint32_t k = r.ValueStart; k < r.ValueEnd; ++k) {
-            row.Channels[k - r.ValueStart] = values_[k].Channel;
-            row.Values[values_[k].Channel] = values_[k].Number;
-        }
-        const size_t length = commentEnds_[i] - r.CommentStart;
-        std::memcpy(row.Comment, comments_.data() + r.CommentStart, std::min(length, sizeof row.Comment - 1));
-    }
-
-private:
-    struct Row {
-        TDateTime Time;
-        int16_t ScheduleNumber;
-        uint32_t ValueStart;
-        uint32_t ValueEnd;
-        uint32_t CommentStart;
-    };
-    struct Value {
-        uint8_t Channel;
-        float Number;
-    };
-    std::vector<Row> rows_;
-    std::vector<Value> values_;
-    std::vector<uint32_t> commentEnds_;
-    std::string comments_;
-};
 
 } // namespace
 
@@ -182,39 +149,64 @@ bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t le
 bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::string& csvFile, CalibrationData*,
                                     ConfigurationData*, bool)
 {
-    FileHandle file = openDownload(downloadFile);
-    if (!file)
+    const std::unique_ptr<RecordInput> input = RecordInput::open(downloadFile);
+    if (!input)
         return false;
-    auto lines = std::make_unique<TextLines>();
-    GraphLines = lines.get();
-    const LinesInUse inUse(GraphLines);
-    RowStore rows;
+    FileSink output(csvFile);
+    writeCSV(*input, output);
+    output.commit();
+    return true;
+}
+
+void TSondeRecordCmd::findColumns(RecordInput& input)
+{
     std::memset(ChannelUsed, 0, sizeof ChannelUsed);
+    // Only schedule-data records count, and of those only the ones that may
+    // add a column: a record without escapes whose channels (payload bytes
+    // 3 on, raw bytes 14 on) all have their column already adds nothing.
+    const RawFrameFilter mayAddColumns = [this](const uint8_t (&raw)[RecordFrameBufferSize], int length) {
+        if (raw[1] != rtScheduleData)
+            return false;
+        if (length < 14 || escapedFrame(raw, length))
+            return true;
+        const int k = raw[13];
+        if (k > RecordChannels || length < 14 + k)
+            return true;
+        for (int i = 0; i < k; ++i)
+            if (raw[14 + i] >= RecordChannels || !ChannelUsed[raw[14 + i]])
+                return true;
+        return false;
+    };
+    scanRecordStream(
+        input, DownloadHeaderSize,
+        [this](const ScannedFrame& frame) {
+            if (frame.Valid && recordFits(rtScheduleData, frame.Payload, frame.Length))
+                for (int i = 0; i < frame.Payload[2]; ++i)
+                    ChannelUsed[frame.Payload[3 + i]] = 1;
+        },
+        mayAddColumns);
+}
 
-    scheduleData row{};
-    scanRecordStream(file.get(), DownloadHeaderSize, [&](const ScannedFrame& frame) {
-            clearScheduleData(row);
-            if (!frame.Valid)
-                return;
-            bool made = false;
-            switch (frame.Type) {
-            case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-            case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-            case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-            case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-            default: break;
-            }
-            if (made)
-                rows.push_back(row);
-        });
+void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
+{
+    readHeader(input);
 
-    file.reset();
+    // The value columns: every channel of a valid schedule-data record.
+    // They head the file: the graph file's pass over this very file found
+    // them, or a first pass finds them.
+    if (!ColumnsOf.empty() && ColumnsOf == input.identity())
+        std::memcpy(ChannelUsed, GraphColumns, sizeof ChannelUsed);
+    else
+        findColumns(input);
+    RecordCount = 0;
 
     std::vector<int> columns;
     for (int c = 0; c < RecordChannels; ++c)
         if (ChannelUsed[c])
             columns.push_back(c);
 
+    LineWriter lines(output);
+    const LinesInUse inUse(GraphLines, lines);
     std::string header1 = "Date/Time, Schedule No, Schedule Name,";
     std::string header2 = ",,,";
     for (int c : columns) {
@@ -223,46 +215,127 @@ bool TSondeRecordCmd::CreateCSVFile(const std::string& downloadFile, const std::
         header2 += csvField(fieldText(ch.UnitsText, sizeof ch.UnitsText)) + ",";
     }
     header1 += "Comments,";
-    GraphLines->add(header1);
-    GraphLines->add(header2);
+    lines.line(header1);
+    lines.line(header2);
 
-    // Dates repeat from row to row; format each day once.
-    TDateTime cachedDay = -1;
-    std::string cachedDate;
     std::string names[ScheduleRecordCount];
     for (int s = 0; s < ScheduleRecordCount; ++s)
         names[s] = csvField(fieldText(ConfData.Schedules[s].Name, sizeof ConfData.Schedules[s].Name));
     const std::string separators(3 + columns.size(), ',');
+    const std::shared_ptr<const DateWriter> calendar = DateWriter::of(Formats);
+    const std::shared_ptr<const TimeOfDayWriter> clock = TimeOfDayWriter::of(Formats);
 
-    GraphLines->reserve(rows.size() * (24 + 8 * columns.size()) + 4096);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        rows.get(i, row);
-        const scheduleData& r = row;
-        const TDateTime day = static_cast<TDateTime>(static_cast<long long>(r.Time));
-        if (day != cachedDay) {
-            cachedDay = day;
-            cachedDate = DateToStr(r.Time, Formats);
+    // Dates repeat from row to row: each day is formatted once. The line and
+    // its date and time are made in buffers that are reused.
+    int cachedDay = -1;
+    std::string cachedDate;
+    std::string when; // the row's date and time as a cell
+    const std::string dataVariation = "Data Variation";
+    char number[MaxFixedTextSize];
+    scheduleData row{};
+    clearScheduleData(row);
+
+    size_t nameSize = 0;
+    for (const std::string& name : names)
+        nameSize = std::max(nameSize, name.size());
+    // Room enough for any row but its date and time: every cell quoted with
+    // every character doubled.
+    const size_t rowRoom = separators.size() + 2 * sizeof row.Comment + 2 + 16 + std::max<size_t>(nameSize, 14) + 2
+        + columns.size() * (2 * MaxFixedTextSize + 3) + 2;
+    long long whenKey = -1;
+    // A number's text holds digits, signs, letters and the separator: only a
+    // separator that is the CSV's own asks for quotes.
+    const bool quoteValues = csvField(std::string(1, Formats.DecimalSeparator)).size() != 1;
+
+    auto writeRow = [&](const Timestamp& time) {
+        RecordTime::Civil civil{};
+        RecordTime::toCivil(time, 0, civil);
+        const int day = (civil.Year * 100 + civil.Month) * 100 + civil.Day;
+        const long long key = day * 100000LL + civil.Hour * 3600 + civil.Minute * 60 + civil.Second;
+        if (key != whenKey) {
+            // Rows of one second (several schedules) share their time.
+            whenKey = key;
+            if (day != cachedDay) {
+                cachedDay = day;
+                cachedDate.clear();
+                calendar->append(cachedDate, civil.Year, civil.Month, civil.Day);
+            }
+            when.assign(cachedDate);
+            when += ' ';
+            clock->append(when, civil.Hour, civil.Minute, civil.Second);
+            if (!plainCell(when))
+                when = csvField(std::string(when));
         }
-        std::string line = csvField(cachedDate + " " + TimeToStr(r.Time, Formats));
-        if (r.ScheduleNumber == -1) {
-            line += separators;
-            line += csvField(r.Comment);
+        char* const start = lines.room(rowRoom + when.size());
+        char* p = start;
+        std::memcpy(p, when.data(), when.size());
+        p += when.size();
+        if (row.ScheduleNumber == -1) {
+            std::memcpy(p, separators.data(), separators.size());
+            p += separators.size();
+            p = putCsvField(p, row.Comment, std::strlen(row.Comment));
         } else {
-            line += "," + std::to_string(r.ScheduleNumber) + ",";
-            if (r.ScheduleNumber == 7)
-                line += "Data Variation";
-            else if (r.ScheduleNumber >= 0 && r.ScheduleNumber < ScheduleRecordCount)
-                line += names[r.ScheduleNumber];
-            line += ",";
+            *p++ = ',';
+            p = std::to_chars(p, p + 8, row.ScheduleNumber).ptr;
+            *p++ = ',';
+            const std::string* name = row.ScheduleNumber == 7 ? &dataVariation
+                : row.ScheduleNumber >= 0 && row.ScheduleNumber < ScheduleRecordCount ? &names[row.ScheduleNumber]
+                                                                                         : nullptr;
+            if (name) {
+                std::memcpy(p, name->data(), name->size());
+                p += name->size();
+            }
+            *p++ = ',';
             for (int c : columns) {
-                if (r.Values[c] != NoValue)
-                    line += csvField(valueText(static_cast<uint16_t>(c), r.Values[c]));
-                line += ",";
+                if (row.Values[c] != NoValue) {
+                    if (quoteValues) {
+                        const char* end = putValue(number, static_cast<uint16_t>(c), row.Values[c]);
+                        p = putCsvField(p, number, static_cast<size_t>(end - number));
+                    } else {
+                        p = putValue(p, static_cast<uint16_t>(c), row.Values[c]);
+                    }
+                }
+                *p++ = ',';
             }
         }
-        if (line.size() > 5)
-            GraphLines->add(line);
-    }
-    saveLines(csvFile);
-    return true;
+        if (p - start > 5) {
+            *p++ = '\r';
+            *p++ = '\n';
+            lines.advance(p);
+        }
+    };
+    // What a row reader set, put back as clearScheduleData leaves it.
+    auto clearRow = [&row] {
+        if (row.ScheduleNumber == -1) {
+            std::memset(row.Comment, 0, std::strlen(row.Comment));
+            return;
+        }
+        for (int i = 0; i < row.ChannelCount && i < RecordChannels; ++i) {
+            if (row.Channels[i] < RecordChannels)
+                row.Values[row.Channels[i]] = NoValue;
+            row.Channels[i] = 0xFFFF;
+        }
+    };
+
+    // Only these record types make rows; the others are counted undecoded.
+    const RawFrameFilter makesRow = [](const uint8_t (&raw)[RecordFrameBufferSize], int) {
+        return raw[1] == rtScheduleData || raw[1] == rtComment || raw[1] == rtSystemLog || raw[1] == rtDataVariation;
+    };
+    scanRecordStream(input, DownloadHeaderSize, [&](const ScannedFrame& frame) {
+        if (!frame.Valid)
+            return;
+        bool made = false;
+        switch (frame.Type) {
+        case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        default: break;
+        }
+        if (made) {
+            writeRow(frame.Time);
+            clearRow();
+        }
+    }, makesRow);
+    lines.flush();
 }

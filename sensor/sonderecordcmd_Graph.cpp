@@ -6,23 +6,25 @@
 
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
+#include <string_view>
 
 namespace {
 
-// Text of a fixed-size field up to its first NUL, never beyond the field.
-std::string fieldText(const char* field, size_t size, size_t limit)
+// Text of a fixed-size field up to its first NUL, never beyond the field
+// or `limit` characters.
+std::string_view fieldView(const char* field, size_t size, size_t limit)
 {
     const size_t n = std::min(size, limit);
     const void* nul = std::memchr(field, 0, n);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : n);
+    return std::string_view(field, nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : n);
 }
 
-std::string padded(std::string text, size_t width)
+// The text padded with "_" to `width` characters.
+void putPadded(LineWriter& out, std::string_view text, size_t width)
 {
-    if (text.size() < width)
-        text.append(width - text.size(), '_');
-    return text;
+    out.put(text);
+    for (size_t i = text.size(); i < width; ++i)
+        out.put('_');
 }
 
 const char HexUpper[] = "0123456789ABCDEF";
@@ -33,29 +35,58 @@ const char HexLower[] = "0123456789abcdef";
 bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile,
                                           CalibrationData*, ConfigurationData*, bool)
 {
-    FileHandle file = openDownload(downloadFile);
-    if (!file)
+    const std::unique_ptr<RecordInput> input = RecordInput::open(downloadFile);
+    if (!input)
         return false;
-    auto lines = std::make_unique<TextLines>();
-    GraphLines = lines.get();
-    const LinesInUse inUse(GraphLines);
+    FileSink output(graphFile);
+    writeTessaloom(*input, output);
+    output.commit();
+    return true;
+}
 
-    GraphLines->add("# HALVORINE");
-    GraphLines->add("# 2007040514533220070408083734");
-    GraphLines->add("# HALVORINE");
-    std::string precisions = "#";
-    for (int c = 0; c < RecordChannels; ++c)
-        precisions += " " + std::to_string(ConfData.ChannelSetup[c].Precision);
-    GraphLines->add(precisions);
-
-    struct stat info {};
-    if (::stat(downloadFile.c_str(), &info) == 0) {
-        FileSize = static_cast<int32_t>(info.st_size);
-        // A record of n bytes makes about 4 n bytes of lines.
-        GraphLines->reserve(static_cast<size_t>(std::max<off_t>(info.st_size - DownloadHeaderSize, 0)) * 5 + 4096);
+void TSondeRecordCmd::writeTessaloom(RecordInput& input, TextSink& output)
+{
+    if (!output.canRewrite()) {
+        // The second line holds the last record's time: find it first.
+        CountingSink discard;
+        graphPass(input, discard, true);
     }
+    graphPass(input, output, output.canRewrite());
+}
 
-    scanRecordStream(file.get(), DownloadHeaderSize, [this](const ScannedFrame& frame) {
+void TSondeRecordCmd::graphPass(RecordInput& input, TextSink& output, bool stampAtEnd)
+{
+    readHeader(input);
+    FileSize = static_cast<int32_t>(input.size());
+    LineWriter lines(output);
+    const LinesInUse inUse(GraphLines, lines);
+
+    // The stamp line: its first 16 characters stay, the last record's date
+    // and time follow.
+    auto lastStamp = [this] {
+        storeLastRecord();
+        int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+        DecodeDate(LastRecordDate, y, m, d);
+        DecodeTime(LastRecordTime, h, n, s, ms);
+        std::string stamp;
+        RecordTime::appendStamp(stamp, RecordTime::Civil{y, m, d, h, n, s});
+        return stamp;
+    };
+    lines.line("# HALVORINE");
+    const uint64_t stampOffset = lines.offset() + 16;
+    lines.put("# 20070405145332");
+    lines.line(stampAtEnd ? std::string("20070408083734") : lastStamp());
+    lines.line("# HALVORINE");
+    lines.put('#');
+    for (int c = 0; c < RecordChannels; ++c) {
+        lines.put(' ');
+        lines.putNumber(ConfData.ChannelSetup[c].Precision);
+    }
+    lines.endLine();
+
+    ColumnsOf.clear();
+    uint8_t columns[RecordChannels] = {};
+    scanRecordStream(input, DownloadHeaderSize, [this, &columns](const ScannedFrame& frame) {
             if (RecordCount == 0)
                 PrintBanner(frame.Time, "", "Start of file", true);
             if (!frame.Valid || !recordFits(frame.Type, frame.Payload, frame.Length)) {
@@ -67,7 +98,11 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
             const Timestamp& t = frame.Time;
             switch (frame.Type) {
             case rtNull: ReadNullRecord(p, n, t); break;
-            case rtScheduleData: ReadScheduleDataRecord(p, n, t); break;
+            case rtScheduleData:
+                for (int i = 0; i < p[2]; ++i)
+                    columns[p[3 + i]] = 1; // the CSV file's value columns
+                ReadScheduleDataRecord(p, n, t);
+                break;
             case rtStartOfLogging: StartOfLoggingRecord(p, n, t); break;
             case rtComment: ReadCommentRecord(p, n, t); break;
             case rtTriggerEvent: ReadTriggerEventRecord(p, n, t); break;
@@ -83,95 +118,111 @@ bool TSondeRecordCmd::CreateTessaloomFile(const std::string& downloadFile, const
             }
         });
 
-    file.reset();
-
-    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
-    DecodeDate(LastRecordDate, y, m, d);
-    DecodeTime(LastRecordTime, h, n, s, ms);
-    std::string stampLine(GraphLines->operator[](1).substr(0, 16));
-    RecordTime::appendStamp(stampLine, RecordTime::Civil{y, m, d, h, n, s});
-    GraphLines->replace(1, stampLine);
-
-    saveLines(graphFile);
-    return true;
+    const std::string stamp = lastStamp();
+    if (stampAtEnd)
+        lines.rewrite(stampOffset, stamp);
+    lines.flush();
+    std::memcpy(GraphColumns, columns, sizeof columns);
+    ColumnsOf = input.identity();
 }
 
 void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, const std::string& b,
                                   bool scheduleList)
 {
-    TextLines& out = *GraphLines;
-    out.add("L 2.S000 ________ SNDELOG_____ "
-                  + padded(fieldText(CalData.SensorName, sizeof CalData.SensorName, 20), 20) + " "
-                  + padded(fieldText(CalData.SensorID, sizeof CalData.SensorID, 20), 20));
+    LineWriter& out = *GraphLines;
+    out.put("L 2.S000 ________ SNDELOG_____ ");
+    putPadded(out, fieldView(CalData.SensorName, sizeof CalData.SensorName, 20), 20);
+    out.put(' ');
+    putPadded(out, fieldView(CalData.SensorID, sizeof CalData.SensorID, 20), 20);
+    out.endLine();
     if (IsValidTimestamp(time)) {
         addStampLine("# ", time);
         setLastRecord(time);
     } else {
-        out.add("invalid date ");
+        out.line("invalid date ");
     }
-    out.add("");
-    for (int c = 0; c < RecordChannels; ++c)
-        if (CalData.Channels[c].Enabled)
-            out.add("C" + std::to_string(c));
-    out.add("C98");
-    out.add("C99");
-    out.add("# " + padded(a.substr(0, 8), 8));
-    out.add("# " + b);
-    out.add("#");
+    out.line("");
+    for (int c = 0; c < RecordChannels; ++c) {
+        if (CalData.Channels[c].Enabled) {
+            out.put('C');
+            out.putNumber(c);
+            out.endLine();
+        }
+    }
+    out.line("C98");
+    out.line("C99");
+    out.put("# ");
+    putPadded(out, std::string_view(a).substr(0, 8), 8);
+    out.endLine();
+    out.put("# ");
+    out.line(b);
+    out.line("#");
     for (int c = 0; c < RecordChannels; ++c) {
         const CalChannelData& ch = CalData.Channels[c];
         if (!ch.Enabled)
             continue;
-        out.add("#N" + std::to_string(c) + (c <= 9 ? "__ " : "_ ")
-                      + padded(fieldText(ch.Name, sizeof ch.Name, 14), 14) + " "
-                      + padded(fieldText(ch.UnitsText, sizeof ch.UnitsText, 12), 12));
+        out.put("#N");
+        out.putNumber(c);
+        out.put(c <= 9 ? "__ " : "_ ");
+        putPadded(out, fieldView(ch.Name, sizeof ch.Name, 14), 14);
+        out.put(' ');
+        putPadded(out, fieldView(ch.UnitsText, sizeof ch.UnitsText, 12), 12);
+        out.endLine();
     }
-    out.add("#N98_ Rain Event____ Tip_________");
-    out.add("#N99_ ______________ ____________");
-    out.add("#");
-    out.add("#Enabled Schedules");
-    if (scheduleList)
-        for (int s = 0; s <= 9; ++s)
-            out.add("#Schedule " + std::to_string(s));
-    out.add("#");
+    out.line("#N98_ Rain Event____ Tip_________");
+    out.line("#N99_ ______________ ____________");
+    out.line("#");
+    out.line("#Enabled Schedules");
+    if (scheduleList) {
+        for (int s = 0; s <= 9; ++s) {
+            out.put("#Schedule ");
+            out.putNumber(s);
+            out.endLine();
+        }
+    }
+    out.line("#");
 }
 
 void TSondeRecordCmd::DisplayFaultyRecord(int16_t result, const uint8_t* bytes, uint16_t count)
 {
-    std::string& line = GraphLines->open();
-    line += "*****  ";
-    line += std::to_string(result);
-    line += "  ";
+    LineWriter& out = *GraphLines;
+    out.put("*****  ");
+    out.putNumber(result);
+    out.put("  ");
+    char* p = out.room(3u * count);
     for (uint16_t i = 0; i < count; ++i) {
-        line += HexUpper[bytes[i] >> 4];
-        line += HexUpper[bytes[i] & 0x0F];
-        line += ' ';
+        *p++ = HexUpper[bytes[i] >> 4];
+        *p++ = HexUpper[bytes[i] & 0x0F];
+        *p++ = ' ';
     }
-    line += "  *****";
-    GraphLines->close();
+    out.advance(p);
+    out.put("  *****");
+    out.endLine();
 }
 
 // --- record lines ---------------------------------------------------------------------
 
 void TSondeRecordCmd::addStampLine(const char* prefix, const Timestamp& time, const char* suffix)
 {
-    std::string& line = GraphLines->open();
-    line += prefix;
-    appendStamp(line, time);
-    line += suffix;
-    GraphLines->close();
+    GraphLines->put(prefix);
+    putStamp(time);
+    GraphLines->put(suffix);
+    GraphLines->endLine();
 }
 
 void TSondeRecordCmd::addValueItem(uint16_t channel, float value)
 {
-    std::string& line = GraphLines->open();
-    line += 'D';
-    line += std::to_string(channel);
-    line += ' ';
+    // "D", the channel, a blank, "+" unless negative, the value.
+    GraphLines->put('D');
+    GraphLines->putNumber(channel);
+    char* p = GraphLines->room(4 + MaxFixedTextSize);
+    *p++ = ' ';
     if (value >= 0)
-        line += '+';
-    line += valueText(channel, value);
-    GraphLines->close();
+        *p++ = '+';
+    p = putValue(p, channel, value);
+    *p++ = '\r';
+    *p++ = '\n';
+    GraphLines->advance(p);
 }
 
 bool TSondeRecordCmd::readChannelBlock(const uint8_t* payload, uint16_t length)
@@ -191,7 +242,7 @@ bool TSondeRecordCmd::readChannelBlock(const uint8_t* payload, uint16_t length)
 void TSondeRecordCmd::addChannelLines(const char* tag)
 {
     for (int i = 0; i < CurrentChannelCount; ++i) {
-        GraphLines->add(tag);
+        GraphLines->line(tag);
         addValueItem(CurrentChannels[i], CurrentValues[i]);
     }
 }
@@ -209,7 +260,9 @@ bool TSondeRecordCmd::ReadScheduleDataRecord(const uint8_t* payload, uint16_t le
     if (!readChannelBlock(payload, length))
         return false;
     addStampLine("#C", time);
-    GraphLines->add("#Schedule " + std::to_string(CurrentSchedule));
+    GraphLines->put("#Schedule ");
+    GraphLines->putNumber(CurrentSchedule);
+    GraphLines->endLine();
     addChannelLines("T20001111111111");
     return true;
 }
@@ -220,7 +273,7 @@ bool TSondeRecordCmd::StartOfLoggingRecord(const uint8_t* payload, uint16_t leng
     if (length < 5)
         return false;
     const uint32_t number = static_cast<uint32_t>(payload[2]) << 16 | static_cast<uint32_t>(payload[3]) << 8 | payload[4];
-    GraphLines->add("," + std::to_string(number));
+    GraphLines->line("," + std::to_string(number));
     return true;
 }
 
@@ -251,12 +304,12 @@ bool TSondeRecordCmd::ReadCommentRecord(const uint8_t* payload, uint16_t length,
         PrintBanner(time, a, b, false);
     } else if (kind == 'E' || kind == 'V') {
         addStampLine(kind == 'E' ? "S " : "V ", time);
-        GraphLines->add("# " + a);
-        GraphLines->add("# " + b);
+        GraphLines->line("# " + a);
+        GraphLines->line("# " + b);
     } else {
         addStampLine("V ", time);
-        GraphLines->add("# ????????");
-        GraphLines->add("# " + a + b);
+        GraphLines->line("# ????????");
+        GraphLines->line("# " + a + b);
     }
     return true;
 }
@@ -267,7 +320,7 @@ bool TSondeRecordCmd::ReadTriggerEventRecord(const uint8_t* payload, uint16_t le
     if (!readChannelBlock(payload, length))
         return false;
     addStampLine("#C", time);
-    GraphLines->add("#Schedule 8 ");
+    GraphLines->line("#Schedule 8 ");
     addChannelLines("T20001111111111");
     return true;
 }
@@ -283,8 +336,8 @@ bool TSondeRecordCmd::ReadSamplerEventRecord(const uint8_t* payload, uint16_t le
     const int repeats = std::min<int>(payload[0], 24);
     for (int i = 0; i < repeats; ++i) {
         addStampLine("#C", time);
-        GraphLines->add("#Schedule 9");
-        GraphLines->add("T20001111111111");
+        GraphLines->line("#Schedule 9");
+        GraphLines->line("T20001111111111");
         addValueItem(channel, value);
     }
     return true;
@@ -296,7 +349,7 @@ bool TSondeRecordCmd::ReadAlarmEventRecord(const uint8_t* payload, uint16_t leng
     if (!readChannelBlock(payload, length))
         return false;
     addStampLine("#C", time);
-    GraphLines->add("#Schedule 0 ");
+    GraphLines->line("#Schedule 0 ");
     addChannelLines("A20001111111111");
     return true;
 }
@@ -305,8 +358,8 @@ bool TSondeRecordCmd::ReadSystemLogRecord(const uint8_t* payload, uint16_t lengt
 {
     setLastRecord(time);
     addStampLine("V ", time);
-    GraphLines->add("# SYS/SYS");
-    GraphLines->add("# " + (length >= 1 ? SystemEventName(payload[0]) : std::string()));
+    GraphLines->line("# SYS/SYS");
+    GraphLines->line("# " + (length >= 1 ? SystemEventName(payload[0]) : std::string()));
     return true;
 }
 
@@ -318,8 +371,8 @@ bool TSondeRecordCmd::ReadDataVariationRecord(const uint8_t* payload, uint16_t l
     float value = 0;
     std::memcpy(&value, payload + 1, 4);
     addStampLine("#C", time);
-    GraphLines->add("#Schedule 7");
-    GraphLines->add("T20001111111111");
+    GraphLines->line("#Schedule 7");
+    GraphLines->line("T20001111111111");
     addValueItem(payload[0], value);
     return true;
 }
@@ -331,15 +384,14 @@ bool TSondeRecordCmd::ReadRainEventRecord(const uint8_t* payload, uint16_t lengt
     Timestamp base{};
     std::memcpy(&base, payload + 3, sizeof base);
     if (!IsValidTimestamp(base)) {
-        GraphLines->add("# ERROR RainEvents Record");
+        GraphLines->line("# ERROR RainEvents Record");
         return false;
     }
     for (int bit = 0; bit < 104; ++bit)
         if (payload[9 + bit / 8] & (0x80 >> (bit % 8))) {
-            std::string& line = GraphLines->open();
-            line += "RT,";
-            appendStamp(line, base, bit);
-            GraphLines->close();
+            GraphLines->put("RT,");
+            putStamp(base, bit);
+            GraphLines->endLine();
         }
     return true;
 }
@@ -349,12 +401,11 @@ bool TSondeRecordCmd::ReadRainMissingEventRecord(const uint8_t* payload, uint16_
     if (length < 1)
         return true;
     const int value = static_cast<int8_t>(payload[0]);
-    std::string& line = GraphLines->open();
-    line += "RM,";
-    appendStamp(line, time);
-    line += value >= 0 ? ",+" : ",";
-    line += FloatToStrF(value, ffFixed, 15, 1, Formats);
-    GraphLines->close();
+    GraphLines->put("RM,");
+    putStamp(time);
+    GraphLines->put(value >= 0 ? ",+" : ",");
+    GraphLines->advance(FormatFixed(GraphLines->room(MaxFixedTextSize), value, 15, 1, Formats.DecimalSeparator));
+    GraphLines->endLine();
     return true;
 }
 
@@ -362,7 +413,7 @@ bool TSondeRecordCmd::ReadSboxStatusRecord(const uint8_t* payload, uint16_t leng
 {
     setLastRecord(time);
     addStampLine("V ", time);
-    GraphLines->add("# SBX/STA");
+    GraphLines->line("# SBX/STA");
     std::string line = "#";
     for (int i = 0; i < 12 && i < length; ++i) {
         line += ' ';
@@ -370,7 +421,7 @@ bool TSondeRecordCmd::ReadSboxStatusRecord(const uint8_t* payload, uint16_t leng
             line += HexLower[payload[i] >> 4];
         line += HexLower[payload[i] & 0x0F];
     }
-    GraphLines->add(line);
+    GraphLines->line(line);
     return true;
 }
 
@@ -378,7 +429,7 @@ bool TSondeRecordCmd::ReadNotifyRecord(const uint8_t* payload, uint16_t length, 
 {
     setLastRecord(time);
     addStampLine("V ", time);
-    GraphLines->add("# SYS/NTF");
-    GraphLines->add("# " + (length > 0 ? recordText(payload, length) : std::string()));
+    GraphLines->line("# SYS/NTF");
+    GraphLines->line("# " + (length > 0 ? recordText(payload, length) : std::string()));
     return true;
 }

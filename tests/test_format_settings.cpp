@@ -50,13 +50,40 @@ TEST(FormatSettings, LocaleSeparatorsDatesAndTimes)
     EXPECT_EQ(de.DecimalSeparator, ',');
     EXPECT_EQ(FloatToStrF(-21.25, ffFixed, 10, 2, de), "-21,25");
     const TDateTime t = EncodeDate(2024, 6, 26) + EncodeTime(14, 30, 5, 0);
-    EXPECT_EQ(DateToStr(t, de), "26.06.24");
     EXPECT_EQ(TimeToStr(t, de), "14:30:05");
 
     const TFormatSettings us = TFormatSettings::FromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(us.DecimalSeparator, '.');
-    EXPECT_EQ(DateToStr(t, us), "6/26/24");
     const std::string time = TimeToStr(t, us); // no time zone; the blank before PM varies with the data
     EXPECT_EQ(time.substr(0, 7), "2:30:05");
     EXPECT_EQ(time.substr(time.size() - 2), "PM");
+}
+
+TEST(FormatSettings, ShortDatesKeepTheLocalesOrderWithFourDigitYears)
+{
+    // Many locales' short dates cut the year to two digits; a logged series
+    // that spans a century, or is read years later, needs all four.
+    struct Case {
+        const char* locale;
+        const char* june26th2024;
+        const char* january2nd2105;
+    };
+    const Case cases[] = {
+        {"en_US", "6/26/2024", "1/2/2105"},
+        {"de_DE", "26.06.2024", "02.01.2105"},
+        {"en_GB", "26/06/2024", "02/01/2105"},   // four digits already
+        {"es_ES", "26/6/2024", "2/1/2105"},
+        {"ko_KR", "2024. 6. 26.", "2105. 1. 2."}, // year first
+        {"ja_JP", "2024/06/26", "2105/01/02"},
+        {"sr_RS", "26.6.2024.", "2.1.2105."},
+        {"bg_BG", "26.06.2024 \xD0\xB3.", "2.01.2105 \xD0\xB3."}, // quoted text after the year
+    };
+    const TDateTime t1 = EncodeDate(2024, 6, 26) + EncodeTime(14, 30, 5, 0);
+    const TDateTime t2 = EncodeDate(2105, 1, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.locale);
+        const TFormatSettings s = TFormatSettings::FromLocale(QLocale(QString::fromLatin1(c.locale)));
+        EXPECT_EQ(DateToStr(t1, s), c.june26th2024);
+        EXPECT_EQ(DateToStr(t2, s), c.january2nd2105);
+    }
 }

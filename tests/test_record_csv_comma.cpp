@@ -54,9 +54,9 @@ TEST_F(CommaLocale, CsvValuesStayInTheirColumns)
     const std::vector<std::string> expected = {
         "Date/Time, Schedule No, Schedule Name,Level,Temp,Cond,Comments,",
         ",,,Metres,Celsius,uS/cm,",
-        "26.06.24 14:30:05,1,Hourly,\"0,500\",\"-21,25\",1500,",
-        "26.06.24 14:30:05,7,Data Variation,,\"3,50\",,",
-        "26.06.24 14:30:05,,,,,,Visit: VJS_____   note",
+        "26.06.2024 14:30:05,1,Hourly,\"0,500\",\"-21,25\",1500,",
+        "26.06.2024 14:30:05,7,Data Variation,,\"3,50\",,",
+        "26.06.2024 14:30:05,,,,,,Visit: VJS_____   note",
     };
     EXPECT_EQ(lines, expected);
     // Every row has the cells of the units line: one per column before

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -276,15 +277,37 @@ TEST(RecordFrame, TimestampPlausibility)
 
 class RecordScan : public TempFolder {
 protected:
+    // The frames of a download file read from disk (in blocks, so that the
+    // frames of a larger file cross block ends), checked against the same
+    // bytes read from memory in one piece.
     std::vector<TSondeRecordCmd::ScannedFrame> scan(const Bytes& stream, TSondeRecordCmd& cmd)
     {
-        const std::string p = write("scan.bin", download(stream));
-        std::FILE* f = std::fopen(p.c_str(), "rb");
+        const Bytes bytes = download(stream);
+        const std::string p = write("scan.bin", bytes);
+        const auto file = RecordInput::open(p);
+        EXPECT_TRUE(file);
         std::vector<TSondeRecordCmd::ScannedFrame> frames;
-        cmd.scanRecordStream(f, DownloadHeaderSize, [&](const TSondeRecordCmd::ScannedFrame& fr) {
+        if (!file)
+            return frames;
+        TSondeRecordCmd other(nullptr);
+        RecordInput memory(bytes.data(), bytes.size());
+        std::vector<TSondeRecordCmd::ScannedFrame> fromMemory;
+        other.scanRecordStream(memory, DownloadHeaderSize, [&](const TSondeRecordCmd::ScannedFrame& fr) {
+            fromMemory.push_back(fr);
+        });
+        cmd.scanRecordStream(*file, DownloadHeaderSize, [&](const TSondeRecordCmd::ScannedFrame& fr) {
             frames.push_back(fr);
         });
-        std::fclose(f);
+        EXPECT_EQ(frames.size(), fromMemory.size());
+        for (size_t i = 0; i < std::min(frames.size(), fromMemory.size()); ++i) {
+            const auto& a = frames[i];
+            const auto& b = fromMemory[i];
+            EXPECT_TRUE(a.Result == b.Result && a.Type == b.Type && a.Length == b.Length && a.Valid == b.Valid
+                        && a.MarkerOffset == b.MarkerOffset
+                        && std::memcmp(a.Payload, b.Payload, a.Length) == 0)
+                << "frame " << i;
+        }
+        EXPECT_EQ(cmd.BytesRead, other.BytesRead);
         return frames;
     }
 };
@@ -364,14 +387,36 @@ TEST_F(RecordScan, GeneratedLoggingRunDecodesFrameByFrame)
     EXPECT_EQ(types.size(), 14u) << "every record type";
 }
 
+TEST_F(RecordScan, FramesAndOverlongRunsAcrossReadBlocks)
+{
+    // Frames, runs of the longest frame's length and runs one byte longer,
+    // repeated with a shift of one byte each time, so that every kind of
+    // piece is cut by the file's read blocks at many places.
+    const Bytes good = record::frame(record::SystemLog, T0, record::systemLog(1));
+    Bytes stream;
+    size_t expected = 0;
+    for (size_t shift = 0; stream.size() < 700000; ++shift) {
+        stream.insert(stream.end(), shift % 7, 0x00); // noise
+        stream.insert(stream.end(), good.begin(), good.end());
+        stream.push_back(0xFE);
+        stream.insert(stream.end(), MaxRecordFrameBytes - 1, 0x11); // the longest: decoded, faulty
+        stream.push_back(0xFE);
+        stream.insert(stream.end(), MaxRecordFrameBytes, 0x22); // one byte longer: dropped
+        expected += 2;
+    }
+    TSondeRecordCmd cmd(nullptr);
+    const auto frames = scan(stream, cmd);
+    EXPECT_EQ(frames.size(), expected);
+}
+
 TEST_F(RecordScan, FileShorterThanItsHeaderHasNoFrames)
 {
     const std::string p = write("short.bin", Bytes(100, 0xFE));
-    std::FILE* f = std::fopen(p.c_str(), "rb");
+    const auto file = RecordInput::open(p);
+    ASSERT_TRUE(file);
     TSondeRecordCmd cmd(nullptr);
     int frames = 0;
-    cmd.scanRecordStream(f, DownloadHeaderSize, [&](const TSondeRecordCmd::ScannedFrame&) { ++frames; });
-    std::fclose(f);
+    cmd.scanRecordStream(*file, DownloadHeaderSize, [&](const TSondeRecordCmd::ScannedFrame&) { ++frames; });
     EXPECT_EQ(frames, 0);
 }
 
@@ -379,13 +424,17 @@ TEST_F(RecordScan, FileShorterThanItsHeaderHasNoFrames)
 
 class LastRecord : public TempFolder {};
 
-TEST_F(LastRecord, MissingFileAnswersFalseAndLeavesTheTime)
+TEST_F(LastRecord, FileThatCannotBeOpenedAnswersFalseAndLeavesTheTime)
 {
-    TSondeRecordCmd cmd(nullptr);
-    TDateTime t = 42;
-    EXPECT_FALSE(cmd.retrieveLastTimeRecord(path("missing.bin"), t, true));
-    EXPECT_FALSE(cmd.retrieveLastTimeRecord(path("missing.bin"), t, false));
-    EXPECT_EQ(t, 42);
+    QDir(dir.path()).mkdir("folder.bin");
+    for (const char* name : {"missing.bin", "folder.bin"}) {
+        SCOPED_TRACE(name);
+        TSondeRecordCmd cmd(nullptr);
+        TDateTime t = 42;
+        EXPECT_FALSE(cmd.retrieveLastTimeRecord(path(name), t, true));
+        EXPECT_FALSE(cmd.retrieveLastTimeRecord(path(name), t, false));
+        EXPECT_EQ(t, 42);
+    }
 }
 
 TEST_F(LastRecord, FindsTheLastTimedRecordAndCutsBeforeIt)
@@ -446,6 +495,24 @@ TEST_F(LastRecord, RecordsOfTheLastSecondAreAllCut)
     TSondeRecordCmd cmd(nullptr);
     TDateTime t = 0;
     ASSERT_TRUE(cmd.retrieveLastTimeRecord(p, t, true));
+    EXPECT_EQ(read(p), download(Bytes(gen.stream().begin(), gen.stream().begin() + static_cast<long>(keep))));
+}
+
+TEST_F(LastRecord, MidnightStampedAsHourTwentyFourIsTheSameSecondAsTheNextDay)
+{
+    // 24:00:00 of one day and 00:00:00 of the next are one instant: a
+    // download from it brings both again, so both are cut.
+    standin::RecordGenerator gen(T0);
+    gen.addRaw(record::frame(record::ScheduleData, Timestamp{24, 6, 26, 23, 59, 0}, record::scheduleData(1, {0}, {1})));
+    const size_t keep = gen.stream().size();
+    gen.addRaw(record::frame(record::ScheduleData, Timestamp{24, 6, 26, 24, 0, 0}, record::scheduleData(1, {0}, {2})));
+    gen.addRaw(record::frame(record::ScheduleData, Timestamp{24, 6, 27, 0, 0, 0}, record::scheduleData(2, {3}, {4})));
+    const std::string p = write("midnight.bin", download(gen.stream()));
+
+    TSondeRecordCmd cmd(nullptr);
+    TDateTime t = 0;
+    ASSERT_TRUE(cmd.retrieveLastTimeRecord(p, t, true));
+    EXPECT_DOUBLE_EQ(t, EncodeDate(2024, 6, 27));
     EXPECT_EQ(read(p), download(Bytes(gen.stream().begin(), gen.stream().begin() + static_cast<long>(keep))));
 }
 

@@ -7,7 +7,14 @@
 #include <QDir>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace exportfixture;
 namespace record = standin::record;
@@ -324,11 +331,127 @@ TEST_F(GraphFile, HourTwentyFourIsWrittenAsMidnightOfTheNextDay)
     EXPECT_EQ(lines[1], "# 2007040514533220240301000007");
 }
 
-TEST_F(GraphFile, MissingDownloadFileWritesNothing)
+TEST_F(GraphFile, DownloadFileThatCannotBeOpenedWritesNothing)
 {
-    TSondeRecordCmd cmd(nullptr);
-    EXPECT_FALSE(cmd.CreateTessaloomFile(path("missing.bin"), path("out.dat"), nullptr, nullptr, false));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.dat"))));
+    // A folder is no download file: neither writer reports success for it.
+    QDir(dir.path()).mkdir("folder.bin");
+    for (const char* name : {"missing.bin", "folder.bin"}) {
+        SCOPED_TRACE(name);
+        TSondeRecordCmd cmd(nullptr);
+        EXPECT_FALSE(cmd.CreateTessaloomFile(path(name), path("out.dat"), nullptr, nullptr, false));
+        EXPECT_FALSE(cmd.CreateCSVFile(path(name), path("out.csv"), nullptr, nullptr, false));
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.dat"))));
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(path("out.csv"))));
+    }
+}
+
+namespace {
+
+// Collects what is written into a FIFO. It holds the FIFO open for reading
+// and writing, so that a writer neither blocks on opening it nor sees it
+// closed, and reads until told to stop and nothing more is waiting.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NONBLOCK))
+    {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~FifoReader()
+    {
+        if (thread_.joinable())
+            finish();
+    }
+    std::string finish()
+    {
+        stop_ = true;
+        thread_.join();
+        return text_;
+    }
+    bool opened() const { return fd_ >= 0; }
+
+private:
+    void run()
+    {
+        char buffer[65536];
+        while (fd_ >= 0) {
+            const bool stopping = stop_;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+                if (n > 0) {
+                    text_.append(buffer, static_cast<size_t>(n));
+                    continue;
+                }
+            }
+            if (stopping)
+                break;
+        }
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::string text_;
+    std::thread thread_;
+};
+
+std::string fileText(const std::string& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST_F(GraphFile, TargetsThatAreNotRegularFilesAreWrittenInto)
+{
+    // A FIFO or a device node at the target's path stays what it is and
+    // gets the file's text; it is never replaced by a regular file.
+    Bytes stream;
+    for (uint8_t s = 0; s < 200; ++s)
+        stream = join({stream, frame(record::ScheduleData, Timestamp{24, 6, 26, 14, 30, uint8_t(s % 60)},
+                                     record::scheduleData(1, {1, 2, 3}, {1.5f, 2.25f, float(s)}))});
+    const std::string in = writeDownload(stream);
+    struct Case {
+        const char* name;
+        bool (TSondeRecordCmd::*write)(const std::string&, const std::string&, CalibrationData*,
+                                       ConfigurationData*, bool);
+    };
+    const Case writers[] = {{"graph", &TSondeRecordCmd::CreateTessaloomFile},
+                            {"csv", &TSondeRecordCmd::CreateCSVFile}};
+    for (const Case& w : writers) {
+        SCOPED_TRACE(w.name);
+        TSondeRecordCmd reference(nullptr);
+        ASSERT_TRUE((reference.*w.write)(in, path("regular.txt"), nullptr, nullptr, false));
+        const std::string expected = fileText(path("regular.txt"));
+
+        const std::string fifo = path("fifo.txt");
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        {
+            FifoReader reader(fifo);
+            ASSERT_TRUE(reader.opened());
+            TSondeRecordCmd cmd(nullptr);
+            EXPECT_TRUE((cmd.*w.write)(in, fifo, nullptr, nullptr, false));
+            const std::string got = reader.finish();
+            EXPECT_TRUE(got == expected) << got.size() << " bytes of " << expected.size() << " arrived";
+        }
+        struct stat info {};
+        ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the FIFO was replaced";
+        ::unlink(fifo.c_str());
+
+        // A null device of our own (only where device nodes can be made).
+        const std::string device = path("null.txt");
+        if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+            TSondeRecordCmd cmd(nullptr);
+            EXPECT_TRUE((cmd.*w.write)(in, device, nullptr, nullptr, false));
+            ASSERT_EQ(::stat(device.c_str(), &info), 0);
+            EXPECT_TRUE(S_ISCHR(info.st_mode)) << "the device node was replaced";
+            ::unlink(device.c_str());
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2)
+        << "no leftovers beside the targets";
 }
 
 TEST_F(GraphFile, UnwritableGraphFileRaisesAndKeepsTheOldOne)
@@ -394,11 +517,12 @@ TEST_F(GraphFile, TruncatedAndShortFilesConvertWithoutFault)
 TEST_F(GraphFile, ConversionLetsTimersRunAndReportsProgress)
 {
     // A timer of the window keeps firing while a long file converts, and sees
-    // the read position move through the file.
+    // the read position move through the file. The file is long enough for
+    // several pumps (at most every 20 ms) however fast the conversion.
     standin::RecordGenerator gen(T0);
     standin::LoggerState state;
     state.schedules = {{1, {1, 2, 3}, 60}};
-    gen.run(state, 1u << 20);
+    gen.run(state, 6u << 20);
     const std::string in = writeDownload(gen.stream());
     TSondeRecordCmd cmd(nullptr);
     int ticks = 0;
