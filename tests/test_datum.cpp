@@ -457,3 +457,23 @@ TEST_F(DatumFromCalibrationPage, RefusedChangeLeavesBothImagesAsSavedAndSaysSo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DatumFromCalibrationPage, CancelWhoseResendingIsRefusedSaysSo)
+{
+    // The apply reaches the sensor; sending the saved image back does not.
+    runDatum([&](TSetPressureReferenceForm* d) {
+        applyReference(d, dmTopOfCase, "3.0");
+        model->update([](standin::SensorState& s) { s.refuse[standin::cmd::PutCalibration] = 0x85; });
+        clickThroughWindow(d->CancelBtn);
+    });
+    EXPECT_EQ(messages(), std::vector<std::string>({"Failed to update sensor, Please check sensor connectivity.",
+                                                    "Sensor channel calibration failed or was canceled by the user."}));
+    EXPECT_EQ(codesAfterDialog(), std::vector<int>({0, 7}));
+    EXPECT_TRUE(sameImage(form->Sensor->CalData, saved.cal));
+    EXPECT_EQ(datumOf(sensor.images().cal, ch::Depth), std::vector<float>({4.0f, -1, 0, 0, 0}))
+        << "the sensor keeps the applied datum, which the user is told";
+}
+
+} // namespace
