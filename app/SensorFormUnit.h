@@ -299,4 +299,18 @@ private:
 
     // --- helpers of the collect page and the operations ---------------------
     // (their own section: added to by the data collection and operations work)
+
+    // Opens a file of `list`: graph files in the viewer, others with the
+    // desktop's default program.
+    void openListedFile(const TFileListBox* list, const QString& name);
+    // The enDownloadResult of the last DownloadLoggerData.
+    uint8_t lastDownloadResult_ = 2;
+    // The text written into the log when logging starts ('S') or stops
+    // ('E'): the kind, the initials padded to seven characters, the comment.
+    std::string loggingComment(char kind) const;
+    // The channel the Calibration page names (its name in `name`), or -1 when
+    // the name is of no channel that can be calibrated.
+    int calibrationChannel(std::string* name) const;
+    // The channel whose calibration types the page offers (-1: none).
+    int calibrationTypesChannel_ = -1;
 };

@@ -3,29 +3,398 @@
 // backup and restore of both images, and the monitor file.
 #include "SensorFormUnit.h"
 
-// Filled by the operations work.
-void TSensorForm::SetupSensor() {}
+#include "Dialogs.h"
+#include "DlProgress.h"
+#include "ExtCtrls.h"
+#include "HvSensor_Quarn.h"
+#include "SensorSetupUnit.h"
+#include "SetPressureReferenceUnit.h"
+#include "Shell.h"
+#include "StdCtrls.h"
+#include "SysUtils.h"
 
-// Filled by the operations work.
-void TSensorForm::StartStopBtn2Click() {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QSaveFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
 
-// Filled by the operations work.
-void TSensorForm::ChannelNameBoxChange() {}
+#include <exception>
+#include <memory>
+#include <string>
 
-// Filled by the operations work.
-void TSensorForm::UcStartCalibrationBtnClick() {}
+namespace {
 
-// Filled by the operations work.
-bool TSensorForm::ConfigureDatum()
+QString latin1(const std::string& text)
 {
-    return false;
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
 }
 
-// Filled by the operations work.
-void TSensorForm::BackupBtnClick() {}
+const char* const ClearMemoryQuestion =
+    "Proceeding with this command will clear all logged data in the sensor.\nDo you want to continue?";
 
-// Filled by the operations work.
-void TSensorForm::RestoreBtnClick() {}
+} // namespace
 
-// Filled by the operations work.
-void TSensorForm::ViewMonitorDataBtnClick() {}
+void TSensorForm::SetupSensor()
+{
+    SetActivePage(Status);
+    if (!Sensor || !CheckSensorStatus())
+        return;
+    SetButtonStates(bmBusyTransfer);
+    const ConfigurationData savedConf = Sensor->ConfData;
+    const CalibrationData savedCal = Sensor->CalData;
+    hide();
+
+    bool sent = false;
+    // Steps after the dialog, also when an exception leaves it.
+    const auto finish = [&] {
+        if (!sent) {
+            Sensor->ConfData = savedConf;
+            Sensor->CalData = savedCal;
+        }
+        ProcessMessages();
+        ShowSchedulesStatus();
+        BuildMonitorChannelTable();
+        setWindowTitle(SensorCaption());
+        show();
+        SetButtonStates(bmNormal);
+        SetActivePage(Status);
+        StatusBtn->setChecked(true);
+        // The sensor's name, and with it its folder, may have changed.
+        CheckDownloadFolder();
+    };
+    try {
+        std::unique_ptr<TSensorSetupForm> dialog(
+            new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor));
+        const bool ok = dialog->ShowModal() == mrOk;
+        if (ok) {
+            InitProgress = new TDlProgForm(this, false);
+            const std::unique_ptr<TDlProgForm> progress(InitProgress);
+            struct ClearMember {
+                TDlProgForm*& member;
+                ~ClearMember() { member = nullptr; }
+            } clearMember{InitProgress};
+            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
+            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
+            InitProgress->setVisible(true);
+            ProcessMessages();
+            if (Sensor->sendCalibrationData()) {
+                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
+                ProcessMessages();
+                if (Sensor->sendConfigurationData()) {
+                    sent = true;
+                    InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 100);
+                }
+            }
+        }
+        ProcessMessages();
+        if (ok && !sent)
+            ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+std::string TSensorForm::loggingComment(char kind) const
+{
+    // Kind letter, seven initials characters (underscores where none were
+    // typed), then the comment as typed, line breaks included.
+    std::string initials = "_______";
+    const QString typed = InitialsEditBox->text();
+    for (int k = 0; k < typed.size() && k < 7; ++k)
+        initials[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
+    const QByteArray comment = CommentsMemo->toPlainText().toLatin1();
+    return std::string(1, kind) + initials + comment.toStdString();
+}
+
+void TSensorForm::StartStopBtn2Click()
+{
+    StartStopBtn2->setEnabled(false);
+    struct Restore {
+        TSensorForm* form;
+        ~Restore()
+        {
+            form->StartStopBtn2->setEnabled(true);
+            form->SetActivePage(form->Status);
+            form->StatusBtn->setChecked(true);
+            form->SetButtonStates(bmNormal);
+        }
+    } restore{this};
+
+    if (!Sensor || !CheckSensorStatus())
+        return;
+    SetButtonStates(bmBusyTransfer);
+
+    if (ClearMemoryCheckBox->isChecked()) {
+        ClearMemoryCheckBox->setChecked(false);
+        // The answer decides the clearing only; logging is started either way.
+        if (MessageDlg(QString::fromLatin1(ClearMemoryQuestion), mtWarning, mbYesNo) == mrYes) {
+            if (Sensor->ClearLoggerMemory("Testing Memory cleared"))
+                UpdateLoggerStatus();
+            else
+                ShowMessage(std::string("The sensor did not clear its memory. Please check sensor connectivity."));
+        }
+    }
+
+    if (StartStopBtn2->text() == QLatin1String("Start Logging")) {
+        if (Sensor->StartScheduler(3)) {
+            StartStopBtn->setText(QStringLiteral("Stop Logging"));
+            StartStopBtn2->setText(QStringLiteral("Stop Logging"));
+            Sensor->LogComment(loggingComment('S'));
+            UpdateLoggerStatus();
+        } else {
+            // A sensor left in the field believed to be logging loses the
+            // season's data: say so.
+            ShowMessage(std::string("The sensor did not start logging. Please check sensor connectivity and try "
+                                    "again."));
+        }
+    } else {
+        if (Sensor->StopScheduler()) {
+            StartStopBtn->setText(QStringLiteral("Start Logging"));
+            StartStopBtn2->setText(QStringLiteral("Start Logging"));
+            Sensor->LogComment(loggingComment('E'));
+            UpdateLoggerStatus();
+        } else {
+            ShowMessage(std::string("The sensor did not stop logging. Please check sensor connectivity and try "
+                                    "again."));
+        }
+    }
+}
+
+int TSensorForm::calibrationChannel(std::string* name) const
+{
+    const std::string text = ChannelNameBox->currentText().toLatin1().toStdString();
+    if (name)
+        *name = text;
+    if (!Sensor)
+        return -1;
+    const uint8_t channel = Sensor->findDerivedChannelNumber(text);
+    // Only the channels the list offers: a name typed into the box may name
+    // no channel, or one that cannot be calibrated.
+    if (channel >= ImageChannelCount || !Sensor->zz_isCalChannel(channel))
+        return -1;
+    return channel;
+}
+
+void TSensorForm::ChannelNameBoxChange()
+{
+    const int channel = calibrationChannel(nullptr);
+    QStringList types;
+    if (channel >= 0) {
+        types = QStringList({QStringLiteral("1 Point Offset"), QStringLiteral("1 Point Span"),
+                             QStringLiteral("2 Points: Span and Offset"), QStringLiteral("Restore factory default")});
+        if (TSensor_Quarn::GetBaseUnitType(Sensor->CalData.Channels[channel].UnitsCode) == 0)
+            types << QStringLiteral("Set Datum References");
+    }
+    // The box also reports its text when it merely loses the focus: the
+    // same channel keeps the type the user chose.
+    if (channel == calibrationTypesChannel_ && types == CalibrationTypeRadioGroup->Items())
+        return;
+    calibrationTypesChannel_ = channel;
+    CalibrationTypeRadioGroup->ClearItems();
+    if (types.isEmpty())
+        return;
+    CalibrationTypeRadioGroup->SetItems(types);
+    CalibrationTypeRadioGroup->SetItemIndex(0);
+}
+
+void TSensorForm::UcStartCalibrationBtnClick()
+{
+    std::string name;
+    const int channel = calibrationChannel(&name);
+    const int type = CalibrationTypeRadioGroup->ItemIndex();
+    if (channel < 0) {
+        ShowMessage(QStringLiteral("\"%1\" is not a channel that can be calibrated. Please choose a channel from the "
+                                   "list.")
+                        .arg(latin1(name)));
+        return;
+    }
+    if (type < 0) {
+        ShowMessage(std::string("Please choose a calibration type."));
+        return;
+    }
+
+    bool result = false;
+    UcStartCalibrationBtn->setEnabled(false);
+    struct Restore {
+        TSensorForm* form;
+        const bool& result;
+        ~Restore()
+        {
+            ShowMessage(std::string(result ? "Sensor channel calibration completed successfully."
+                                           : "Sensor channel calibration failed or was canceled by the user."));
+            form->BackupBtn->setEnabled(true);
+            form->RestoreBtn->setEnabled(true);
+            form->SetButtonStates(bmNormal);
+            form->UcStartCalibrationBtn->setEnabled(true);
+            form->SetActivePage(form->Status);
+            form->StatusBtn->setChecked(true);
+        }
+    } restore{this, result};
+
+    if (!CheckSensorStatus())
+        return;
+    SetButtonStates(bmBusyCalibration);
+    BackupBtn->setEnabled(false);
+    RestoreBtn->setEnabled(false);
+
+    const auto calibration = static_cast<uint8_t>(type);
+    if (Sensor->CalData.Channels[channel].UnitsCode == ucOdoCalChannel) {
+        switch (calibration) {
+        case ctOnePointOffset:
+        case ctOnePointSpan:
+            result = Sensor->zz_doODO_Calibration(channel, name, calibration);
+            break;
+        case ctRestoreFactoryDefault:
+            result = Sensor->zz_SetDefaultsUserCalValues(channel, name, ctRestoreFactoryDefault);
+            break;
+        default:
+            // The oxygen sensor calibrates one point at a time.
+            result = false;
+            break;
+        }
+    } else {
+        switch (calibration) {
+        case ctOnePointOffset:
+        case ctOnePointSpan:
+        case ctTwoPoint:
+            result = Sensor->zz_doCalibration(channel, name, calibration);
+            break;
+        case ctRestoreFactoryDefault:
+            result = Sensor->zz_SetDefaultsUserCalValues(channel, name, ctRestoreFactoryDefault);
+            break;
+        case ctSetDatumReferences:
+            result = ConfigureDatum();
+            break;
+        default:
+            result = false;
+            break;
+        }
+    }
+}
+
+bool TSensorForm::ConfigureDatum()
+{
+    SetButtonStates(bmBusyTransfer);
+    const ConfigurationData savedConf = Sensor->ConfData;
+    const CalibrationData savedCal = Sensor->CalData;
+    hide();
+
+    int result = mrCancel;
+    bool applied = true; // unknown after an exception: send the copy back
+    bool applyFailed = false;
+    // Steps after the dialog, also when an exception leaves it.
+    const auto finish = [&] {
+        // Kept only when committed after a last apply that reached the sensor.
+        const bool committed = result == mrOk && !applyFailed;
+        if (!committed) {
+            Sensor->ConfData = savedConf;
+            Sensor->CalData = savedCal;
+            InitProgress = new TDlProgForm(this, false);
+            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
+            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
+            InitProgress->setVisible(true);
+            ProcessMessages();
+            const bool sent = Sensor->sendCalibrationData();
+            if (sent)
+                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
+            ProcessMessages();
+            delete InitProgress;
+            InitProgress = nullptr;
+            // After an apply the sensor may hold another datum than memory
+            // (a failed apply has said so already).
+            if (!sent && applied && !applyFailed)
+                ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+        }
+        ProcessMessages();
+        ShowSchedulesStatus();
+        BuildMonitorChannelTable();
+        show();
+        SetButtonStates(bmNormal);
+        SetActivePage(Status);
+        return committed;
+    };
+    try {
+        const std::unique_ptr<TSetPressureReferenceForm> dialog(
+            new TSetPressureReferenceForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor,
+                                          ChannelNameBox->currentText().toLatin1().toStdString()));
+        result = dialog->ShowModal();
+        applied = dialog->Applied;
+        applyFailed = dialog->ApplyFailed;
+    } catch (...) {
+        result = mrCancel;
+        finish();
+        throw;
+    }
+    return finish();
+}
+
+void TSensorForm::BackupBtnClick()
+{
+    BackupBtn->setEnabled(false);
+    RestoreBtn->setEnabled(false);
+    if (Sensor && CheckSensorStatus()) {
+        if (Sensor->BackupCalConfig())
+            StatusTxt->setText(QStringLiteral("Calibration and configuration files are backed up"));
+        else
+            ShowMessage(std::string("Failed to back up the calibration and configuration files. Please check "
+                                    "sensor connectivity."));
+    }
+    BackupBtn->setEnabled(true);
+    RestoreBtn->setEnabled(true);
+}
+
+void TSensorForm::RestoreBtnClick()
+{
+    BackupBtn->setEnabled(false);
+    RestoreBtn->setEnabled(false);
+    if (Sensor && CheckSensorStatus()) {
+        if (Sensor->RestoreCalConfig()) {
+            StatusTxt->setText(QStringLiteral("Calibration and configuration files are restored"));
+            ShowMessage(std::string("Closing sensor connection. Please re-connect to contimue with restored values."));
+            done(mrOk);
+            ProcessMessages();
+        } else {
+            ShowMessage(std::string("Failed to restore the calibration and configuration files from the backup of "
+                                    "this sensor."));
+        }
+    }
+    BackupBtn->setEnabled(true);
+    RestoreBtn->setEnabled(true);
+}
+
+void TSensorForm::ViewMonitorDataBtnClick()
+{
+    try {
+        if (!MonitorLines.empty()) {
+            const QString path = QString::fromLocal8Bit(DataFolder.c_str()) + QStringLiteral("Monitor.csv");
+            // Written beside the old file and put in its place only when
+            // whole, so a full disk keeps the earlier file.
+            QSaveFile file(path);
+            if (!file.open(QIODevice::WriteOnly))
+                throw Exception("cannot create " + path.toStdString());
+            // Lines end as in the program's other CSV files.
+            for (const std::string& line : MonitorLines) {
+                const std::string text = line + "\r\n";
+                file.write(text.data(), static_cast<qint64>(text.size()));
+            }
+            if (!file.commit())
+                throw Exception("cannot write " + path.toStdString());
+            ProcessMessages();
+            if (QFile::exists(path))
+                ShellOpen(path);
+        }
+        ViewMonitorDataBtn->setDown(false);
+        ViewMonitorDataBtn->setChecked(false);
+    } catch (const std::exception&) {
+        ViewMonitorDataBtn->setDown(false);
+        ViewMonitorDataBtn->setChecked(false);
+        ShowMessage(std::string("Unable to open/create Monitor data file. If file is in use please close it before "
+                                "trying again."));
+    }
+}

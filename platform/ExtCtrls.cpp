@@ -77,6 +77,11 @@ void TRadioGroup::ClearItems()
 {
     for (QAbstractButton* b : group_->buttons()) {
         group_->removeButton(b);
-        delete b;
+        // The items may be replaced while one of them is being clicked (a
+        // handler of another control's focus loss): the button goes once
+        // the click is delivered.
+        layout_->removeWidget(b);
+        b->hide();
+        b->deleteLater();
     }
 }

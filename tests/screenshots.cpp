@@ -1,8 +1,8 @@
 // Takes the screenshots in docs/: the start-up window listing two stand-in
 // sensors' ports, the about box, the main window on each of its pages
-// connected to a stand-in sensor, and the set-up dialog's pages with the
-// register map and the schedule pages. Run by scripts/screenshots.sh under a
-// virtual X server.
+// connected to a stand-in sensor, its operations with the datum dialog, and
+// the set-up dialog's pages with the register map and the schedule pages.
+// Run by scripts/screenshots.sh under a virtual X server.
 //
 //   brindlecot-screenshots OUTPUT_FOLDER
 #include "ABOUT.h"
@@ -10,6 +10,8 @@
 #include "ComPorts.h"
 #include "Forms.h"
 #include "ComCtrls.h"
+#include "Dialogs.h"
+#include "StdCtrls.h"
 #include "HvSensor_Quarn.h"
 #include "ModbusRegistersForm.h"
 #include "SensorSetupUnit.h"
@@ -20,10 +22,15 @@
 #include "Reference.h"
 #include "ExtCtrls.h"
 #include "SensorFormUnit.h"
+#include "SetPressureReferenceUnit.h"
 #include "Standin.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QDir>
@@ -117,6 +124,79 @@ static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QS
     }
     window.StatusBtn->click();
     window.FormClose();
+    return ok;
+}
+
+// The main window's operations on the stand-in on COM9: the Collect page
+// after a download, the Logging page filled in, the Calibration page on a
+// depth channel, and the datum dialog in each of its modes.
+static bool operationsShots(standin::Standin& sensor, QWidget* startUp, const QString& out)
+{
+    sensor.setLineRate(0);
+    const auto commands = standin::installCommandSet(sensor);
+    commands->update([](standin::SensorState& s) { s.measureMs = 0; });
+    standin::FileTransfer transfer(sensor);
+    transfer.serveImages(sensor, commands);
+    standin::Logger logger(sensor, transfer, commands);
+    logger.update([&](standin::RecordGenerator& g) {
+        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 20 * 1024);
+    });
+    const auto reference = standin::followReference(sensor, commands);
+    reference->place(standin::channels::Depth, 1.2);
+    reference->place(standin::channels::Temperature, 14.2);
+    // Whatever the window would ask or say goes to the console.
+    Dialogs::setHook([](const ShownMessage& m) {
+        std::printf("message: %s\n", qPrintable(m.text));
+        return int(mrOk);
+    });
+
+    TSensorForm window(startUp, "COM9", startUp);
+    window.show();
+    if (!waitFor([&] { return window.ClockTimer->isActive(); }, 20000)) {
+        std::printf("the main window did not connect\n");
+        Dialogs::setHook(nullptr);
+        return false;
+    }
+    window.DataBtn->click();
+    const QString name = window.DlFileNameEditBox->text();
+    window.CollectDataBtn->click();
+    window.DlFileNameEditBox->setText(name + QStringLiteral("_1"));
+    window.DlCollectionOptions->SetItemIndex(2);
+    waitFor([] { return false; }, 1500); // the clock has listed the files
+    bool ok = save(&window, out + "/main-collect-download.png");
+
+    window.StartStopBtn->click();
+    window.InitialsEditBox->setText(QStringLiteral("JS"));
+    window.CommentsMemo->setPlainText(QStringLiteral("Field visit: new batteries, cleaned the sensor"));
+    window.ClearMemoryCheckBox->setChecked(true);
+    ok = save(&window, out + "/main-logging-start.png") && ok;
+
+    window.UserCalibrationBtn->click();
+    window.ChannelNameBox->setCurrentText(QStringLiteral("Depth"));
+    window.ChannelNameBoxChange();
+    window.CalibrationTypeRadioGroup->SetItemIndex(ctSetDatumReferences);
+    ok = save(&window, out + "/main-calibration-datum.png") && ok;
+
+    {
+        TSetPressureReferenceForm datum(&window, &window.Sensor->ConfData, &window.Sensor->CalData,
+                                        &window.Sensor->Status, window.Sensor, "Depth");
+        datum.show();
+        const std::pair<int, const char*> modes[] = {
+            {dmSurfaceLevel, "datum-dialog.png"},
+            {dmTopOfCase, "datum-dialog-top-of-case.png"},
+            {dmDepth, "datum-dialog-depth.png"},
+        };
+        for (const auto& [mode, file] : modes) {
+            datum.RadioGroup1->SetItemIndex(mode);
+            if (mode != dmDepth)
+                datum.DatumValueEdit->setText(QStringLiteral("2.5"));
+            datum.GCV_BtnClick();
+            ok = save(&datum, out + "/" + file) && ok;
+        }
+    }
+    window.StatusBtn->click();
+    window.FormClose();
+    Dialogs::setHook(nullptr);
     return ok;
 }
 
@@ -234,6 +314,7 @@ int main(int argc, char** argv)
     about.hide();
 
     ok = mainWindowPages(first, &form, out) && ok;
+    ok = operationsShots(second, &form, out) && ok;
     form.hide();
     ok = setupDialogShots(out) && ok;
     ok = saveSchedulePages(out) && ok;

@@ -120,6 +120,11 @@ Responses SensorModel::command(const Bytes& data)
     const Bytes params(data.begin() + 1, data.end());
     if (auto r = s.refuse.find(code); r != s.refuse.end())
         return {Response::reply(code, {}, r->second)};
+    if (auto r = s.refuseAfter.find(code); r != s.refuseAfter.end()) {
+        if (r->second.first <= 0)
+            return {Response::reply(code, {}, r->second.second)};
+        --r->second.first;
+    }
     const auto refused = [code] { return Responses{Response::reply(code, {}, ErrorBadParameter)}; };
 
     switch (code) {

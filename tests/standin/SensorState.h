@@ -75,6 +75,9 @@ struct SensorState {
 
     // Commands the logger refuses, with its error byte.
     std::map<uint8_t, uint8_t> refuse;
+    // Commands the logger takes this many more times and refuses from then
+    // on, with the error byte.
+    std::map<uint8_t, std::pair<int, uint8_t>> refuseAfter;
 
     // What the PC asked for.
     std::vector<std::string> comments;

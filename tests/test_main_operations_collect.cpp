@@ -1,0 +1,532 @@
+// The Collect page against the stand-in, driven through the window: the three
+// kinds of download with their file names, the records in the download,
+// graph and CSV files, a cancelled download and a sensor that hangs up, bad
+// names and the failures that must lose nothing; then opening the listed
+// files, the viewer and the folder.
+#include "OperationsFixture.h"
+
+#include "DlProgress.h"
+#include "ExtCtrls.h"
+#include "FileCtrl.h"
+#include "sonderecordcmd.h"
+
+#include <QDateTimeEdit>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <sstream>
+
+using namespace ops;
+
+namespace {
+
+std::vector<std::string> readLines(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+Timestamp stampOf(int year, int month, int day, int hour, int minute, int second)
+{
+    return Timestamp{uint8_t(year - 2000), uint8_t(month), uint8_t(day), uint8_t(hour), uint8_t(minute),
+                     uint8_t(second)};
+}
+
+std::string stampText(const Timestamp& t)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", 2000 + t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                  t.Second);
+    return buf;
+}
+
+class Collect : public OperationsFixture {
+protected:
+    void SetUp() override
+    {
+        OperationsFixture::SetUp();
+        // A burst cut short is given up after this much quiet.
+        aside.reset(new QTemporaryDir);
+    }
+
+    // Connected, on the Collect page, with `name` as the download's name.
+    void openCollect(const QString& name)
+    {
+        connect();
+        form->Sensor->Comms->QuietTimeMs = 300;
+        press(form->DataBtn);
+        ASSERT_EQ(form->ActivePage(), form->Collect);
+        form->DlFileNameEditBox->selectAll();
+        typeThroughWindow(form->DlFileNameEditBox, name);
+        ASSERT_EQ(form->DlFileNameEditBox->text(), name);
+    }
+    void choose(int option)
+    {
+        // On the button's circle, left of its caption.
+        QRadioButton* button = form->DlCollectionOptions->Button(option);
+        clickThroughWindow(button, QPoint(8, button->height() / 2));
+        ASSERT_EQ(form->DlCollectionOptions->ItemIndex(), option);
+    }
+    // Presses "Start Data Download"; the download and conversion run inside.
+    void start()
+    {
+        mark();
+        clickThroughWindow(form->CollectDataBtn);
+        EXPECT_TRUE(form->CollectDataBtn->isEnabled());
+        EXPECT_TRUE(form->DataBtn->isEnabled()) << "the button bar is back to normal";
+    }
+    std::string file(const std::string& name) const { return downloads() + name; }
+    bool exists(const std::string& name) const { return QFile::exists(QString::fromStdString(file(name))); }
+
+    // The download file that holds `stream` after the images the window's
+    // device model holds.
+    Bytes expectedDownload(const Bytes& stream) const
+    {
+        return standin::downloadFile(form->Sensor->CalData, form->Sensor->ConfData, stream);
+    }
+    // The graph and CSV files of `base` are what a decoder of its own makes
+    // of the download file.
+    void expectConverted(const std::string& base)
+    {
+        const std::string in = aside->path().toStdString() + "/aside.bin";
+        writeFile(in, readFile(file(base + ".bin")));
+        TSondeRecordCmd cmd(nullptr);
+        ASSERT_TRUE(cmd.CreateTessaloomFile(in, aside->path().toStdString() + "/aside.dat", nullptr, nullptr, false));
+        ASSERT_TRUE(cmd.CreateCSVFile(in, aside->path().toStdString() + "/aside.csv", nullptr, nullptr, false));
+        const auto graph = readLines(file(base + ".dat"));
+        const auto csv = readLines(file(base + ".csv"));
+        EXPECT_GE(graph.size(), 2u);
+        EXPECT_GE(csv.size(), 2u);
+        EXPECT_EQ(graph, readLines(aside->path().toStdString() + "/aside.dat"));
+        EXPECT_EQ(csv, readLines(aside->path().toStdString() + "/aside.csv"));
+    }
+    // The list's item of that name, clicked (or double-clicked) through the
+    // window.
+    void clickItem(TFileListBox* list, const QString& name, bool twice = false)
+    {
+        const auto items = list->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        list->scrollToItem(items[0]);
+        const QPoint at = list->visualItemRect(items[0]).center();
+        if (twice)
+            doubleClickThroughWindow(list->viewport(), at);
+        else
+            QTest::mouseClick(list->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                              list->viewport()->mapTo(list->window(), at));
+    }
+    // Stream offsets [first, end) of the stand-in's records whose time lies
+    // in [from, to].
+    std::pair<size_t, size_t> rangeOf(const Timestamp& from, const Timestamp& to) const
+    {
+        const size_t size = logger.stream().size();
+        size_t first = size, end = size;
+        for (const auto& e : logger.index()) {
+            if (e.seconds >= standin::secondsOf(from) && first == size)
+                first = e.offset;
+            if (e.seconds > standin::secondsOf(to)) {
+                end = e.offset;
+                break;
+            }
+        }
+        return {first, end};
+    }
+    // The file list after the clock has seen the folder.
+    QStringList listed()
+    {
+        testsupport::pumpUntil([&] { return form->DlFileListBox->Items() == form->FileListBox1->Items(); }, 3000);
+        QApplication::processEvents();
+        form->ClockTimerTimer();
+        return form->DlFileListBox->Items();
+    }
+    std::string status() const { return form->StatusTxt->text().toStdString(); }
+
+    std::unique_ptr<QTemporaryDir> aside;
+};
+
+TEST_F(Collect, AllDataNeverOverwritesAndHoldsTheStandinsRecords)
+{
+    log(30000); // the multi-frame protocol
+    connect();
+    press(form->DataBtn);
+    // The page opens with the sensor's name and today's date, "All data".
+    EXPECT_EQ(form->DlFileNameEditBox->text(),
+              QStringLiteral("Weir Sonde 4") + QLocale::system().toString(QDateTime::currentDateTime(), "_yyyyMMMdd"));
+    EXPECT_EQ(form->DlCollectionOptions->ItemIndex(), 0);
+    EXPECT_FALSE(form->DlDatePickerPanel->isVisible());
+    form->DlFileNameEditBox->selectAll();
+    typeThroughWindow(form->DlFileNameEditBox, "Weir");
+    form->Sensor->Comms->QuietTimeMs = 300;
+
+    // A file of that name exists already: it is left alone.
+    const Bytes earlier = {1, 2, 3};
+    writeFile(file("Weir.bin"), earlier);
+    start();
+    EXPECT_EQ(status(), "Download complete");
+    const Bytes stream = logger.stream();
+    EXPECT_TRUE(readFile(file("Weir_1.bin")) == expectedDownload(stream)) << "the stand-in's records, byte for byte";
+    expectConverted("Weir_1");
+    EXPECT_TRUE(readFile(file("Weir.bin")) == earlier);
+    EXPECT_FALSE(exists("Weir.dat"));
+    EXPECT_TRUE(shown.empty()) << messages().front();
+
+    // Logged range asked for, after the guard's status and a fresh bound.
+    const std::vector<int> codes = commandCodes();
+    EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 6), std::vector<int>({0, 19, 0, 1, 0, 2}));
+    const auto q = logger.requests().back();
+    const auto index = logger.index();
+    EXPECT_EQ(stampText(q.from), stampText(standin::timestampOf(index.front().seconds)));
+    EXPECT_EQ(stampText(q.to), stampText(standin::timestampOf(index.back().seconds)));
+
+    // The next one goes to "_2"; the list shows the graph and CSV files.
+    start();
+    EXPECT_TRUE(readFile(file("Weir_2.bin")) == expectedDownload(stream));
+    expectConverted("Weir_2");
+    EXPECT_EQ(listed(), QStringList({"Weir_1.csv", "Weir_1.dat", "Weir_2.csv", "Weir_2.dat"}));
+}
+
+TEST_F(Collect, NewDataGoesIntoTheClickedFileFromItsLastRecord)
+{
+    openCollect("Weir");
+    start();
+    ASSERT_EQ(status(), "Download complete");
+    ASSERT_TRUE(readFile(file("Weir.bin")) == expectedDownload(logger.stream()));
+    const int64_t lastBefore = logger.index().back().seconds;
+
+    // The sensor logs on; the user clicks the file in the list.
+    log(25000);
+    form->DlFileNameEditBox->setText("Something else");
+    ASSERT_TRUE(listed().contains("Weir.dat"));
+    clickItem(form->DlFileListBox, "Weir.dat");
+    EXPECT_EQ(form->DlFileNameEditBox->text(), "Weir");
+    EXPECT_EQ(form->DlCollectionOptions->ItemIndex(), 1);
+    EXPECT_FALSE(form->DlDatePickerPanel->isVisible());
+
+    start();
+    EXPECT_EQ(status(), "Download complete");
+    // Every record once: the file's last second was cut and came again.
+    const Bytes stream = logger.stream();
+    EXPECT_TRUE(readFile(file("Weir.bin")) == expectedDownload(stream));
+    expectConverted("Weir");
+    EXPECT_FALSE(exists("Weir_1.bin"));
+    // From the time of the file's last record on.
+    EXPECT_EQ(stampText(logger.requests().back().from), stampText(standin::timestampOf(lastBefore)));
+    EXPECT_TRUE(shown.empty()) << messages().front();
+}
+
+TEST_F(Collect, NewDataWithoutAFileDownloadsEverythingUnderThatName)
+{
+    openCollect("Fresh");
+    choose(1);
+    start();
+    EXPECT_EQ(status(), "Download complete");
+    EXPECT_TRUE(readFile(file("Fresh.bin")) == expectedDownload(logger.stream()));
+    expectConverted("Fresh");
+    EXPECT_FALSE(exists("Fresh_1.bin"));
+}
+
+TEST_F(Collect, BetweenDatesIsCutToWholeDaysAndToTheLoggedRange)
+{
+    // Five days of records, one every two hours, from 26 June 2024 14:30:05.
+    logger.update([](standin::RecordGenerator& g) {
+        g.advance(60);
+        standin::LoggerState state = minutely();
+        state.schedules[0].intervalSeconds = 7200;
+        g.run(state, g.stream().size() + 6000);
+    });
+    const auto index = logger.index();
+    const Timestamp first = standin::timestampOf(index.front().seconds);
+    const Timestamp last = standin::timestampOf(index.back().seconds);
+    ASSERT_GE(index.back().seconds - index.front().seconds, 3 * 86400) << "the records span several days";
+
+    openCollect("Range");
+    choose(2);
+    EXPECT_TRUE(form->DlDatePickerPanel->isVisible());
+    // The pickers offer the logged days.
+    EXPECT_EQ(form->DlFromDatePicker->minimumDate(), QDate(2000 + first.Year, first.Month, first.Day));
+    EXPECT_EQ(form->DlTillDatePicker->maximumDate(), QDate(2000 + last.Year, last.Month, last.Day));
+
+    struct Case {
+        const char* name;
+        QDate from, till;
+        Timestamp askFrom, askTill;
+    };
+    const QDate day = QDate(2000 + first.Year, first.Month, first.Day).addDays(2);
+    const Case cases[] = {
+        {"the whole logged range", QDate(2000 + first.Year, first.Month, first.Day),
+         QDate(2000 + last.Year, last.Month, last.Day), first, last},
+        {"one day", day, day, stampOf(day.year(), day.month(), day.day(), 0, 0, 1),
+         stampOf(day.year(), day.month(), day.day(), 23, 59, 59)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QString::fromStdString(file("Range.bin")));
+        form->DlFromDatePicker->setDate(c.from);
+        form->DlTillDatePicker->setDate(c.till);
+        start();
+        EXPECT_EQ(status(), "Download complete");
+        const auto q = logger.requests().back();
+        EXPECT_EQ(stampText(q.from), stampText(c.askFrom));
+        EXPECT_EQ(stampText(q.to), stampText(c.askTill));
+        // The records of that range, byte for byte.
+        const auto [lo, hi] = rangeOf(c.askFrom, c.askTill);
+        ASSERT_LT(lo, hi);
+        EXPECT_TRUE(readFile(file("Range.bin")) == expectedDownload(slice(logger.stream(), lo, hi)));
+        expectConverted("Range");
+    }
+}
+
+TEST_F(Collect, CancelUnderTheModalWindowKeepsWhatArrivedAndSaysSo)
+{
+    log(200000);
+    sensor.setLineRate(200000); // 20 kB/s: the whole download would take ten seconds
+    form = std::make_unique<TSensorForm>(nullptr, "COM3", nullptr);
+    QString statusAfter;
+    bool cancelled = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        TDlProgForm* progress = form->Sensor ? form->Sensor->ProgressForm : nullptr;
+        if (progress && progress->isVisible() && form->Sensor->Comms->BytesReceived > 30000 && !cancelled) {
+            cancelled = true;
+            clickThroughWindow(progress->CancelBtn);
+        }
+    });
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(testsupport::pumpUntil([&] { return form->ClockTimer->isActive() && !form->InitProgress; },
+                                           60000));
+        shown.clear();
+        press(form->DataBtn);
+        form->DlFileNameEditBox->setText("Weir");
+        watch.start(20);
+        const auto t0 = std::chrono::steady_clock::now();
+        start();
+        EXPECT_LT(testsupport::secondsSince(t0), 6.0) << "Cancel ends the download";
+        watch.stop();
+        statusAfter = form->StatusTxt->text();
+        clickThroughWindow(form->DisconnectBtn);
+    });
+    EXPECT_EQ(form->exec(), mrOk);
+    EXPECT_TRUE(cancelled) << "the progress window took the click under the modal main window";
+
+    const Bytes stream = logger.stream();
+    const Bytes got = readFile(file("Weir.bin"));
+    ASSERT_GT(got.size(), HeaderBytes + 30000);
+    const size_t received = got.size() - HeaderBytes;
+    ASSERT_LT(received, stream.size());
+    EXPECT_TRUE(slice(got, HeaderBytes, got.size()) == slice(stream, 0, received));
+    EXPECT_EQ(statusAfter, "Partial download");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(messages()[0], "FileSize= " + std::to_string(stream.size()) + " Downloaded- " +
+                                 std::to_string(received) + " Diff - " + std::to_string(stream.size() - received) +
+                                 "  " + std::to_string(received * 100 / stream.size()) + " %");
+    // What arrived is converted.
+    EXPECT_TRUE(exists("Weir.dat"));
+    EXPECT_TRUE(exists("Weir.csv"));
+}
+
+TEST_F(Collect, SensorHangingUpMidDownloadLeavesWhatArrived)
+{
+    log(120000);
+    openCollect("Weir");
+    transfer.hangUpAfter(50000);
+    start();
+    EXPECT_EQ(status(), "Partial download");
+    const Bytes stream = logger.stream();
+    const Bytes got = readFile(file("Weir.bin"));
+    ASSERT_GT(got.size(), HeaderBytes + 20000);
+    const size_t received = got.size() - HeaderBytes;
+    ASSERT_LT(received, stream.size());
+    EXPECT_TRUE(got == expectedDownload(slice(stream, 0, received)));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(messages()[0].rfind("FileSize= " + std::to_string(stream.size()) + " Downloaded- " +
+                                      std::to_string(received) + " ",
+                                  0),
+              0u)
+        << messages()[0];
+    expectConverted("Weir");
+
+    // The next operation finds the sensor gone and says so.
+    shown.clear();
+    start();
+    EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check "
+                                                    "connections and verify correct power to the Sensor."}));
+}
+
+TEST_F(Collect, FailuresThatBringNothingSaySoAndLoseNothing)
+{
+    openCollect("Weir");
+    start();
+    ASSERT_EQ(status(), "Download complete");
+    const Bytes kept = readFile(file("Weir.bin"));
+    const Bytes keptGraph = readFile(file("Weir.dat"));
+
+    // The logged range cannot be had: the message, nothing downloaded.
+    model->update([](standin::SensorState& s) { s.refuse[standin::cmd::DateTimeBounds] = 0x85; });
+    choose(0);
+    start();
+    EXPECT_EQ(messages(), std::vector<std::string>({"Failed to retrieve logger data memory boundaries, it may me "
+                                                    "neccesary to clear the logger memory if this problem persists"}));
+    EXPECT_FALSE(exists("Weir_1.bin"));
+    EXPECT_EQ(commandCodes(), std::vector<int>({0, 19, 0, 1}));
+    model->update([](standin::SensorState& s) { s.refuse.clear(); });
+
+    // "New data" into the file while the logger refuses the range: the
+    // records the cut took go back, the converted files stay.
+    shown.clear();
+    model->update([](standin::SensorState& s) { s.refuse[standin::cmd::RetrieveData] = 0x85; });
+    choose(1);
+    start();
+    EXPECT_EQ(status(), "Download FAILED");
+    EXPECT_TRUE(readFile(file("Weir.bin")) == kept);
+    EXPECT_TRUE(readFile(file("Weir.dat")) == keptGraph);
+    EXPECT_TRUE(shown.empty());
+    model->update([](standin::SensorState& s) { s.refuse.clear(); });
+}
+
+TEST_F(Collect, NewDataIntoAnotherSensorsFileTouchesNothing)
+{
+    CalibrationData other = standin::buildCalibration();
+    SetImageText(other.SensorID, "QS999999");
+    openCollect("Other");
+    const Bytes theirs = standin::downloadFile(other, standin::buildConfiguration(), slice(logger.stream(), 0, 4000));
+    writeFile(file("Other.bin"), theirs);
+    choose(1);
+    start();
+    EXPECT_EQ(messages(), std::vector<std::string>({"Currently connected Sensor ID does not match with selected file"}));
+    EXPECT_EQ(status(), "Download FAILED");
+    EXPECT_TRUE(readFile(file("Other.bin")) == theirs) << "not even its last record is cut";
+    EXPECT_FALSE(exists("Other.dat"));
+}
+
+TEST_F(Collect, NamesThatNameNoFileOfTheFolderAreRefusedBeforeAnythingIsSent)
+{
+    connect();
+    press(form->DataBtn);
+    struct Case {
+        QString name;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"", "Please enter a name for the download file."},
+        {"../Weir", "The download file name must not contain \"/\": the files are always written to the sensor's "
+                    "data folder."},
+        {"a/b", "The download file name must not contain \"/\": the files are always written to the sensor's "
+                "data folder."},
+        {".hidden", "The download file name must not start with \".\"."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        shown.clear();
+        form->DlFileNameEditBox->setText(c.name);
+        start();
+        EXPECT_EQ(messages(), std::vector<std::string>({c.message}));
+        EXPECT_TRUE(commands().empty());
+    }
+    EXPECT_TRUE(QDir(QString::fromStdString(downloads())).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// --- opening the listed files --------------------------------------------------
+
+class OpenFiles : public Collect {
+protected:
+    void SetUp() override
+    {
+        Collect::SetUp();
+        // The program file lives in a folder of the test's own.
+        setExeName(programs.path() + "/BrindlecotProject");
+        connect();
+        press(form->DataBtn);
+        for (const char* name : {"Weir.dat", "Weir.csv", "UPPER.DAT", "two words.dat"})
+            writeFile(file(name), {1});
+        ASSERT_EQ(listed(), QStringList({"two words.dat", "UPPER.DAT", "Weir.csv", "Weir.dat"}));
+    }
+    void installViewer()
+    {
+        QFile viewer(programs.path() + "/Tessaloom");
+        ASSERT_TRUE(viewer.open(QIODevice::WriteOnly));
+        viewer.write("#!/bin/sh\n");
+        viewer.close();
+        viewer.setPermissions(viewer.permissions() | QFile::ExeOwner);
+    }
+    QString folder() const { return QString::fromStdString(downloads()); }
+
+    QTemporaryDir programs;
+};
+
+TEST_F(OpenFiles, GraphFilesGoToTheViewerOthersToTheDesktop)
+{
+    installViewer();
+    struct Case {
+        QString item;
+        bool viewer;
+    };
+    const Case cases[] = {{"Weir.dat", true}, {"two words.dat", true}, {"Weir.csv", false}, {"UPPER.DAT", false}};
+    for (const bool twice : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.item.toStdString() + (twice ? " double-clicked" : " with View File"));
+            started.clear();
+            opened.clear();
+            clickItem(form->DlFileListBox, c.item, twice);
+            if (!twice)
+                clickThroughWindow(form->DlOpenFileBtn);
+            if (c.viewer) {
+                ASSERT_EQ(started.size(), 1u);
+                EXPECT_EQ(started[0].program, programs.path() + "/Tessaloom");
+                EXPECT_EQ(started[0].arguments, QStringList({"-", folder() + c.item}));
+                EXPECT_EQ(started[0].folder, programs.path() + "/");
+                EXPECT_TRUE(opened.empty());
+            } else {
+                EXPECT_TRUE(started.empty());
+                EXPECT_EQ(opened, std::vector<QString>({folder() + c.item}));
+            }
+        }
+    }
+    EXPECT_TRUE(shown.empty());
+
+    // The hidden twin of the list opens its own double-clicked item.
+    form->FileListBox1->Update();
+    form->FileListBox1->setCurrentRow(form->FileListBox1->Items().indexOf("Weir.csv"));
+    opened.clear();
+    form->DlFileListBoxDblClick(form->FileListBox1);
+    EXPECT_EQ(opened, std::vector<QString>({folder() + "Weir.csv"}));
+}
+
+TEST_F(OpenFiles, MissingViewerIsNamedAndNothingStarts)
+{
+    clickItem(form->DlFileListBox, "Weir.dat");
+    clickThroughWindow(form->DlOpenFileBtn);
+    EXPECT_TRUE(started.empty());
+    EXPECT_EQ(messages(), std::vector<std::string>(
+                              {("The graph viewer program was not found: " + programs.path() + "/Tessaloom")
+                                   .toStdString()}));
+}
+
+TEST_F(OpenFiles, ViewFileWithNothingSelectedAsksForAFile)
+{
+    form->DlFileListBox->clearSelection();
+    clickThroughWindow(form->DlOpenFileBtn);
+    EXPECT_EQ(messages(), std::vector<std::string>({"Please select a file to open."}));
+    EXPECT_TRUE(started.empty());
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(OpenFiles, OpenExplorerShowsTheSensorsFolder)
+{
+    clickThroughWindow(form->DlOpenExplorerBtn);
+    EXPECT_EQ(opened, std::vector<QString>({folder()}));
+    EXPECT_TRUE(folder().endsWith("/Brindlecot/data/Weir Sonde 4/"));
+}
+
+} // namespace

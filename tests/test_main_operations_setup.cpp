@@ -1,0 +1,173 @@
+// "Setup Sensor" against the stand-in, driven through the windows: what the
+// dialog edited reaches the stand-in after "Ok", nothing is sent after
+// "Cancel", and an image the stand-in refuses puts both images in memory
+// back and says so.
+#include "OperationsFixture.h"
+
+#include "FileCtrl.h"
+#include "SensorSetupUnit.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+using namespace ops;
+
+namespace {
+
+class Setup : public OperationsFixture {
+protected:
+    void SetUp() override
+    {
+        OperationsFixture::SetUp();
+        connect();
+        saved = sensor.images();
+        savedCal = form->Sensor->CalData;
+        savedConf = form->Sensor->ConfData;
+    }
+    // Runs "Setup Sensor": renames the sensor and turns the memory wrap off
+    // in the dialog, then ends it with `button`.
+    void runSetup(bool ok)
+    {
+        bool mainHidden = false;
+        WhenModal<TSensorSetupForm> act([&](TSensorSetupForm* d) {
+            mainHidden = !form->isVisible();
+            d->SensorNameEdit->selectAll();
+            typeThroughWindow(d->SensorNameEdit, "Weir Sonde 5");
+            QCheckBox* wrap = d->SS_MemoryWrapCheckBox;
+            ASSERT_TRUE(wrap->isChecked());
+            clickThroughWindow(wrap, QPoint(8, wrap->height() / 2));
+            edited = {d->Cal->SensorName, d->Conf->MemoryWrap};
+            closedAt = sensor.requestCount();
+            clickThroughWindow(ok ? d->SSOkBtn : d->SSCancelBtn);
+        });
+        mark();
+        pressThroughWindow(form->SetupSensorBtn);
+        EXPECT_EQ(act.count, 1);
+        EXPECT_TRUE(mainHidden) << "the main window is hidden while the dialog is up";
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(form->ActivePage(), form->Status);
+        EXPECT_TRUE(form->StatusBtn->isChecked());
+        EXPECT_TRUE(form->SetupSensorBtn->isEnabled()) << "the bar is back to normal";
+    }
+    // Command codes the stand-in received after the dialog ended.
+    std::vector<int> codesAfterDialog() const
+    {
+        std::vector<int> codes;
+        const auto all = sensor.requests();
+        for (size_t i = closedAt; i < all.size(); ++i)
+            if (all[i].frame.content == standin::ContentCommand && !all[i].frame.data.empty())
+                codes.push_back(all[i].frame.data[0]);
+        return codes;
+    }
+    void expectAsSaved()
+    {
+        EXPECT_TRUE(sameImage(form->Sensor->CalData, savedCal));
+        EXPECT_TRUE(sameImage(form->Sensor->ConfData, savedConf));
+        EXPECT_TRUE(form->windowTitle().endsWith("  Sensor: Weir Sonde 4"));
+    }
+
+    struct Edited {
+        std::string name;
+        int wrap = -1;
+    } edited;
+    size_t closedAt = 0;
+    standin::SensorImages saved;
+    CalibrationData savedCal{};
+    ConfigurationData savedConf{};
+};
+
+TEST_F(Setup, OkSendsWhatTheDialogEdited)
+{
+    runSetup(true);
+    EXPECT_EQ(edited.name, "Weir Sonde 5");
+    EXPECT_EQ(edited.wrap, 0);
+    EXPECT_TRUE(shown.empty()) << messages().front();
+    // The calibration image, then the configuration image.
+    EXPECT_EQ(codesAfterDialog(), std::vector<int>({0, 7, 0, 5}));
+    const standin::SensorImages now = sensor.images();
+    EXPECT_TRUE(sameImage(now.cal, form->Sensor->CalData));
+    EXPECT_TRUE(sameImage(now.conf, form->Sensor->ConfData));
+    EXPECT_EQ(ImageText(now.cal.SensorName), "Weir Sonde 5");
+    EXPECT_EQ(now.conf.MemoryWrap, 0);
+    // The window follows the new name.
+    EXPECT_TRUE(form->windowTitle().endsWith("  Sensor: Weir Sonde 5"));
+    EXPECT_TRUE(form->DownloadsFolder.size() > 13 &&
+                form->DownloadsFolder.substr(form->DownloadsFolder.size() - 13) == "Weir Sonde 5/");
+    EXPECT_EQ(form->DlFileListBox->Directory(), form->DownloadsFolder);
+}
+
+TEST_F(Setup, CancelSendsNothingAndPutsTheImagesBack)
+{
+    runSetup(false);
+    EXPECT_EQ(edited.name, "Weir Sonde 5") << "the dialog edited the images in place";
+    EXPECT_TRUE(codesAfterDialog().empty());
+    expectAsSaved();
+    EXPECT_TRUE(sameImage(sensor.images().cal, saved.cal));
+    EXPECT_TRUE(sameImage(sensor.images().conf, saved.conf));
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(Setup, RefusedImageSaysSoAndPutsBothImagesBack)
+{
+    struct Case {
+        const char* name;
+        uint8_t refused;
+        std::vector<int> sent;
+        bool calibrationReached;
+    };
+    const Case cases[] = {
+        {"configuration refused", standin::cmd::PutConfiguration, {0, 7, 0, 5}, true},
+        {"calibration refused", standin::cmd::PutCalibration, {0, 7}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sensor.setImages(saved);
+        shown.clear();
+        model->update([&](standin::SensorState& s) {
+            s.refuse.clear();
+            s.refuse[c.refused] = 0x85;
+        });
+        runSetup(true);
+        EXPECT_EQ(messages(), std::vector<std::string>({"Failed to update sensor, Please check sensor connectivity."}));
+        EXPECT_EQ(codesAfterDialog(), c.sent);
+        expectAsSaved();
+        // A calibration image sent before the refusal stays in the sensor.
+        EXPECT_EQ(ImageText(sensor.images().cal.SensorName), c.calibrationReached ? "Weir Sonde 5" : "Weir Sonde 4");
+        EXPECT_TRUE(sameImage(sensor.images().conf, saved.conf));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The main window is shown modally by the start-up window; hiding it for the
+// dialog must not end its modal showing.
+class ModalMainWindow : public OperationsFixture {};
+
+TEST_F(ModalMainWindow, SetupDialogDoesNotEndTheWindowsModalShowing)
+{
+    form = std::make_unique<TSensorForm>(nullptr, "COM3", nullptr);
+    bool visibleAfter = false;
+    int dialogs = 0;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(testsupport::pumpUntil([&] { return form->ClockTimer->isActive() && !form->InitProgress; },
+                                           60000));
+        WhenModal<TSensorSetupForm> cancel([&](TSensorSetupForm* d) {
+            ++dialogs;
+            clickThroughWindow(d->SSCancelBtn);
+        });
+        pressThroughWindow(form->SetupSensorBtn);
+        QApplication::processEvents();
+        visibleAfter = form->isVisible() && form->ModalResult() == mrNone;
+        clickThroughWindow(form->DisconnectBtn);
+    });
+    EXPECT_EQ(form->exec(), mrOk) << "the window closed by Disconnect, not by the dialog";
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(visibleAfter);
+}
+
+} // namespace
