@@ -1,6 +1,5 @@
 // Opening a document, folder or web link with the desktop's default
-// application (xdg-open), in place of the Windows shell's "open", and starting
-// a program of our own. Tests set hooks and see the target, or the program
+// application (xdg-open), and starting a program of our own. Tests set hooks and see the target, or the program
 // with its arguments, instead of launching anything.
 #pragma once
 
