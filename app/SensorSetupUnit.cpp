@@ -30,11 +30,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The platform's date-and-time text: the date, and the time unless it is
 // midnight; no text for a date that is not set.
 QString dateTimeText(TDateTime value)
@@ -250,9 +245,9 @@ void TSensorSetupForm::BuildScheduleContainers()
 
 void TSensorSetupForm::FillInfoPage()
 {
-    SS_SensorIDEdit->setText(latin1(ImageText(Cal->SensorID)));
-    SensorNameEdit->setText(latin1(ImageText(Cal->SensorName)));
-    SS_FirmwareVersionEdit->setText(latin1(ImageText(Status->FirmwareVersion)));
+    SS_SensorIDEdit->setText(Latin1Text(ImageText(Cal->SensorID)));
+    SensorNameEdit->setText(Latin1Text(ImageText(Cal->SensorName)));
+    SS_FirmwareVersionEdit->setText(Latin1Text(ImageText(Status->FirmwareVersion)));
     TDateTime calDate = 0;
     TSensor_Quarn::encodeTDateTime(Cal->FactoryCalDate, &calDate);
     SS_FactoryCalDateEdit->setText(dateTimeText(calDate));
@@ -296,17 +291,17 @@ void TSensorSetupForm::BuildTree()
         // A rebuild is no selection by the user: no change notice.
         const QSignalBlocker blocker(Treeview);
         Treeview->clear();
-        RootNode = new QTreeWidgetItem(Treeview, QStringList(latin1(ImageText(Cal->SensorName))));
+        RootNode = new QTreeWidgetItem(Treeview, QStringList(Latin1Text(ImageText(Cal->SensorName))));
         ChannelsNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Channels")));
         SchedulesNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Schedules")));
         const int channels = Cal->ChannelCount < ImageChannelCount ? Cal->ChannelCount : ImageChannelCount;
         for (int c = 0; c < channels; ++c)
             if (Cal->Channels[c].Enabled != 0)
-                new QTreeWidgetItem(ChannelsNode, QStringList(latin1(ImageText(Cal->Channels[c].Name))));
+                new QTreeWidgetItem(ChannelsNode, QStringList(Latin1Text(ImageText(Cal->Channels[c].Name))));
         const int schedules = Conf->ScheduleCount < ScheduleRecordCount ? Conf->ScheduleCount : ScheduleRecordCount;
         for (int s = FirstUserSchedule; s < schedules; ++s)
             if (s != ModbusScheduleRecord)
-                new QTreeWidgetItem(SchedulesNode, QStringList(latin1(ImageText(Conf->Schedules[s].Name))));
+                new QTreeWidgetItem(SchedulesNode, QStringList(Latin1Text(ImageText(Conf->Schedules[s].Name))));
         ModbusNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Modbus Registers")));
         Treeview->FullExpand();
     }

@@ -43,11 +43,6 @@ namespace {
 constexpr int FactorRole = 0;
 constexpr int GravityRole = 2;
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The value with at least one and at most `decimals` decimals ("0.0###").
 QString formatDecimals(double value, int decimals)
 {
@@ -324,9 +319,9 @@ void TSensorSetupForm::ShowChannel()
     UpdatingScope updating(Updating);
     const CalChannelData& ch = Cal->Channels[ChannelIndex];
     const ChannelSetupData& setup = Conf->ChannelSetup[ChannelIndex];
-    Chan_ChanNameEdfit->setText(latin1(ImageText(ch.Name)));
+    Chan_ChanNameEdfit->setText(Latin1Text(ImageText(ch.Name)));
     Chan_PresisionEdit->SetValue(setup.Precision);
-    Chan_UnitNameEdit->setText(latin1(ImageText(ch.UnitsText)));
+    Chan_UnitNameEdit->setText(Latin1Text(ImageText(ch.UnitsText)));
 
     const bool variation = setup.DataVariationEnabled != 0;
     Chan_DataVariationCheckBox->setChecked(variation);
@@ -340,7 +335,7 @@ void TSensorSetupForm::ShowChannel()
     TSensor_Quarn::GetDefaultUnitsStringList(family, units);
     Chan_UnitTypeComboBox->clear();
     for (const std::string& unit : units)
-        Chan_UnitTypeComboBox->addItem(latin1(unit));
+        Chan_UnitTypeComboBox->addItem(Latin1Text(unit));
     // The item at the code's distance from its family's base: a code whose
     // list starts elsewhere ("mS/cm" after "uS/cm") shows no item.
     const int index = int(ch.UnitsCode) - int(family);
@@ -433,7 +428,7 @@ int TSensorSetupForm::ChannelCompensation(int role)
     if (Sensor->zz_isValidCompensation(n))
         return n;
     ShowMessage(QStringLiteral("The calibration image holds no record for this setting of channel ")
-                + latin1(ImageText(Cal->Channels[ChannelIndex].Name)) + QStringLiteral("; nothing was changed."));
+                + Latin1Text(ImageText(Cal->Channels[ChannelIndex].Name)) + QStringLiteral("; nothing was changed."));
     return -1;
 }
 
@@ -611,7 +606,7 @@ void TSensorSetupForm::Chan_BatteryRadioGroupClick()
     Cal->Channels[to].Enabled = 1;
     ChannelIndex = to;
     if (QTreeWidgetItem* node = Treeview->Selected())
-        node->setText(0, latin1(ImageText(Cal->Channels[to].Name)));
+        node->setText(0, Latin1Text(ImageText(Cal->Channels[to].Name)));
     ShowChannel();
 }
 

@@ -25,11 +25,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 struct UpdatingScope {
     explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
     ~UpdatingScope() { flag_ = saved_; }
@@ -250,7 +245,7 @@ void TSensorSetupForm::ShowMethod(int r, bool stop)
     Sensor->GetTriggerableChannels(names);
     channel->clear();
     for (const std::string& name : names)
-        channel->addItem(latin1(name));
+        channel->addItem(Latin1Text(name));
     channel->setCurrentIndex(-1);
     pages->setCurrentWidget(stop ? StopSimpleTab : TriggerSimpleTab);
 
@@ -268,7 +263,7 @@ void TSensorSetupForm::ShowMethod(int r, bool stop)
     const TriggerSetupData& trigger = Conf->Triggers[t];
     const int triggerChannel = trigger.Channel;
     channel->setCurrentIndex(
-        triggerChannel < ImageChannelCount ? channel->findText(latin1(ImageText(Cal->Channels[triggerChannel].Name)))
+        triggerChannel < ImageChannelCount ? channel->findText(Latin1Text(ImageText(Cal->Channels[triggerChannel].Name)))
                                            : -1);
     setPoint->setText(floatText(trigger.SetPoint));
     reEnable->setText(floatText(trigger.ReEnableValue));
@@ -357,7 +352,7 @@ void TSensorSetupForm::MethodRadioGroupClick(bool stop)
     QComboBox* channel = stop ? StopTriggerCB : StartTriggerCB;
     channel->clear();
     for (const std::string& name : names)
-        channel->addItem(latin1(name));
+        channel->addItem(Latin1Text(name));
     channel->setCurrentIndex(-1);
     const TriggerSetupData& trigger = Conf->Triggers[t];
     (stop ? StopTriggerSetPointEdit : TriggerSetPointValueEdit)->setText(floatText(trigger.SetPoint));
