@@ -264,6 +264,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Sets a flag (Updating) for a block and restores what it was however
+    // the block ends.
+    struct UpdatingScope {
+        explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+        ~UpdatingScope() { flag_ = saved_; }
+        bool& flag_;
+        bool saved_;
+    };
+
     void BuildFrame();
     void BuildInfoPage();
     void BuildChannelPage();

@@ -68,14 +68,6 @@ QString formatDecimals(float value, int decimals)
     return formatDecimals(std::strtod(std::string(text, result.ptr).c_str(), nullptr), decimals);
 }
 
-// Restores a flag however the block ends.
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 const char* const PressureText =
     "The pressure measured under a column of fluid depends on the density of the fluid. Specific gravity is "
     "the ratio of the density of a material to the density of water. A specific gravity conversion factor can "

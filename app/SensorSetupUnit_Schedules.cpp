@@ -57,14 +57,6 @@ constexpr int MaxChannels = TSensor_Quarn::MaxScheduleChannels;
 constexpr int MinReadings = 1, MaxReadings = 1000;
 constexpr int MinIntervalSeconds = 1, MaxIntervalSeconds = 1000;
 
-// Restores a flag however the block ends.
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 // Hands the events of one object to a function first; it returns true for
 // an event it has dealt with. The hook lives as long as `owner`.
 class EventHook : public QObject {

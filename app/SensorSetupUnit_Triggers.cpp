@@ -25,13 +25,6 @@
 
 namespace {
 
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 // The shortest text that reads back as the same 32-bit float ("1.2", not
 // "1.20000004768372").
 QString floatText(float value)
