@@ -129,17 +129,12 @@ void TSensorSetupForm::BuildFrame()
     ConnectHandler(RenameChannel, &QAction::triggered, this, &TSensorSetupForm::RenameChannelClick);
 
     PropertiesPageControl = Named(new QStackedWidget(this), "PropertiesPageControl");
-    auto page = [this](const char* name) {
-        auto* w = Named(new QWidget(PropertiesPageControl), name);
-        PropertiesPageControl->addWidget(w);
-        return w;
-    };
-    SS_InfoTab = page("SS_InfoTab");
-    SS_ChannelsTab = page("SS_ChannelsTab");
-    SS_SchedulesTab = page("SS_SchedulesTab");
-    SS_MonitorChannelsTab = page("SS_MonitorChannelsTab");
-    SS_ScheduleOverviewTab = page("SS_ScheduleOverviewTab");
-    SS_ModbusTab = page("SS_ModbusTab");
+    SS_InfoTab = AddPage(PropertiesPageControl, "SS_InfoTab");
+    SS_ChannelsTab = AddPage(PropertiesPageControl, "SS_ChannelsTab");
+    SS_SchedulesTab = AddPage(PropertiesPageControl, "SS_SchedulesTab");
+    SS_MonitorChannelsTab = AddPage(PropertiesPageControl, "SS_MonitorChannelsTab");
+    SS_ScheduleOverviewTab = AddPage(PropertiesPageControl, "SS_ScheduleOverviewTab");
+    SS_ModbusTab = AddPage(PropertiesPageControl, "SS_ModbusTab");
     shownPage_ = PropertiesPageControl->currentWidget();
     ConnectHandler(PropertiesPageControl, &QStackedWidget::currentChanged, this, &TSensorSetupForm::PageChanged);
 
@@ -163,6 +158,20 @@ void TSensorSetupForm::BuildFrame()
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
     setFixedSize(860, 580);
+}
+
+QWidget* TSensorSetupForm::AddPage(QStackedWidget* pages, const char* name)
+{
+    auto* page = Named(new QWidget(pages), name);
+    pages->addWidget(page);
+    return page;
+}
+
+void TSensorSetupForm::FillWith(QWidget* parent, QWidget* child)
+{
+    auto* layout = new QVBoxLayout(parent);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(child);
 }
 
 void TSensorSetupForm::BuildInfoPage()
@@ -199,15 +208,11 @@ void TSensorSetupForm::BuildInfoPage()
 void TSensorSetupForm::BuildScheduleContainers()
 {
     Sched_Panel = Named(new QWidget(SS_SchedulesTab), "Sched_Panel");
-    auto* tabLayout = new QVBoxLayout(SS_SchedulesTab);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-    tabLayout->addWidget(Sched_Panel);
+    FillWith(SS_SchedulesTab, Sched_Panel);
 
     ScheduleSettingsPanel = Named(new QWidget(Sched_Panel), "ScheduleSettingsPanel");
     SchedulePageControl = Named(new QTabWidget(ScheduleSettingsPanel), "SchedulePageControl");
-    auto* settingsLayout = new QVBoxLayout(ScheduleSettingsPanel);
-    settingsLayout->setContentsMargins(0, 0, 0, 0);
-    settingsLayout->addWidget(SchedulePageControl);
+    FillWith(ScheduleSettingsPanel, SchedulePageControl);
     auto tab = [this](const char* name, const char* caption) {
         auto* w = Named(new QWidget(SchedulePageControl), name);
         SchedulePageControl->addTab(w, QString::fromLatin1(caption));
@@ -225,10 +230,8 @@ void TSensorSetupForm::BuildScheduleContainers()
     auto pages = [](QWidget* parent, const char* name, QWidget*& time, const char* timeName, QWidget*& simple,
                     const char* simpleName) {
         auto* control = Named(new QStackedWidget(parent), name);
-        time = Named(new QWidget(control), timeName);
-        simple = Named(new QWidget(control), simpleName);
-        control->addWidget(time);
-        control->addWidget(simple);
+        time = AddPage(control, timeName);
+        simple = AddPage(control, simpleName);
         return control;
     };
     TriggerPageControl = pages(StartMethodTab, "TriggerPageControl", TriggerTimeTab, "TriggerTimeTab",

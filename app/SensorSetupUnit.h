@@ -274,6 +274,10 @@ private:
     };
 
     void BuildFrame();
+    // A page named `name`, added to `pages`.
+    static QWidget* AddPage(QStackedWidget* pages, const char* name);
+    // Lays `child` over the whole of `parent`, edge to edge.
+    static void FillWith(QWidget* parent, QWidget* child);
     void BuildInfoPage();
     void BuildChannelPage();
     void BuildMonitorPages();

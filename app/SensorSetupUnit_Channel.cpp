@@ -81,9 +81,7 @@ const char* const PressureText =
 void TSensorSetupForm::BuildChannelPage()
 {
     Chan_Panel = Named(new QWidget(SS_ChannelsTab), "Chan_Panel");
-    auto* tabLayout = new QVBoxLayout(SS_ChannelsTab);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-    tabLayout->addWidget(Chan_Panel);
+    FillWith(SS_ChannelsTab, Chan_Panel);
 
     Chan_ChanNameEdfit = Named(new QLineEdit(Chan_Panel), "Chan_ChanNameEdfit");
     Chan_ChanNameEdfit->setReadOnly(true);
@@ -112,20 +110,15 @@ void TSensorSetupForm::BuildChannelPage()
     fields->addRow(dataVariationLabel_, Chan_DataVariationValueEdit);
 
     ChannelsPageControl = Named(new QStackedWidget(Chan_Panel), "ChannelsPageControl");
-    auto page = [this](const char* name) {
-        auto* w = Named(new QWidget(ChannelsPageControl), name);
-        ChannelsPageControl->addWidget(w);
-        return w;
-    };
-    BatteryTab = page("BatteryTab");
-    PressureTab = page("PressureTab");
-    DOppmTab = page("DOppmTab");
-    DOmglTab = page("DOmglTab");
-    TDSTab = page("TDSTab");
-    TSSTab = page("TSSTab");
-    TurbidityTab = page("TurbidityTab");
-    UD1Tab = page("UD1Tab");
-    UD2Tab = page("UD2Tab");
+    BatteryTab = AddPage(ChannelsPageControl, "BatteryTab");
+    PressureTab = AddPage(ChannelsPageControl, "PressureTab");
+    DOppmTab = AddPage(ChannelsPageControl, "DOppmTab");
+    DOmglTab = AddPage(ChannelsPageControl, "DOmglTab");
+    TDSTab = AddPage(ChannelsPageControl, "TDSTab");
+    TSSTab = AddPage(ChannelsPageControl, "TSSTab");
+    TurbidityTab = AddPage(ChannelsPageControl, "TurbidityTab");
+    UD1Tab = AddPage(ChannelsPageControl, "UD1Tab");
+    UD2Tab = AddPage(ChannelsPageControl, "UD2Tab");
 
     auto* panelLayout = new QVBoxLayout(Chan_Panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
