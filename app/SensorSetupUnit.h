@@ -450,6 +450,9 @@ private:
     // Trigger entry (1..31) of the start or stop method of the shown record;
     // -1 when that method holds none.
     int MethodTrigger(bool stop) const;
+    // Trigger entry t's set point, re-enable value and condition on the
+    // start (stop) tab, with the labels that condition takes.
+    void ShowTriggerValues(int t, bool stop);
     void MethodRadioGroupClick(bool stop);
     void ShowAveragingWarning();
     // Owns the event hooks of the schedule pages: they end with the dialog's
