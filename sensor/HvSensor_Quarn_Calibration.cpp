@@ -149,7 +149,7 @@ int TSensor_Quarn::zz_getUnitsCalCompensationNumber(int channel)
 
 bool TSensor_Quarn::zz_isValidCompensation(int number)
 {
-    return number >= 1 && number <= CalData.CompensationCount && number <= MaxCompensationNumber;
+    return IsValidCompensation(CalData, number);
 }
 
 bool TSensor_Quarn::zz_backupCompensationCoeffs(int number, float coeffs[5])

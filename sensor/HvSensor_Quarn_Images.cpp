@@ -111,13 +111,6 @@ void setFormatVersion3(char (&field)[8])
     SetImageText(field, "3.0");
 }
 
-// Compensation numbers 1..CompensationCount are valid, and only those whose
-// record lies inside the image's table.
-bool isValidCompensation(const CalibrationData& cal, int number)
-{
-    return number >= 1 && number <= cal.CompensationCount && number <= MaxCompensationNumber;
-}
-
 } // namespace
 
 bool TSensor_Quarn::WriteBinConf(ConfigurationData* conf, const std::string& fileName)
@@ -249,7 +242,7 @@ bool TSensor_Quarn::verifyCalFile()
             continue;
         const int datum = ch.CompensationNumbers[DatumRole];
         const int userCal = ch.CompensationNumbers[PressureUserCalRole];
-        if (datum == userCal || !isValidCompensation(CalData, datum) || !isValidCompensation(CalData, userCal))
+        if (datum == userCal || !IsValidCompensation(CalData, datum) || !IsValidCompensation(CalData, userCal))
             continue;
         float kept[5];
         std::memcpy(kept, CalData.CompensationTable[datum].Coeffs, sizeof kept);
@@ -264,7 +257,7 @@ bool TSensor_Quarn::SetPressureChannelDatum(uint16_t channel, const float coeffs
     if (channel >= ImageChannelCount)
         return false;
     const int number = CalData.Channels[channel].CompensationNumbers[DatumRole];
-    if (!isValidCompensation(CalData, number))
+    if (!IsValidCompensation(CalData, number))
         return false;
     std::memcpy(CalData.CompensationTable[number].Coeffs, coeffs, 5 * sizeof(float));
     return true;
@@ -275,7 +268,7 @@ bool TSensor_Quarn::GetPressureChannelDatum(uint16_t channel, float coeffs[5]) c
     if (channel >= ImageChannelCount)
         return false;
     const int number = CalData.Channels[channel].CompensationNumbers[DatumRole];
-    if (!isValidCompensation(CalData, number))
+    if (!IsValidCompensation(CalData, number))
         return false;
     std::memcpy(coeffs, CalData.CompensationTable[number].Coeffs, 5 * sizeof(float));
     return true;
