@@ -101,6 +101,16 @@ Timestamp startOfThisYear()
     return firstOfJanuary(QDate::currentDate().year());
 }
 
+// A schedule's default run: started and stopped by time, from the start of
+// this year to 2099.
+void setDefaultTimes(ScheduleSetupData& s)
+{
+    s.StartByTime = 1;
+    s.StopByTime = 1;
+    s.StartTime = startOfThisYear();
+    s.StopTime = firstOfJanuary(2099);
+}
+
 float formatVersionOf(const char (&field)[8])
 {
     return static_cast<float>(StrToFloat(ImageText(field)));
@@ -151,10 +161,7 @@ void TSensor_Quarn::ClearSchedule(int record)
     s.Enabled = 0;
     s.InUse = 0;
     std::memset(s.Name, 0, sizeof s.Name);
-    s.StartByTime = 1;
-    s.StopByTime = 1;
-    s.StartTime = startOfThisYear();
-    s.StopTime = firstOfJanuary(2099);
+    setDefaultTimes(s);
     s.MaxScans = 0;
     s.ChannelCount = 0;
     std::memset(s.Channels, 0, sizeof s.Channels);
@@ -187,11 +194,8 @@ bool TSensor_Quarn::verifyConfigFile()
     ScheduleSetupData& first = ConfData.Schedules[FirstUserSchedule];
     first.Enabled = 1;
     first.InUse = 1;
-    first.StartByTime = 1;
-    first.StopByTime = 1;
     first.Name[sizeof first.Name - 1] = 0;
-    first.StartTime = startOfThisYear();
-    first.StopTime = firstOfJanuary(2099);
+    setDefaultTimes(first);
 
     for (int r = FirstUserSchedule + 1; r <= SpareScheduleRecord; ++r)
         ClearSchedule(r);
