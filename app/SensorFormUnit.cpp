@@ -101,11 +101,6 @@ QToolButton* barButton(QWidget* parent, const QString& caption, const char* name
     return button;
 }
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 } // namespace
 
 TSensorForm::TSensorForm(QWidget* owner, const std::string& portName, QWidget* startUpWindow)
@@ -575,7 +570,7 @@ QString TSensorForm::SensorCaption() const
 {
     QString caption = QString::fromLatin1(ProductCaption) + QString::fromLatin1(VersionText);
     if (Sensor)
-        caption += QStringLiteral("  Sensor: ") + latin1(ImageText(Sensor->CalData.SensorName));
+        caption += QStringLiteral("  Sensor: ") + Latin1Text(ImageText(Sensor->CalData.SensorName));
     return caption;
 }
 
@@ -639,7 +634,7 @@ void TSensorForm::CentreStartUpForm()
 
 void TSensorForm::DebugTextEvent(QObject* /*Sender*/, const std::string& text)
 {
-    StatusTxt->setText(latin1(text));
+    StatusTxt->setText(Latin1Text(text));
 }
 
 void TSensorForm::InitialiseSensor()

@@ -27,11 +27,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // A field of "Monitor.csv": quoted only when it holds the separator (a value
 // written with a decimal comma) or a quote, so that every value keeps its
 // own cell.
@@ -68,7 +63,7 @@ std::string TSensorForm::FormatValue(double value, int precision)
 void TSensorForm::ClockTimerTimer()
 {
     const TDateTime now = Now();
-    const QString pcText = latin1(DateTimeText(now));
+    const QString pcText = Latin1Text(DateTimeText(now));
     TopPanelPcClockTxt->setText(pcText);
 
     const int32_t offset = Sensor ? Sensor->Status.ClockOffsetSeconds : 0;
@@ -77,7 +72,7 @@ void TSensorForm::ClockTimerTimer()
     if (magnitude < 2) {
         TopPanelSensorClockTxt->setText(pcText);
     } else {
-        TopPanelSensorClockTxt->setText(latin1(DateTimeText(now + offset / SecsPerDay)));
+        TopPanelSensorClockTxt->setText(Latin1Text(DateTimeText(now + offset / SecsPerDay)));
         if (magnitude >= 60)
             colour = QColor(255, 0, 0);
     }
@@ -194,13 +189,13 @@ void TSensorForm::CurrentValuesTimerTimer()
             const CurrentValueData& value = status.CurrentValues[i];
             const std::string text = FormatValue(value.Value, column.Precision);
             line += csvField(text) + ",";
-            MonitorGrid->SetCells(0, i + 1, latin1(ImageText(column.Name)));
-            MonitorGrid->SetCells(1, i + 1, latin1(text));
-            MonitorGrid->SetCells(2, i + 1, latin1(ImageText(column.UnitsText)));
+            MonitorGrid->SetCells(0, i + 1, Latin1Text(ImageText(column.Name)));
+            MonitorGrid->SetCells(1, i + 1, Latin1Text(text));
+            MonitorGrid->SetCells(2, i + 1, Latin1Text(ImageText(column.UnitsText)));
             const float lastLogged = value.LastLoggedValue;
             MonitorGrid->SetCells(3, i + 1,
                                   lastLogged == -1e10f ? QStringLiteral("N/A")
-                                                       : latin1(FormatValue(lastLogged, column.Precision)));
+                                                       : Latin1Text(FormatValue(lastLogged, column.Precision)));
         }
         MonitorGrid->SetDefaultColWidth(MonitorGrid->viewport()->width() / 4);
         MonitorGrid->SetCells(0, n + 1, QStringLiteral("Memory Used"));
@@ -211,7 +206,7 @@ void TSensorForm::CurrentValuesTimerTimer()
         MonitorGrid->SetCells(1, n + 2,
                               status.MemoryCapacity == 0
                                   ? QStringLiteral("N/A")
-                                  : latin1(FormatValue(double(status.MemoryUsed) / status.MemoryCapacity * 100.0, 1)));
+                                  : Latin1Text(FormatValue(double(status.MemoryUsed) / status.MemoryCapacity * 100.0, 1)));
         MonitorGrid->SetCells(2, n + 2, QStringLiteral("Percentage"));
         MonitorLines.push_back(line);
     }

@@ -28,11 +28,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 const char* const ClearMemoryQuestion =
     "Proceeding with this command will clear all logged data in the sensor.\nDo you want to continue?";
 
@@ -211,7 +206,7 @@ void TSensorForm::UcStartCalibrationBtnClick()
     if (channel < 0) {
         ShowMessage(QStringLiteral("\"%1\" is not a channel that can be calibrated. Please choose a channel from the "
                                    "list.")
-                        .arg(latin1(name)));
+                        .arg(Latin1Text(name)));
         return;
     }
     if (type < 0) {

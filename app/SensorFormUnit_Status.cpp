@@ -28,11 +28,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // Cell painting shared by both grids: the header row in the fixed colour,
 // the text on one line, centred both ways.
 void drawGridCell(const TStringGrid* grid, QPainter& canvas, int column, int row, const QRect& rect, bool boldCell)
@@ -131,11 +126,11 @@ void TSensorForm::ShowSchedulesStatus()
             continue;
         const uint32_t scanTime = s.ScanTime;
         const uint32_t multiple = s.RecordMultiple;
-        ControlsTabGrid->SetCells(0, r, latin1(ImageText(s.Name)));
+        ControlsTabGrid->SetCells(0, r, Latin1Text(ImageText(s.Name)));
         ControlsTabGrid->SetCells(1, r, s.Enabled ? QStringLiteral("Enabled") : QStringLiteral("Paused"));
-        ControlsTabGrid->SetCells(2, r, latin1(FormatInterval(scanTime)));
+        ControlsTabGrid->SetCells(2, r, Latin1Text(FormatInterval(scanTime)));
         if (multiple != 0)
-            ControlsTabGrid->SetCells(3, r, latin1(FormatInterval(scanTime * multiple)));
+            ControlsTabGrid->SetCells(3, r, Latin1Text(FormatInterval(scanTime * multiple)));
     }
     ControlsTabGrid->viewport()->update();
 }
@@ -200,7 +195,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
     } else if (name == QLatin1String("StartStopBtn")) {
         SetActivePage(Logging);
     } else if (name == QLatin1String("DataBtn")) {
-        const QString sensorName = Sensor ? latin1(ImageText(Sensor->CalData.SensorName)) : QString();
+        const QString sensorName = Sensor ? Latin1Text(ImageText(Sensor->CalData.SensorName)) : QString();
         DlFileNameEditBox->setText(sensorName +
                                    QLocale::system().toString(QDateTime::currentDateTime(), QStringLiteral("_yyyyMMMdd")));
         DlCollectionOptions->SetItemIndex(0);
@@ -218,7 +213,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
             const QSignalBlocker quiet(ChannelNameBox);
             ChannelNameBox->clear();
             for (const std::string& channel : channels)
-                ChannelNameBox->addItem(latin1(channel));
+                ChannelNameBox->addItem(Latin1Text(channel));
             if (ChannelNameBox->count() > 0)
                 ChannelNameBox->setCurrentIndex(0);
         }

@@ -30,11 +30,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The platform's date-and-time text: the date, and the time unless it is
 // midnight; no text for a date that is not set.
 QString dateTimeText(TDateTime value)
@@ -134,17 +129,12 @@ void TSensorSetupForm::BuildFrame()
     ConnectHandler(RenameChannel, &QAction::triggered, this, &TSensorSetupForm::RenameChannelClick);
 
     PropertiesPageControl = Named(new QStackedWidget(this), "PropertiesPageControl");
-    auto page = [this](const char* name) {
-        auto* w = Named(new QWidget(PropertiesPageControl), name);
-        PropertiesPageControl->addWidget(w);
-        return w;
-    };
-    SS_InfoTab = page("SS_InfoTab");
-    SS_ChannelsTab = page("SS_ChannelsTab");
-    SS_SchedulesTab = page("SS_SchedulesTab");
-    SS_MonitorChannelsTab = page("SS_MonitorChannelsTab");
-    SS_ScheduleOverviewTab = page("SS_ScheduleOverviewTab");
-    SS_ModbusTab = page("SS_ModbusTab");
+    SS_InfoTab = AddPage(PropertiesPageControl, "SS_InfoTab");
+    SS_ChannelsTab = AddPage(PropertiesPageControl, "SS_ChannelsTab");
+    SS_SchedulesTab = AddPage(PropertiesPageControl, "SS_SchedulesTab");
+    SS_MonitorChannelsTab = AddPage(PropertiesPageControl, "SS_MonitorChannelsTab");
+    SS_ScheduleOverviewTab = AddPage(PropertiesPageControl, "SS_ScheduleOverviewTab");
+    SS_ModbusTab = AddPage(PropertiesPageControl, "SS_ModbusTab");
     shownPage_ = PropertiesPageControl->currentWidget();
     ConnectHandler(PropertiesPageControl, &QStackedWidget::currentChanged, this, &TSensorSetupForm::PageChanged);
 
@@ -168,6 +158,20 @@ void TSensorSetupForm::BuildFrame()
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
     setFixedSize(860, 580);
+}
+
+QWidget* TSensorSetupForm::AddPage(QStackedWidget* pages, const char* name)
+{
+    auto* page = Named(new QWidget(pages), name);
+    pages->addWidget(page);
+    return page;
+}
+
+void TSensorSetupForm::FillWith(QWidget* parent, QWidget* child)
+{
+    auto* layout = new QVBoxLayout(parent);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(child);
 }
 
 void TSensorSetupForm::BuildInfoPage()
@@ -204,15 +208,11 @@ void TSensorSetupForm::BuildInfoPage()
 void TSensorSetupForm::BuildScheduleContainers()
 {
     Sched_Panel = Named(new QWidget(SS_SchedulesTab), "Sched_Panel");
-    auto* tabLayout = new QVBoxLayout(SS_SchedulesTab);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-    tabLayout->addWidget(Sched_Panel);
+    FillWith(SS_SchedulesTab, Sched_Panel);
 
     ScheduleSettingsPanel = Named(new QWidget(Sched_Panel), "ScheduleSettingsPanel");
     SchedulePageControl = Named(new QTabWidget(ScheduleSettingsPanel), "SchedulePageControl");
-    auto* settingsLayout = new QVBoxLayout(ScheduleSettingsPanel);
-    settingsLayout->setContentsMargins(0, 0, 0, 0);
-    settingsLayout->addWidget(SchedulePageControl);
+    FillWith(ScheduleSettingsPanel, SchedulePageControl);
     auto tab = [this](const char* name, const char* caption) {
         auto* w = Named(new QWidget(SchedulePageControl), name);
         SchedulePageControl->addTab(w, QString::fromLatin1(caption));
@@ -230,10 +230,8 @@ void TSensorSetupForm::BuildScheduleContainers()
     auto pages = [](QWidget* parent, const char* name, QWidget*& time, const char* timeName, QWidget*& simple,
                     const char* simpleName) {
         auto* control = Named(new QStackedWidget(parent), name);
-        time = Named(new QWidget(control), timeName);
-        simple = Named(new QWidget(control), simpleName);
-        control->addWidget(time);
-        control->addWidget(simple);
+        time = AddPage(control, timeName);
+        simple = AddPage(control, simpleName);
         return control;
     };
     TriggerPageControl = pages(StartMethodTab, "TriggerPageControl", TriggerTimeTab, "TriggerTimeTab",
@@ -250,9 +248,9 @@ void TSensorSetupForm::BuildScheduleContainers()
 
 void TSensorSetupForm::FillInfoPage()
 {
-    SS_SensorIDEdit->setText(latin1(ImageText(Cal->SensorID)));
-    SensorNameEdit->setText(latin1(ImageText(Cal->SensorName)));
-    SS_FirmwareVersionEdit->setText(latin1(ImageText(Status->FirmwareVersion)));
+    SS_SensorIDEdit->setText(Latin1Text(ImageText(Cal->SensorID)));
+    SensorNameEdit->setText(Latin1Text(ImageText(Cal->SensorName)));
+    SS_FirmwareVersionEdit->setText(Latin1Text(ImageText(Status->FirmwareVersion)));
     TDateTime calDate = 0;
     TSensor_Quarn::encodeTDateTime(Cal->FactoryCalDate, &calDate);
     SS_FactoryCalDateEdit->setText(dateTimeText(calDate));
@@ -296,17 +294,17 @@ void TSensorSetupForm::BuildTree()
         // A rebuild is no selection by the user: no change notice.
         const QSignalBlocker blocker(Treeview);
         Treeview->clear();
-        RootNode = new QTreeWidgetItem(Treeview, QStringList(latin1(ImageText(Cal->SensorName))));
+        RootNode = new QTreeWidgetItem(Treeview, QStringList(Latin1Text(ImageText(Cal->SensorName))));
         ChannelsNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Channels")));
         SchedulesNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Schedules")));
         const int channels = Cal->ChannelCount < ImageChannelCount ? Cal->ChannelCount : ImageChannelCount;
         for (int c = 0; c < channels; ++c)
             if (Cal->Channels[c].Enabled != 0)
-                new QTreeWidgetItem(ChannelsNode, QStringList(latin1(ImageText(Cal->Channels[c].Name))));
+                new QTreeWidgetItem(ChannelsNode, QStringList(Latin1Text(ImageText(Cal->Channels[c].Name))));
         const int schedules = Conf->ScheduleCount < ScheduleRecordCount ? Conf->ScheduleCount : ScheduleRecordCount;
         for (int s = FirstUserSchedule; s < schedules; ++s)
             if (s != ModbusScheduleRecord)
-                new QTreeWidgetItem(SchedulesNode, QStringList(latin1(ImageText(Conf->Schedules[s].Name))));
+                new QTreeWidgetItem(SchedulesNode, QStringList(Latin1Text(ImageText(Conf->Schedules[s].Name))));
         ModbusNode = new QTreeWidgetItem(RootNode, QStringList(QStringLiteral("Modbus Registers")));
         Treeview->FullExpand();
     }

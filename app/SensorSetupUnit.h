@@ -264,7 +264,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Sets a flag (Updating) for a block and restores what it was however
+    // the block ends.
+    struct UpdatingScope {
+        explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+        ~UpdatingScope() { flag_ = saved_; }
+        bool& flag_;
+        bool saved_;
+    };
+
     void BuildFrame();
+    // A page named `name`, added to `pages`.
+    static QWidget* AddPage(QStackedWidget* pages, const char* name);
+    // Lays `child` over the whole of `parent`, edge to edge.
+    static void FillWith(QWidget* parent, QWidget* child);
     void BuildInfoPage();
     void BuildChannelPage();
     void BuildMonitorPages();
@@ -437,6 +450,9 @@ private:
     // Trigger entry (1..31) of the start or stop method of the shown record;
     // -1 when that method holds none.
     int MethodTrigger(bool stop) const;
+    // Trigger entry t's set point, re-enable value and condition on the
+    // start (stop) tab, with the labels that condition takes.
+    void ShowTriggerValues(int t, bool stop);
     void MethodRadioGroupClick(bool stop);
     void ShowAveragingWarning();
     // Owns the event hooks of the schedule pages: they end with the dialog's

@@ -43,11 +43,6 @@ namespace {
 constexpr int FactorRole = 0;
 constexpr int GravityRole = 2;
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The value with at least one and at most `decimals` decimals ("0.0###").
 QString formatDecimals(double value, int decimals)
 {
@@ -73,14 +68,6 @@ QString formatDecimals(float value, int decimals)
     return formatDecimals(std::strtod(std::string(text, result.ptr).c_str(), nullptr), decimals);
 }
 
-// Restores a flag however the block ends.
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 const char* const PressureText =
     "The pressure measured under a column of fluid depends on the density of the fluid. Specific gravity is "
     "the ratio of the density of a material to the density of water. A specific gravity conversion factor can "
@@ -94,9 +81,7 @@ const char* const PressureText =
 void TSensorSetupForm::BuildChannelPage()
 {
     Chan_Panel = Named(new QWidget(SS_ChannelsTab), "Chan_Panel");
-    auto* tabLayout = new QVBoxLayout(SS_ChannelsTab);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-    tabLayout->addWidget(Chan_Panel);
+    FillWith(SS_ChannelsTab, Chan_Panel);
 
     Chan_ChanNameEdfit = Named(new QLineEdit(Chan_Panel), "Chan_ChanNameEdfit");
     Chan_ChanNameEdfit->setReadOnly(true);
@@ -125,20 +110,15 @@ void TSensorSetupForm::BuildChannelPage()
     fields->addRow(dataVariationLabel_, Chan_DataVariationValueEdit);
 
     ChannelsPageControl = Named(new QStackedWidget(Chan_Panel), "ChannelsPageControl");
-    auto page = [this](const char* name) {
-        auto* w = Named(new QWidget(ChannelsPageControl), name);
-        ChannelsPageControl->addWidget(w);
-        return w;
-    };
-    BatteryTab = page("BatteryTab");
-    PressureTab = page("PressureTab");
-    DOppmTab = page("DOppmTab");
-    DOmglTab = page("DOmglTab");
-    TDSTab = page("TDSTab");
-    TSSTab = page("TSSTab");
-    TurbidityTab = page("TurbidityTab");
-    UD1Tab = page("UD1Tab");
-    UD2Tab = page("UD2Tab");
+    BatteryTab = AddPage(ChannelsPageControl, "BatteryTab");
+    PressureTab = AddPage(ChannelsPageControl, "PressureTab");
+    DOppmTab = AddPage(ChannelsPageControl, "DOppmTab");
+    DOmglTab = AddPage(ChannelsPageControl, "DOmglTab");
+    TDSTab = AddPage(ChannelsPageControl, "TDSTab");
+    TSSTab = AddPage(ChannelsPageControl, "TSSTab");
+    TurbidityTab = AddPage(ChannelsPageControl, "TurbidityTab");
+    UD1Tab = AddPage(ChannelsPageControl, "UD1Tab");
+    UD2Tab = AddPage(ChannelsPageControl, "UD2Tab");
 
     auto* panelLayout = new QVBoxLayout(Chan_Panel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
@@ -324,9 +304,9 @@ void TSensorSetupForm::ShowChannel()
     UpdatingScope updating(Updating);
     const CalChannelData& ch = Cal->Channels[ChannelIndex];
     const ChannelSetupData& setup = Conf->ChannelSetup[ChannelIndex];
-    Chan_ChanNameEdfit->setText(latin1(ImageText(ch.Name)));
+    Chan_ChanNameEdfit->setText(Latin1Text(ImageText(ch.Name)));
     Chan_PresisionEdit->SetValue(setup.Precision);
-    Chan_UnitNameEdit->setText(latin1(ImageText(ch.UnitsText)));
+    Chan_UnitNameEdit->setText(Latin1Text(ImageText(ch.UnitsText)));
 
     const bool variation = setup.DataVariationEnabled != 0;
     Chan_DataVariationCheckBox->setChecked(variation);
@@ -340,7 +320,7 @@ void TSensorSetupForm::ShowChannel()
     TSensor_Quarn::GetDefaultUnitsStringList(family, units);
     Chan_UnitTypeComboBox->clear();
     for (const std::string& unit : units)
-        Chan_UnitTypeComboBox->addItem(latin1(unit));
+        Chan_UnitTypeComboBox->addItem(Latin1Text(unit));
     // The item at the code's distance from its family's base: a code whose
     // list starts elsewhere ("mS/cm" after "uS/cm") shows no item.
     const int index = int(ch.UnitsCode) - int(family);
@@ -433,7 +413,7 @@ int TSensorSetupForm::ChannelCompensation(int role)
     if (Sensor->zz_isValidCompensation(n))
         return n;
     ShowMessage(QStringLiteral("The calibration image holds no record for this setting of channel ")
-                + latin1(ImageText(Cal->Channels[ChannelIndex].Name)) + QStringLiteral("; nothing was changed."));
+                + Latin1Text(ImageText(Cal->Channels[ChannelIndex].Name)) + QStringLiteral("; nothing was changed."));
     return -1;
 }
 
@@ -611,7 +591,7 @@ void TSensorSetupForm::Chan_BatteryRadioGroupClick()
     Cal->Channels[to].Enabled = 1;
     ChannelIndex = to;
     if (QTreeWidgetItem* node = Treeview->Selected())
-        node->setText(0, latin1(ImageText(Cal->Channels[to].Name)));
+        node->setText(0, Latin1Text(ImageText(Cal->Channels[to].Name)));
     ShowChannel();
 }
 

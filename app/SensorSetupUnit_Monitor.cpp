@@ -31,11 +31,6 @@ const char* const ModbusWarning =
     "Note: At least 1 selected modbus channel does not appear on the Monitor screen. Channels not selected on the "
     "Monitor screen may not update automatically when polled via modbus.";
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 int entries(const ScheduleSetupData& record)
 {
     return record.ChannelCount < TSensor_Quarn::MaxScheduleChannels ? record.ChannelCount
@@ -128,7 +123,7 @@ void TSensorSetupForm::FillChannelCheckList(TCheckListBox* list)
     const int channels = Cal->ChannelCount < ImageChannelCount ? Cal->ChannelCount : ImageChannelCount;
     for (int c = 0; c < channels; ++c)
         if (Cal->Channels[c].Enabled != 0)
-            list->AddItem(latin1(ImageText(Cal->Channels[c].Name)));
+            list->AddItem(Latin1Text(ImageText(Cal->Channels[c].Name)));
 }
 
 void TSensorSetupForm::ShowModbusWarnings(TMemo* memo)
@@ -151,7 +146,7 @@ void TSensorSetupForm::SS_MonitorChannelsTabShow()
             const uint8_t c = monitor.Channels[i];
             if (c >= ImageChannelCount || Cal->Channels[c].Enabled == 0)
                 continue;
-            const auto found = MonitorCheckListBox->findItems(latin1(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
+            const auto found = MonitorCheckListBox->findItems(Latin1Text(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
             if (!found.isEmpty())
                 found.first()->setCheckState(Qt::Checked);
         }
@@ -172,7 +167,7 @@ void TSensorSetupForm::SS_ModbusTabShow()
             const uint8_t c = modbus.Channels[i];
             if (!shown(c))
                 continue;
-            const auto found = ModBusCheckListBox->findItems(latin1(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
+            const auto found = ModBusCheckListBox->findItems(Latin1Text(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
             if (!found.isEmpty())
                 found.first()->setCheckState(Qt::Checked);
         }
@@ -193,7 +188,7 @@ void TSensorSetupForm::SS_ModbusTabShow()
         const uint8_t c = modbus.Channels[i];
         if (!shown(c))
             continue;
-        const QString name = latin1(ImageText(Cal->Channels[c].Name));
+        const QString name = Latin1Text(ImageText(Cal->Channels[c].Name));
         if (ModBusCheckListBox->findItems(name, Qt::MatchExactly).isEmpty())
             continue;
         const auto n = [](int value) { return QString::number(value); };

@@ -18,11 +18,6 @@ constexpr int OverviewCols = 5;
 const char* const RowTitles[OverviewRows] = {"Schedule Name", "Status",       "Scan Time",    "Record Time",
                                              "Averaging",     "Avg interval", "Start method", "Stop method"};
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 } // namespace
 
 void TSensorSetupForm::BuildOverviewPage()
@@ -71,7 +66,7 @@ void TSensorSetupForm::SS_ScheduleOverviewTabShow()
         const uint32_t multiple = s.RecordMultiple;
         const uint16_t count = s.AverageCount;
         const uint32_t interval = s.AverageInterval;
-        grid->SetCells(c, 0, latin1(ImageText(s.Name)));
+        grid->SetCells(c, 0, Latin1Text(ImageText(s.Name)));
         grid->SetCells(c, 1, s.Enabled != 0 ? QStringLiteral("Enabled") : QStringLiteral("Paused"));
         grid->SetCells(c, 2, TimeToText(scan));
         grid->SetCells(c, 3, multiple > 0 ? TimeToText(uint64_t(scan) * multiple) : QString());

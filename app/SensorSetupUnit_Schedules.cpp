@@ -57,19 +57,6 @@ constexpr int MaxChannels = TSensor_Quarn::MaxScheduleChannels;
 constexpr int MinReadings = 1, MaxReadings = 1000;
 constexpr int MinIntervalSeconds = 1, MaxIntervalSeconds = 1000;
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
-// Restores a flag however the block ends.
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 // Hands the events of one object to a function first; it returns true for
 // an event it has dealt with. The hook lives as long as `owner`.
 class EventHook : public QObject {
@@ -417,7 +404,7 @@ void TSensorSetupForm::ShowSchedule(int record)
     }
     const ScheduleSetupData& s = Conf->Schedules[record];
     ScheduleEnabledCheckBox->setChecked(s.Enabled != 0);
-    ScheduleNameEditBox->setText(latin1(ImageText(s.Name)));
+    ScheduleNameEditBox->setText(Latin1Text(ImageText(s.Name)));
 
     RefreshTimeLists();
 
@@ -441,7 +428,7 @@ void TSensorSetupForm::ShowSchedule(int record)
     for (int i = 0; i < entries; ++i) {
         const int channel = s.Channels[i];
         if (channel < ImageChannelCount && Cal->Channels[channel].Enabled != 0)
-            addSorted(Schedule_ChannelListBox, latin1(ImageText(Cal->Channels[channel].Name)));
+            addSorted(Schedule_ChannelListBox, Latin1Text(ImageText(Cal->Channels[channel].Name)));
     }
 
     ShowMethod(record, false);
@@ -771,7 +758,7 @@ void TSensorSetupForm::AddScheduleClick()
         const int channels = std::min<int>(Cal->ChannelCount, ImageChannelCount);
         for (int c = 0; c < channels; ++c)
             if (Cal->Channels[c].Enabled != 0)
-                selection->ChannelListBox->AddItem(latin1(ImageText(Cal->Channels[c].Name)));
+                selection->ChannelListBox->AddItem(Latin1Text(ImageText(Cal->Channels[c].Name)));
         Schedule_ChannelListBox->clear();
         if (selection->ShowModal() == mrOk) {
             ScheduleIndex = r;

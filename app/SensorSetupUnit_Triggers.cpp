@@ -25,18 +25,6 @@
 
 namespace {
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
-struct UpdatingScope {
-    explicit UpdatingScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = saved_; }
-    bool& flag_;
-    bool saved_;
-};
-
 // The shortest text that reads back as the same 32-bit float ("1.2", not
 // "1.20000004768372").
 QString floatText(float value)
@@ -92,6 +80,25 @@ void showTimestamp(const Timestamp& stamp, QDateEdit* date, QTimeEdit* time)
     // keeps.
     date->setDate(value == 0.0 ? date->minimumDate() : QDate(year, month, day));
     time->setTime(QTime(hour, minute, second));
+}
+
+// The date and time the pickers show, into the sensor's form.
+void storeTimestamp(const QDateEdit* datePicker, const QTimeEdit* timePicker, Timestamp* stamp)
+{
+    const QDate date = datePicker->date();
+    const QTime time = timePicker->time();
+    const TDateTime value =
+        EncodeDate(date.year(), date.month(), date.day()) + EncodeTime(time.hour(), time.minute(), time.second(), 0);
+    TSensor_Quarn::decodeTDateTime(value, stamp);
+}
+
+// The channels that may trigger, none of them chosen.
+void showTriggerChannels(QComboBox* list, const std::vector<std::string>& names)
+{
+    list->clear();
+    for (const std::string& name : names)
+        list->addItem(Latin1Text(name));
+    list->setCurrentIndex(-1);
 }
 
 const char* const CauseTexts[] = {"RISING", "FALLING", "DATA VARIATION"};
@@ -248,10 +255,7 @@ void TSensorSetupForm::ShowMethod(int r, bool stop)
 
     std::vector<std::string> names;
     Sensor->GetTriggerableChannels(names);
-    channel->clear();
-    for (const std::string& name : names)
-        channel->addItem(latin1(name));
-    channel->setCurrentIndex(-1);
+    showTriggerChannels(channel, names);
     pages->setCurrentWidget(stop ? StopSimpleTab : TriggerSimpleTab);
 
     const int t = MethodTrigger(stop);
@@ -265,13 +269,19 @@ void TSensorSetupForm::ShowMethod(int r, bool stop)
                                      "trigger, to give it one."));
         return;
     }
-    const TriggerSetupData& trigger = Conf->Triggers[t];
-    const int triggerChannel = trigger.Channel;
+    const int triggerChannel = Conf->Triggers[t].Channel;
     channel->setCurrentIndex(
-        triggerChannel < ImageChannelCount ? channel->findText(latin1(ImageText(Cal->Channels[triggerChannel].Name)))
+        triggerChannel < ImageChannelCount ? channel->findText(Latin1Text(ImageText(Cal->Channels[triggerChannel].Name)))
                                            : -1);
-    setPoint->setText(floatText(trigger.SetPoint));
-    reEnable->setText(floatText(trigger.ReEnableValue));
+    ShowTriggerValues(t, stop);
+}
+
+void TSensorSetupForm::ShowTriggerValues(int t, bool stop)
+{
+    const TriggerSetupData& trigger = Conf->Triggers[t];
+    (stop ? StopTriggerSetPointEdit : TriggerSetPointValueEdit)->setText(floatText(trigger.SetPoint));
+    (stop ? StopTriggerReEnableEdit : TriggerreEnableValueEdit)->setText(floatText(trigger.ReEnableValue));
+    QComboBox* cause = stop ? StopTriggerCauseCB : StartTriggerCauseCB;
     const uint16_t condition = trigger.Condition;
     cause->setCurrentIndex(condition < cause->count() ? condition : -1);
     // The labels follow the condition also when the index did not change.
@@ -354,21 +364,8 @@ void TSensorSetupForm::MethodRadioGroupClick(bool stop)
     }
 
     UpdatingScope updating(Updating);
-    QComboBox* channel = stop ? StopTriggerCB : StartTriggerCB;
-    channel->clear();
-    for (const std::string& name : names)
-        channel->addItem(latin1(name));
-    channel->setCurrentIndex(-1);
-    const TriggerSetupData& trigger = Conf->Triggers[t];
-    (stop ? StopTriggerSetPointEdit : TriggerSetPointValueEdit)->setText(floatText(trigger.SetPoint));
-    (stop ? StopTriggerReEnableEdit : TriggerreEnableValueEdit)->setText(floatText(trigger.ReEnableValue));
-    QComboBox* cause = stop ? StopTriggerCauseCB : StartTriggerCauseCB;
-    const uint16_t condition = trigger.Condition;
-    cause->setCurrentIndex(condition < cause->count() ? condition : -1);
-    if (stop)
-        StopTriggerCauseCBChange();
-    else
-        StartTriggerCauseCBChange();
+    showTriggerChannels(stop ? StopTriggerCB : StartTriggerCB, names);
+    ShowTriggerValues(t, stop);
     (stop ? StopTriggerNote : StartTriggerNote)->clear();
     pages->setCurrentWidget(stop ? StopSimpleTab : TriggerSimpleTab);
 }
@@ -377,11 +374,7 @@ void TSensorSetupForm::StartMethodDatePickerChange()
 {
     if (Updating || ScheduleIndex < 2 || ScheduleIndex > LastUserSchedule)
         return;
-    const QDate date = StartMethodDatePicker->date();
-    const QTime time = StartMethodTimePicker->time();
-    const TDateTime value =
-        EncodeDate(date.year(), date.month(), date.day()) + EncodeTime(time.hour(), time.minute(), time.second(), 0);
-    TSensor_Quarn::decodeTDateTime(value, &Conf->Schedules[ScheduleIndex].StartTime);
+    storeTimestamp(StartMethodDatePicker, StartMethodTimePicker, &Conf->Schedules[ScheduleIndex].StartTime);
 }
 
 void TSensorSetupForm::StopMethodDatePickerChange()
@@ -390,11 +383,7 @@ void TSensorSetupForm::StopMethodDatePickerChange()
     // in them is stored as the start pickers store theirs.
     if (Updating || ScheduleIndex < 2 || ScheduleIndex > LastUserSchedule)
         return;
-    const QDate date = StopMethodDatePicker->date();
-    const QTime time = StopMethodTimePicker->time();
-    const TDateTime value =
-        EncodeDate(date.year(), date.month(), date.day()) + EncodeTime(time.hour(), time.minute(), time.second(), 0);
-    TSensor_Quarn::decodeTDateTime(value, &Conf->Schedules[ScheduleIndex].StopTime);
+    storeTimestamp(StopMethodDatePicker, StopMethodTimePicker, &Conf->Schedules[ScheduleIndex].StopTime);
 }
 
 void TSensorSetupForm::StartTriggerCBChange(QObject* Sender)

@@ -30,11 +30,6 @@ constexpr const char* Caption = "Datum Configuration";
 constexpr double NoValue = -1e10;
 constexpr int PictureSize = 256;
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The help lines of each mode, trailing blanks included.
 const QStringList DepthHelp = {
     QStringLiteral("Sensor reads the length of the column of water above the sensor."),
@@ -245,7 +240,7 @@ TSetPressureReferenceForm::TSetPressureReferenceForm(QWidget* owner, Configurati
     DatumValueEdit->installEventFilter(this);
 
     if (ChannelNumber < ImageChannelCount) {
-        const QString unit = latin1(ImageText(Cal->Channels[ChannelNumber].UnitsText));
+        const QString unit = Latin1Text(ImageText(Cal->Channels[ChannelNumber].UnitsText));
         UnitLabel1->setText(unit);
         UnitLabel2->setText(unit);
     }
@@ -348,7 +343,7 @@ QString TSetPressureReferenceForm::noReadingText(ReadingResult result) const
     if (result == rrNotMonitored)
         return QStringLiteral("The sensor reports no reading of %1: it is not among the monitor channels of the "
                               "sensor set-up.")
-            .arg(latin1(ChannelName));
+            .arg(Latin1Text(ChannelName));
     return QStringLiteral("No pressure reading was received from the sensor.");
 }
 
@@ -428,7 +423,7 @@ void TSetPressureReferenceForm::UpdateBtnClick()
     }
     float before[5] = {0, 0, 0, 0, 0};
     if (ChannelNumber >= ImageChannelCount || !Sensor->GetPressureChannelDatum(ChannelNumber, before)) {
-        ShowMessage(QStringLiteral("%1 has no datum record in the sensor's calibration.").arg(latin1(ChannelName)));
+        ShowMessage(QStringLiteral("%1 has no datum record in the sensor's calibration.").arg(Latin1Text(ChannelName)));
         return;
     }
     // A reference needs a reading of the channel, which the sensor gives only

@@ -185,7 +185,7 @@ int GetUnitCoefficientSlot(const CalibrationData* cal, int16_t channel, uint8_t 
 
 void SetUnitCoefficients(CalibrationData* cal, int record, uint8_t code)
 {
-    if (record < 1 || record > cal->CompensationCount || record > MaxCompensationNumber)
+    if (!IsValidCompensation(*cal, record))
         return;
     const Coefficients c = coefficientsOf(code);
     if (!c.present)

@@ -22,6 +22,11 @@ const Hook& hook()
 }
 } // namespace Dialogs
 
+QString Latin1Text(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+}
+
 void ShowMessage(const QString& text)
 {
     if (const auto& h = Dialogs::hook()) {
@@ -35,7 +40,7 @@ void ShowMessage(const QString& text)
 
 void ShowMessage(const std::string& text)
 {
-    ShowMessage(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+    ShowMessage(Latin1Text(text));
 }
 
 int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, int /*helpContext*/)
@@ -79,7 +84,7 @@ int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, in
 
 int MessageDlg(const std::string& text, TMsgDlgType type, TMsgDlgButtons buttons, int helpContext)
 {
-    return MessageDlg(QString::fromLatin1(text.data(), static_cast<int>(text.size())), type, buttons, helpContext);
+    return MessageDlg(Latin1Text(text), type, buttons, helpContext);
 }
 
 void ShowException(const QString& message)

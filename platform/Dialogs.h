@@ -52,6 +52,10 @@ void setHook(Hook hook);
 const Hook& hook();
 } // namespace Dialogs
 
+// 8-bit text from the sensor code and its images (Latin-1), as a window
+// shows it.
+QString Latin1Text(const std::string& text);
+
 // An information box with OK.
 void ShowMessage(const QString& text);
 // 8-bit text from the sensor code (Latin-1).

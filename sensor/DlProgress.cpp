@@ -9,13 +9,6 @@
 #include <algorithm>
 
 namespace {
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-} // namespace
-
-namespace {
 // The window a progress window belongs to: its owner when that is a window,
 // otherwise the window that is modal now. A window outside the modal one
 // would get no input while it is shown, so its Cancel could not be clicked.
@@ -58,8 +51,8 @@ TDlProgForm::TDlProgForm(QObject* owner, bool ShowCancel)
 
 void TDlProgForm::SetProgressText(const std::string& caption, const std::string& text, int32_t position)
 {
-    setWindowTitle(latin1(caption));
-    Label1->setText(latin1(text));
+    setWindowTitle(Latin1Text(caption));
+    Label1->setText(Latin1Text(text));
     setBarPosition(position);
 }
 

@@ -43,11 +43,6 @@ int calibrationKind(uint8_t unitsCode)
     return unitsCode < 200 ? TSensor_Quarn::GetBaseUnitType(unitsCode) : unitsCode;
 }
 
-QString latin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
-}
-
 // The ODO sensor takes hundredths as an integer. The entered decimal is
 // first rounded to a millionth of a hundredth so that a value such as 8.2,
 // whose binary double lies just below 820 hundredths, is not cut to 819.
@@ -154,7 +149,7 @@ int TSensor_Quarn::zz_getUnitsCalCompensationNumber(int channel)
 
 bool TSensor_Quarn::zz_isValidCompensation(int number)
 {
-    return number >= 1 && number <= CalData.CompensationCount && number <= MaxCompensationNumber;
+    return IsValidCompensation(CalData, number);
 }
 
 bool TSensor_Quarn::zz_backupCompensationCoeffs(int number, float coeffs[5])
@@ -207,20 +202,20 @@ bool TSensor_Quarn::zz_ReadChannelValue(int channel, const std::string& name, ui
     const std::string units = (code == base || base >= 200) ? ImageText(record.UnitsText) : GetDefaultUnitsString(base);
 
     std::unique_ptr<TUserCalInputForm> prompt(new TUserCalInputForm(this));
-    prompt->UC_ChanLabel->setText(latin1(name));
-    prompt->UC_UnitsLabel->setText(latin1(units));
+    prompt->UC_ChanLabel->setText(Latin1Text(name));
+    prompt->UC_UnitsLabel->setText(Latin1Text(units));
     const std::string sensorName = ImageText(CalData.SensorName);
     switch (calibrationType) {
     case ctOnePointOffset:
-        prompt->setWindowTitle(latin1("1 point Offset Calibration on " + sensorName));
+        prompt->setWindowTitle(Latin1Text("1 point Offset Calibration on " + sensorName));
         prompt->SetupPrompt(code, ctOnePointOffset, 0);
         break;
     case ctOnePointSpan:
-        prompt->setWindowTitle(latin1("1 point Span Calibration " + sensorName));
+        prompt->setWindowTitle(Latin1Text("1 point Span Calibration " + sensorName));
         prompt->SetupPrompt(code, ctOnePointSpan, 1);
         break;
     default:
-        prompt->setWindowTitle(latin1("2 point Offset and Span Calibration " + sensorName));
+        prompt->setWindowTitle(Latin1Text("2 point Offset and Span Calibration " + sensorName));
         prompt->SetupPrompt(code, ctTwoPoint, step == 2 ? 1 : 0);
         break;
     }

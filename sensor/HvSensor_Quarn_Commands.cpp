@@ -242,11 +242,21 @@ bool TSensor_Quarn::TurbidityWipeNow()
     return NullCommand() && WipeNowCommand(&LastStatus);
 }
 
+namespace {
+
+// An optical oxygen setting: the command and its value in hundredths.
+bool odoValue(TQuarnComms& link, enCommandCode code, int32_t value, uint16_t* status)
+{
+    Command cmd(code);
+    cmd.addInt32(value);
+    return exchange(link, cmd, OdoTiming, status);
+}
+
+} // namespace
+
 bool TSensor_Quarn::SetLDO_Offset(int32_t value, uint16_t* status)
 {
-    Command cmd(cmdSetLDO_Offset);
-    cmd.addInt32(value);
-    return exchange(*Comms, cmd, OdoTiming, status);
+    return odoValue(*Comms, cmdSetLDO_Offset, value, status);
 }
 
 bool TSensor_Quarn::SetLDO_Offset(int32_t value)
@@ -257,9 +267,7 @@ bool TSensor_Quarn::SetLDO_Offset(int32_t value)
 
 bool TSensor_Quarn::SetLDO_Span(int32_t value, uint16_t* status)
 {
-    Command cmd(cmdSetLDO_Span);
-    cmd.addInt32(value);
-    return exchange(*Comms, cmd, OdoTiming, status);
+    return odoValue(*Comms, cmdSetLDO_Span, value, status);
 }
 
 bool TSensor_Quarn::SetLDO_Span(int32_t value)

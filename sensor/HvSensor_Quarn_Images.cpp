@@ -101,6 +101,16 @@ Timestamp startOfThisYear()
     return firstOfJanuary(QDate::currentDate().year());
 }
 
+// A schedule's default run: started and stopped by time, from the start of
+// this year to 2099.
+void setDefaultTimes(ScheduleSetupData& s)
+{
+    s.StartByTime = 1;
+    s.StopByTime = 1;
+    s.StartTime = startOfThisYear();
+    s.StopTime = firstOfJanuary(2099);
+}
+
 float formatVersionOf(const char (&field)[8])
 {
     return static_cast<float>(StrToFloat(ImageText(field)));
@@ -109,13 +119,6 @@ float formatVersionOf(const char (&field)[8])
 void setFormatVersion3(char (&field)[8])
 {
     SetImageText(field, "3.0");
-}
-
-// Compensation numbers 1..CompensationCount are valid, and only those whose
-// record lies inside the image's table.
-bool isValidCompensation(const CalibrationData& cal, int number)
-{
-    return number >= 1 && number <= cal.CompensationCount && number <= MaxCompensationNumber;
 }
 
 } // namespace
@@ -158,10 +161,7 @@ void TSensor_Quarn::ClearSchedule(int record)
     s.Enabled = 0;
     s.InUse = 0;
     std::memset(s.Name, 0, sizeof s.Name);
-    s.StartByTime = 1;
-    s.StopByTime = 1;
-    s.StartTime = startOfThisYear();
-    s.StopTime = firstOfJanuary(2099);
+    setDefaultTimes(s);
     s.MaxScans = 0;
     s.ChannelCount = 0;
     std::memset(s.Channels, 0, sizeof s.Channels);
@@ -194,11 +194,8 @@ bool TSensor_Quarn::verifyConfigFile()
     ScheduleSetupData& first = ConfData.Schedules[FirstUserSchedule];
     first.Enabled = 1;
     first.InUse = 1;
-    first.StartByTime = 1;
-    first.StopByTime = 1;
     first.Name[sizeof first.Name - 1] = 0;
-    first.StartTime = startOfThisYear();
-    first.StopTime = firstOfJanuary(2099);
+    setDefaultTimes(first);
 
     for (int r = FirstUserSchedule + 1; r <= SpareScheduleRecord; ++r)
         ClearSchedule(r);
@@ -249,7 +246,7 @@ bool TSensor_Quarn::verifyCalFile()
             continue;
         const int datum = ch.CompensationNumbers[DatumRole];
         const int userCal = ch.CompensationNumbers[PressureUserCalRole];
-        if (datum == userCal || !isValidCompensation(CalData, datum) || !isValidCompensation(CalData, userCal))
+        if (datum == userCal || !IsValidCompensation(CalData, datum) || !IsValidCompensation(CalData, userCal))
             continue;
         float kept[5];
         std::memcpy(kept, CalData.CompensationTable[datum].Coeffs, sizeof kept);
@@ -264,7 +261,7 @@ bool TSensor_Quarn::SetPressureChannelDatum(uint16_t channel, const float coeffs
     if (channel >= ImageChannelCount)
         return false;
     const int number = CalData.Channels[channel].CompensationNumbers[DatumRole];
-    if (!isValidCompensation(CalData, number))
+    if (!IsValidCompensation(CalData, number))
         return false;
     std::memcpy(CalData.CompensationTable[number].Coeffs, coeffs, 5 * sizeof(float));
     return true;
@@ -275,7 +272,7 @@ bool TSensor_Quarn::GetPressureChannelDatum(uint16_t channel, float coeffs[5]) c
     if (channel >= ImageChannelCount)
         return false;
     const int number = CalData.Channels[channel].CompensationNumbers[DatumRole];
-    if (!isValidCompensation(CalData, number))
+    if (!IsValidCompensation(CalData, number))
         return false;
     std::memcpy(coeffs, CalData.CompensationTable[number].Coeffs, 5 * sizeof(float));
     return true;

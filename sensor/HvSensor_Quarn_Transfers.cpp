@@ -145,8 +145,7 @@ std::string TSensor_Quarn::backupFileName(const std::string& extension) const
     // The ID is Latin-1 text; the file name holds the same characters in the
     // file system's encoding (UTF-8), so every ID has a name of its own and
     // the Qt and C library file calls all find the same file.
-    return BackupFolder + QString::fromLatin1(id.data(), static_cast<int>(id.size())).toUtf8().toStdString() +
-           extension;
+    return BackupFolder + Latin1Text(id).toUtf8().toStdString() + extension;
 }
 
 bool TSensor_Quarn::BackupCalConfig()

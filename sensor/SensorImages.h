@@ -308,6 +308,13 @@ static_assert(offsetof(CalibrationData, ChannelCount) == 2412, "calibration: Cha
 static_assert(offsetof(CalibrationData, Channels) == 2413, "calibration: Channels");
 static_assert(offsetof(CalibrationData, CRC) == 3601, "calibration: CRC");
 
+// Compensation numbers 1..CompensationCount are valid, and only those whose
+// record lies inside the image's table.
+inline bool IsValidCompensation(const CalibrationData& cal, int number)
+{
+    return number >= 1 && number <= cal.CompensationCount && number <= MaxCompensationNumber;
+}
+
 // Bytes covered by each image's CRC.
 constexpr size_t ConfigurationCrcSpan = offsetof(ConfigurationData, CRC);
 constexpr size_t CalibrationCrcSpan = offsetof(CalibrationData, CRC);
