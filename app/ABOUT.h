@@ -1,23 +1,10 @@
 // The about box: product name, version, the maker's notice and web link.
 #pragma once
 
-#include "Forms.h"
+#include "AboutBox.h"
 
-class QLabel;
-class QPushButton;
-
-class TAboutBox : public TForm {
+class TAboutBox : public TAboutForm {
     Q_OBJECT
 public:
     explicit TAboutBox(QWidget* owner);
-
-    QLabel* ProductName = nullptr;
-    QLabel* Version = nullptr;
-    QLabel* Copyright = nullptr;
-    QLabel* LinkLabel1 = nullptr;
-    QPushButton* OKButton = nullptr;
-
-public slots:
-    void FormCreate();
-    void LinkLabel1LinkClick(const QString& link);
 };

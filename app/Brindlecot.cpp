@@ -1,9 +1,8 @@
 #include "Brindlecot.h"
 
 #include "ABOUT.h"
-#include "ComPorts.h"
 #include "Forms.h"
-#include "IniFiles.h"
+#include "PortList.h"
 #include "SensorFormUnit.h"
 #include "SysUtils.h"
 #include "Version.h"
@@ -15,14 +14,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSignalBlocker>
 
 #include <memory>
 
 TStartUpForm* StartUpForm = nullptr;
-
-static const QString SettingsSection = QStringLiteral("Defaults");
-static const QString PortKey = QStringLiteral("Comport");
 
 TStartUpForm::TStartUpForm(QWidget* owner) : QMainWindow(owner)
 {
@@ -35,11 +30,7 @@ TStartUpForm::TStartUpForm(QWidget* owner) : QMainWindow(owner)
     auto* grid = new QGridLayout(client);
     Label1 = Named(new QLabel(QStringLiteral("Available Com ports"), client), "Label1");
     AvailComportComboBox = Named(new QComboBox(client), "AvailComportComboBox");
-    AvailComportComboBox->setEditable(true);
-    // The edit field is for looking, not for adding ports: typed text never
-    // becomes an item, and no completion picks an item behind the user's back.
-    AvailComportComboBox->setInsertPolicy(QComboBox::NoInsert);
-    AvailComportComboBox->setCompleter(nullptr);
+    PortList::prepare(AvailComportComboBox);
     ConnectBtn = Named(new QPushButton(QStringLiteral("Connect"), client), "ConnectBtn");
     RefreshComportList =
         Named(new QPushButton(QStringLiteral(" Refresh List of available ports "), client), "RefreshComportList");
@@ -66,7 +57,7 @@ TStartUpForm::TStartUpForm(QWidget* owner) : QMainWindow(owner)
 
 QString TStartUpForm::IniFileName()
 {
-    return ChangeFileExt(ExeName(), QStringLiteral(".ini"));
+    return PortList::settingsFile();
 }
 
 void TStartUpForm::showEvent(QShowEvent* event)
@@ -91,55 +82,26 @@ void TStartUpForm::RefreshComportListClick()
 
 void TStartUpForm::ListComPorts()
 {
-    // Filling the list and choosing its item are not the user's choice:
-    // they save nothing.
-    const QSignalBlocker quiet(AvailComportComboBox);
-    AvailComportComboBox->clear();
-    for (int n = 0; n <= ComPorts::MaxPortNumber; ++n) {
-        if (!ComPorts::canOpen(n))
-            continue;
-        AvailComportComboBox->addItem(QStringLiteral("COM%1").arg(n));
-        AvailComportComboBox->setItemData(AvailComportComboBox->count() - 1, ComPorts::devicePath(n),
-                                          Qt::ToolTipRole);
-    }
-    ReadIniSettings();
-    if (AvailComportComboBox->count() > 0) {
-        const int saved = SavedPort.isEmpty() ? -1 : AvailComportComboBox->findText(SavedPort, Qt::MatchFixedString);
-        AvailComportComboBox->setCurrentIndex(saved >= 0 ? saved : 0);
-    }
-}
-
-QString TStartUpForm::SelectedPort() const
-{
-    const int index = AvailComportComboBox->currentIndex();
-    return index >= 0 ? AvailComportComboBox->itemText(index) : QString();
+    SavedPort = PortList::fill(AvailComportComboBox, QStringLiteral("COM%1"));
 }
 
 void TStartUpForm::AvailComportComboBoxEdited(const QString& text)
 {
-    // Typing into the edit field leaves no item selected; keep what the user
-    // typed in the field all the same.
-    const int cursor = AvailComportComboBox->lineEdit()->cursorPosition();
-    {
-        const QSignalBlocker quiet(AvailComportComboBox);
-        AvailComportComboBox->setCurrentIndex(-1);
-    }
-    AvailComportComboBox->lineEdit()->setText(text);
-    AvailComportComboBox->lineEdit()->setCursorPosition(cursor);
+    PortList::keepTyped(AvailComportComboBox, text);
     AvailComportComboBoxChange();
 }
 
 void TStartUpForm::AvailComportComboBoxChange()
 {
-    SavedPort = SelectedPort();
-    WriteIniSettings();
+    SavedPort = PortList::selected(AvailComportComboBox);
+    PortList::writeSaved(SavedPort);
 }
 
 void TStartUpForm::ConnectBtnClick()
 {
-    const QString port = SelectedPort();
+    const QString port = PortList::selected(AvailComportComboBox);
     SavedPort = port;
-    WriteIniSettings();
+    PortList::writeSaved(SavedPort);
 
     std::unique_ptr<TSensorForm> sensorForm(new TSensorForm(this, port.toLatin1().toStdString(), this));
     sensorForm->setWindowState(Qt::WindowNoState);
@@ -164,16 +126,4 @@ void TStartUpForm::About1Click()
 void TStartUpForm::Exit1Click()
 {
     close();
-}
-
-void TStartUpForm::ReadIniSettings()
-{
-    const TIniFile ini(IniFileName());
-    SavedPort = ini.ReadString(SettingsSection, PortKey, QString());
-}
-
-void TStartUpForm::WriteIniSettings()
-{
-    TIniFile ini(IniFileName());
-    ini.WriteString(SettingsSection, PortKey, SavedPort);
 }

@@ -63,10 +63,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void ReadIniSettings();
-    void WriteIniSettings();
     void ListComPorts();
-    QString SelectedPort() const;
     void AvailComportComboBoxEdited(const QString& text);
 };
 

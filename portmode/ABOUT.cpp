@@ -1,58 +1,9 @@
 #include "ABOUT.h"
 
 #include "PortModeVersion.h"
-#include "Shell.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
-
-TAboutBox::TAboutBox(QWidget* owner) : TForm(owner, NoBorderIcons)
+TAboutBox::TAboutBox(QWidget* owner)
+    : TAboutForm(owner, {QString::fromLatin1(::ProductName), QString::fromLatin1(VersionText),
+                         QStringLiteral("Sets the serial options of the sensor through its boot code.")})
 {
-    setWindowTitle(QStringLiteral("About"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    ProductName = Named(new QLabel(QString::fromLatin1(::ProductName), this), "ProductName");
-    QFont bold = ProductName->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.5);
-    ProductName->setFont(bold);
-    ProductName->setAlignment(Qt::AlignCenter);
-    Version = Named(new QLabel(this), "Version");
-    Copyright = Named(new QLabel(QStringLiteral("Sets the serial options of the sensor through its boot code.\n"
-                                                "Copyright \u00A9 Halvorine. All rights reserved."),
-                                 this),
-                      "Copyright");
-    Copyright->setAlignment(Qt::AlignCenter);
-    LinkLabel1 = Named(
-        new QLabel(QStringLiteral("<a href=\"https://www.halvorine.example/\">www.halvorine.example</a>"), this),
-        "LinkLabel1");
-    LinkLabel1->setAlignment(Qt::AlignCenter);
-    LinkLabel1->setTextFormat(Qt::RichText);
-    LinkLabel1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    LinkLabel1->setOpenExternalLinks(false);
-    OKButton = Named(MakeButton(QStringLiteral("OK"), mrOk, true), "OKButton");
-
-    layout->addWidget(ProductName);
-    layout->addWidget(Version);
-    layout->addSpacing(8);
-    layout->addWidget(Copyright);
-    layout->addWidget(LinkLabel1);
-    layout->addSpacing(8);
-    layout->addWidget(OKButton, 0, Qt::AlignHCenter);
-
-    ConnectHandler(LinkLabel1, &QLabel::linkActivated, this, &TAboutBox::LinkLabel1LinkClick);
-    FormCreate();
-}
-
-void TAboutBox::FormCreate()
-{
-    Version->setText(QString::fromLatin1(VersionText));
-    Version->setAlignment(Qt::AlignCenter);
-}
-
-void TAboutBox::LinkLabel1LinkClick(const QString& link)
-{
-    ShellOpen(link);
 }

@@ -3,12 +3,11 @@
 #include "MainFormUnit.h"
 
 #include "ABOUT.h"
-#include "ComPorts.h"
 #include "Dialogs.h"
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
-#include "IniFiles.h"
+#include "PortList.h"
 #include "PortModeControls.h"
 #include "PortModeVersion.h"
 #include "RtfReader.h"
@@ -49,9 +48,6 @@ static void initResources()
 }
 
 namespace {
-
-const QString SettingsSection = QStringLiteral("Defaults");
-const QString PortKey = QStringLiteral("Comport");
 
 // Client area of the window.
 constexpr int ClientWidth = 649;
@@ -200,10 +196,7 @@ void TMainForm::BuildConnectPage()
     Image7 = Named(new TImage(picture("logo.png"), TabSheet1), "Image7");
     Label1 = Named(new QLabel(QStringLiteral("Select RS232 Com port"), TabSheet1), "Label1");
     AvailComportComboBox = Named(new QComboBox(TabSheet1), "AvailComportComboBox");
-    AvailComportComboBox->setEditable(true);
-    // The edit field is for looking, not for adding ports.
-    AvailComportComboBox->setInsertPolicy(QComboBox::NoInsert);
-    AvailComportComboBox->setCompleter(nullptr);
+    PortList::prepare(AvailComportComboBox);
     AvailComportComboBox->setMinimumWidth(140);
     RefreshComportList =
         Named(new QPushButton(QStringLiteral(" Refresh List of com ports "), TabSheet1), "RefreshComportList");
@@ -394,7 +387,7 @@ void TMainForm::LoadInformation()
 
 QString TMainForm::IniFileName()
 {
-    return ChangeFileExt(ExeName(), QStringLiteral(".ini"));
+    return PortList::settingsFile();
 }
 
 QString TMainForm::ProgramFolder()
@@ -448,58 +441,24 @@ void TMainForm::RefreshComportListClick()
 
 void TMainForm::ListComPorts()
 {
-    // Filling the list and choosing its item save nothing.
-    const QSignalBlocker quiet(AvailComportComboBox);
-    AvailComportComboBox->clear();
-    for (int n = 0; n <= ComPorts::MaxPortNumber; ++n) {
-        if (!ComPorts::canOpen(n))
-            continue;
-        AvailComportComboBox->addItem(QStringLiteral("Com%1").arg(n));
-        AvailComportComboBox->setItemData(AvailComportComboBox->count() - 1, ComPorts::devicePath(n),
-                                          Qt::ToolTipRole);
-    }
-    ReadIniSettings();
-    if (AvailComportComboBox->count() > 0) {
-        const int saved = SavedPort.isEmpty() ? -1 : AvailComportComboBox->findText(SavedPort, Qt::MatchFixedString);
-        AvailComportComboBox->setCurrentIndex(saved >= 0 ? saved : 0);
-    }
+    SavedPort = PortList::fill(AvailComportComboBox, QStringLiteral("Com%1"));
 }
 
 QString TMainForm::SelectedPort() const
 {
-    const int index = AvailComportComboBox->currentIndex();
-    return index >= 0 ? AvailComportComboBox->itemText(index) : QString();
+    return PortList::selected(AvailComportComboBox);
 }
 
 void TMainForm::AvailComportComboBoxEdited(const QString& text)
 {
-    // Typing leaves no item selected; the field keeps what was typed.
-    const int cursor = AvailComportComboBox->lineEdit()->cursorPosition();
-    {
-        const QSignalBlocker quiet(AvailComportComboBox);
-        AvailComportComboBox->setCurrentIndex(-1);
-    }
-    AvailComportComboBox->lineEdit()->setText(text);
-    AvailComportComboBox->lineEdit()->setCursorPosition(cursor);
+    PortList::keepTyped(AvailComportComboBox, text);
     AvailComportComboBoxChange();
 }
 
 void TMainForm::AvailComportComboBoxChange()
 {
     SavedPort = SelectedPort();
-    WriteIniSettings();
-}
-
-void TMainForm::ReadIniSettings()
-{
-    const TIniFile ini(IniFileName());
-    SavedPort = ini.ReadString(SettingsSection, PortKey, QString());
-}
-
-void TMainForm::WriteIniSettings()
-{
-    TIniFile ini(IniFileName());
-    ini.WriteString(SettingsSection, PortKey, SavedPort);
+    PortList::writeSaved(SavedPort);
 }
 
 void TMainForm::FormClose()

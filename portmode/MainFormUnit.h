@@ -150,8 +150,6 @@ public:
 
     int CommsModeIndex() const;
     void SetCommsModeIndex(int index);
-    void ReadIniSettings();
-    void WriteIniSettings();
 
     // --- connecting (MainFormUnit_Connect.cpp) ------------------------------
     // Brings the sensor into its boot-code menu; true when the menu answered.

@@ -23,6 +23,7 @@
 #include "ExtCtrls.h"
 #include "SensorFormUnit.h"
 #include "SetPressureReferenceUnit.h"
+#include "ScreenshotSupport.h"
 #include "Standin.h"
 
 #include <QApplication>
@@ -48,14 +49,6 @@
 #include <cstdlib>
 #include <functional>
 
-static void settle()
-{
-    for (int i = 0; i < 20; ++i) {
-        QApplication::processEvents();
-        QThread::msleep(20);
-    }
-}
-
 static bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer clock;
@@ -65,14 +58,6 @@ static bool waitFor(const std::function<bool()>& done, int timeoutMs)
         QThread::msleep(5);
     }
     return done();
-}
-
-static bool save(QWidget* window, const QString& path)
-{
-    settle();
-    const bool ok = window->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    return ok;
 }
 
 // The main window connected to the stand-in on COM3, on each of its pages.
@@ -280,23 +265,9 @@ static bool saveSchedulePages(const QString& out)
     return ok;
 }
 
-int main(int argc, char** argv)
+// Takes all the shots into `out`; false when one could not be written.
+static bool takeShots(QTemporaryDir& home, const QString& out)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
-    }
-    // A private home, so the user's port map and settings stay untouched.
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 1;
-    setenv("HOME", qPrintable(home.path()), 1);
-    setenv("XDG_CONFIG_HOME", qPrintable(home.filePath("config")), 1);
-    setenv("XDG_DATA_HOME", qPrintable(home.filePath("data")), 1);
-    setenv("TMPDIR", qPrintable(home.path()), 1);
-    TApplication app(argc, argv);
-    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-
     standin::Standin first, second;
     const QString map = ComPorts::mapFolder();
     QDir().mkpath(map);
@@ -318,5 +289,10 @@ int main(int argc, char** argv)
     form.hide();
     ok = setupDialogShots(out) && ok;
     ok = saveSchedulePages(out) && ok;
-    return ok ? 0 : 1;
+    return ok;
+}
+
+int main(int argc, char** argv)
+{
+    return runScreenshots(argc, argv, takeShots);
 }

@@ -12,6 +12,7 @@
 #include "IniFiles.h"
 #include "MainFormUnit.h"
 #include "PortModeControls.h"
+#include "ScreenshotSupport.h"
 #include "Standin.h"
 
 #include <QApplication>
@@ -27,39 +28,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-static void settle()
+// Takes all the utility's shots into `out`; false when one could not be written.
+static bool takeShots(QTemporaryDir& home, const QString& out)
 {
-    for (int i = 0; i < 20; ++i) {
-        QApplication::processEvents();
-        QThread::msleep(20);
-    }
-}
-
-static bool save(QWidget* window, const QString& path)
-{
-    settle();
-    const bool ok = window->grab().save(path);
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
-    return ok;
-}
-
-int main(int argc, char** argv)
-{
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
-    }
-    // A private home, so the user's port map and settings stay untouched.
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 1;
-    setenv("HOME", qPrintable(home.path()), 1);
-    setenv("XDG_CONFIG_HOME", qPrintable(home.filePath("config")), 1);
-    setenv("XDG_DATA_HOME", qPrintable(home.filePath("data")), 1);
-    setenv("TMPDIR", qPrintable(home.path()), 1);
-    TApplication app(argc, argv);
-    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-
     // The program's folder with its information file and pictures.
     const QString programDir = home.filePath("program");
     QDir().mkpath(programDir);
@@ -111,5 +82,10 @@ int main(int argc, char** argv)
     TAboutBox about(&form);
     about.show();
     ok = save(&about, out + "/portmode-about-box.png") && ok;
-    return ok ? 0 : 1;
+    return ok;
+}
+
+int main(int argc, char** argv)
+{
+    return runScreenshots(argc, argv, takeShots);
 }
