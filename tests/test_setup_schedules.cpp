@@ -34,26 +34,8 @@
 
 namespace {
 
-Timestamp stamp(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    Timestamp t{};
-    t.Year = static_cast<uint8_t>(year - 2000);
-    t.Month = static_cast<uint8_t>(month);
-    t.Day = static_cast<uint8_t>(day);
-    t.Hour = static_cast<uint8_t>(hour);
-    t.Minute = static_cast<uint8_t>(minute);
-    t.Second = static_cast<uint8_t>(second);
-    return t;
-}
-
-void setChannels(ScheduleSetupData& s, std::initializer_list<uint8_t> list)
-{
-    std::memset(s.Channels, 0, sizeof s.Channels);
-    uint8_t n = 0;
-    for (uint8_t c : list)
-        s.Channels[n++] = c;
-    s.ChannelCount = n;
-}
+using standin::setChannels;
+using standin::stamp;
 
 // A user schedule in record r, started and stopped by time.
 void putSchedule(ConfigurationData& conf, int r, const char* name, std::initializer_list<uint8_t> channels,
