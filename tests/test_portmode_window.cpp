@@ -21,44 +21,10 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace testsupport;
 
 namespace {
-
-// A pseudo-terminal whose slave side serves as a COM port device.
-class Pty {
-public:
-    Pty()
-    {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            char name[64];
-            if (ptsname_r(master_, name, sizeof name) == 0)
-                path_ = name;
-        }
-    }
-    ~Pty()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    int master_ = -1;
-    std::string path_;
-};
-
-QStringList items(const QComboBox* box)
-{
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list << box->itemText(i);
-    return list;
-}
 
 class Window : public PortModeFixture {
 protected:

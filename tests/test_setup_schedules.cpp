@@ -120,21 +120,7 @@ void clearedRecord(ConfigurationData& conf, int r)
         conf.Methods[m] = MethodSetupData{};
 }
 
-QStringList items(const QListWidget* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
-QStringList items(const QComboBox* combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
-}
+using testsupport::items;
 
 std::set<int> channelSet(const ScheduleSetupData& s)
 {
