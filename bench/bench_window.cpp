@@ -5,12 +5,9 @@
 //
 //   bench_window [refreshes] [polls]      (defaults 20 and 10)
 #include "BenchSupport.h"
-#include "CommandSet.h"
-#include "FileTransfer.h"
 #include "Forms.h"
-#include "Logger.h"
-#include "Reference.h"
 #include "SensorFormUnit.h"
+#include "Sonde.h"
 #include "Standin.h"
 
 #include <QApplication>
@@ -99,16 +96,9 @@ int main(int argc, char** argv)
 
     standin::Standin sensor;
     sensor.setLineRate(19200);
-    const auto model = standin::installCommandSet(sensor);
-    standin::FileTransfer transfer(sensor);
-    transfer.serveImages(sensor, model);
-    standin::Logger logger(sensor, transfer, model);
-    logger.update([&](standin::RecordGenerator& g) {
-        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 16 * 1024);
-    });
-    const auto reference = standin::followReference(sensor, model);
+    standin::Sonde sonde(sensor, 16 * 1024);
     for (uint8_t channel = 0; channel < standin::channels::Count; ++channel)
-        reference->place(channel, 10.0 + channel);
+        sonde.reference->place(channel, 10.0 + channel);
     home.mapAsCom1(sensor);
 
     TSensorForm window(nullptr, "COM1", nullptr);

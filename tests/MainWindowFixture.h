@@ -13,6 +13,7 @@
 #include "RecordGenerator.h"
 #include "Reference.h"
 #include "SensorFormUnit.h"
+#include "Sonde.h"
 #include "Standin.h"
 #include "TestSupport.h"
 
@@ -34,18 +35,7 @@ public:
     void SetUp() override
     {
         testsupport::mapComPort(3, sensor.slavePath());
-        transfer.serveImages(sensor, model);
-        logger.update([&](standin::RecordGenerator& g) {
-            g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 16 * 1024);
-        });
-        namespace ch = standin::channels;
-        const std::pair<uint8_t, double> placedIn[] = {
-            {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
-            {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
-            {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
-        };
-        for (const auto& [channel, value] : placedIn)
-            reference->place(channel, value);
+        sonde.placeInTypicalWater();
         Dialogs::setHook([this](const ShownMessage& m) {
             shown.push_back(m);
             return answer ? answer(m) : int(mrOk);
@@ -119,10 +109,12 @@ public:
     }
 
     standin::Standin sensor;
-    std::shared_ptr<standin::SensorModel> model = standin::installCommandSet(sensor);
-    standin::FileTransfer transfer{sensor};
-    standin::Logger logger{sensor, transfer, model};
-    std::shared_ptr<standin::Reference> reference = standin::followReference(sensor, model);
+    standin::Sonde sonde{sensor, 16 * 1024};
+    // The sonde's parts by their short names.
+    std::shared_ptr<standin::SensorModel>& model = sonde.model;
+    standin::FileTransfer& transfer = sonde.transfer;
+    standin::Logger& logger = sonde.logger;
+    std::shared_ptr<standin::Reference>& reference = sonde.reference;
     std::unique_ptr<TSensorForm> form;
     std::vector<ShownMessage> shown;
     std::function<int(const ShownMessage&)> answer;

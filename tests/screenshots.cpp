@@ -16,10 +16,7 @@
 #include "ModbusRegistersForm.h"
 #include "SensorSetupUnit.h"
 #include "IniFiles.h"
-#include "CommandSet.h"
-#include "FileTransfer.h"
-#include "Logger.h"
-#include "Reference.h"
+#include "Sonde.h"
 #include "ExtCtrls.h"
 #include "SensorFormUnit.h"
 #include "SetPressureReferenceUnit.h"
@@ -64,22 +61,8 @@ static bool waitFor(const std::function<bool()>& done, int timeoutMs)
 static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QString& out)
 {
     sensor.setLineRate(0);
-    const auto commands = standin::installCommandSet(sensor);
-    standin::FileTransfer transfer(sensor);
-    transfer.serveImages(sensor, commands);
-    standin::Logger logger(sensor, transfer, commands);
-    logger.update([&](standin::RecordGenerator& g) {
-        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 20 * 1024);
-    });
-    const auto reference = standin::followReference(sensor, commands);
-    namespace ch = standin::channels;
-    const std::pair<uint8_t, double> placedIn[] = {
-        {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
-        {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
-        {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
-    };
-    for (const auto& [channel, value] : placedIn)
-        reference->place(channel, value);
+    standin::Sonde sonde(sensor, 20 * 1024);
+    sonde.placeInTypicalWater();
 
     TSensorForm window(startUp, "COM3", startUp);
     window.show();
@@ -118,17 +101,10 @@ static bool mainWindowPages(standin::Standin& sensor, QWidget* startUp, const QS
 static bool operationsShots(standin::Standin& sensor, QWidget* startUp, const QString& out)
 {
     sensor.setLineRate(0);
-    const auto commands = standin::installCommandSet(sensor);
-    commands->update([](standin::SensorState& s) { s.measureMs = 0; });
-    standin::FileTransfer transfer(sensor);
-    transfer.serveImages(sensor, commands);
-    standin::Logger logger(sensor, transfer, commands);
-    logger.update([&](standin::RecordGenerator& g) {
-        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 20 * 1024);
-    });
-    const auto reference = standin::followReference(sensor, commands);
-    reference->place(standin::channels::Depth, 1.2);
-    reference->place(standin::channels::Temperature, 14.2);
+    standin::Sonde sonde(sensor, 20 * 1024);
+    sonde.model->update([](standin::SensorState& s) { s.measureMs = 0; });
+    sonde.reference->place(standin::channels::Depth, 1.2);
+    sonde.reference->place(standin::channels::Temperature, 14.2);
     // Whatever the window would ask or say goes to the console.
     Dialogs::setHook([](const ShownMessage& m) {
         std::printf("message: %s\n", qPrintable(m.text));

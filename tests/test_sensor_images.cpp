@@ -80,10 +80,7 @@ uint32_t le32(const uint8_t* p)
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-Timestamp stamp(int year, int month, int day)
-{
-    return Timestamp{static_cast<uint8_t>(year - 2000), static_cast<uint8_t>(month), static_cast<uint8_t>(day), 0, 0, 0};
-}
+using standin::stamp;
 
 bool sameStamp(const Timestamp& a, const Timestamp& b)
 {

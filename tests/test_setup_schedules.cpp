@@ -34,26 +34,8 @@
 
 namespace {
 
-Timestamp stamp(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
-{
-    Timestamp t{};
-    t.Year = static_cast<uint8_t>(year - 2000);
-    t.Month = static_cast<uint8_t>(month);
-    t.Day = static_cast<uint8_t>(day);
-    t.Hour = static_cast<uint8_t>(hour);
-    t.Minute = static_cast<uint8_t>(minute);
-    t.Second = static_cast<uint8_t>(second);
-    return t;
-}
-
-void setChannels(ScheduleSetupData& s, std::initializer_list<uint8_t> list)
-{
-    std::memset(s.Channels, 0, sizeof s.Channels);
-    uint8_t n = 0;
-    for (uint8_t c : list)
-        s.Channels[n++] = c;
-    s.ChannelCount = n;
-}
+using standin::setChannels;
+using standin::stamp;
 
 // A user schedule in record r, started and stopped by time.
 void putSchedule(ConfigurationData& conf, int r, const char* name, std::initializer_list<uint8_t> channels,
@@ -67,31 +49,50 @@ void putSchedule(ConfigurationData& conf, int r, const char* name, std::initiali
     s.ScanTime = scanTime;
 }
 
-// Trigger entry t of channel `channel`, for the method entry m of schedule r.
-void putTrigger(ConfigurationData& conf, int m, int r, int t, uint8_t channel, float setPoint, float reEnable,
-                uint16_t condition)
+enum Method { Start, Stop };
+
+// Schedule r started (stopped) by trigger entry t: its method entry set, the
+// trigger entry taken but not yet set.
+void byTrigger(ConfigurationData& conf, Method which, int r, int t)
 {
-    MethodSetupData& method = conf.Methods[m];
+    ScheduleSetupData& s = conf.Schedules[r];
+    (which == Stop ? s.StopByTime : s.StartByTime) = 0;
+    MethodSetupData& method = conf.Methods[which == Stop ? r + StopMethodOffset : r];
     method.Enabled = 1;
     method.MethodType = 1;
     method.TriggerNumbers[0] = static_cast<uint8_t>(t);
     method.ScheduleNumber = static_cast<uint8_t>(r);
-    method.Action = m >= StopMethodOffset ? 1 : 0;
-    TriggerSetupData& trigger = conf.Triggers[t];
-    trigger.InUse = 1;
+    method.Action = which == Stop ? 1 : 0;
+    conf.Triggers[t].InUse = 1;
+}
+
+void setTrigger(TriggerSetupData& trigger, uint8_t channel, float setPoint, float reEnable, uint16_t condition)
+{
     trigger.Channel = channel;
     trigger.SetPoint = setPoint;
     trigger.ReEnableValue = reEnable;
     trigger.Condition = condition;
 }
 
-// The method entry of a schedule that starts (stops) by time.
-MethodSetupData timeMethod(uint16_t action)
+// Schedule r started (stopped) by trigger entry t on channel `channel`.
+void putTrigger(ConfigurationData& conf, Method which, int r, int t, uint8_t channel, float setPoint, float reEnable,
+                uint16_t condition)
 {
-    MethodSetupData m{};
-    m.ScheduleNumber = 255;
-    m.Action = action;
-    return m;
+    byTrigger(conf, which, r, t);
+    setTrigger(conf.Triggers[t], channel, setPoint, reEnable, condition);
+}
+
+// Schedule r started (stopped) by time again: its method entry reset to no
+// schedule's and trigger entry t given back.
+void byTimeAgain(ConfigurationData& conf, Method which, int r, int t)
+{
+    ScheduleSetupData& s = conf.Schedules[r];
+    (which == Stop ? s.StopByTime : s.StartByTime) = 1;
+    MethodSetupData& method = conf.Methods[which == Stop ? r + StopMethodOffset : r];
+    method = MethodSetupData{};
+    method.ScheduleNumber = 255;
+    method.Action = which == Stop ? 1 : 0;
+    conf.Triggers[t] = TriggerSetupData{};
 }
 
 // A record as a deleted schedule leaves it.
@@ -119,21 +120,7 @@ void clearedRecord(ConfigurationData& conf, int r)
         conf.Methods[m] = MethodSetupData{};
 }
 
-QStringList items(const QListWidget* list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
-
-QStringList items(const QComboBox* combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
-}
+using testsupport::items;
 
 std::set<int> channelSet(const ScheduleSetupData& s)
 {
@@ -745,14 +732,7 @@ TEST_F(SetupSchedules, AScheduleAddedGivenChannelsTimesAveragingAndATriggerStart
     showTab(form->StartMethodTab);
     chooseMethod(form->StartMethodRadioGroup, 1);
     // Entry 1 is Storm's: the first free one is 2.
-    outlet.StartByTime = 0;
-    MethodSetupData& start = conf.Methods[3];
-    start.Enabled = 1;
-    start.MethodType = 1;
-    start.TriggerNumbers[0] = 2;
-    start.ScheduleNumber = 3;
-    start.Action = 0;
-    conf.Triggers[2].InUse = 1;
+    byTrigger(conf, Start, 3, 2);
     expectImages();
     EXPECT_EQ(form->TriggerPageControl->currentWidget(), form->TriggerSimpleTab);
     EXPECT_EQ(form->StartTriggerCB->currentIndex(), -1); // no channel until the user picks one
@@ -761,10 +741,7 @@ TEST_F(SetupSchedules, AScheduleAddedGivenChannelsTimesAveragingAndATriggerStart
     choose(form->StartTriggerCauseCB, "FALLING");
     retype(form->TriggerSetPointValueEdit, "0.5");
     retype(form->TriggerreEnableValueEdit, "0.75");
-    conf.Triggers[2].Channel = standin::channels::Depth;
-    conf.Triggers[2].Condition = tcFalling;
-    conf.Triggers[2].SetPoint = 0.5f;
-    conf.Triggers[2].ReEnableValue = 0.75f;
+    setTrigger(conf.Triggers[2], standin::channels::Depth, 0.5f, 0.75f, tcFalling);
     expectImages();
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 
@@ -876,11 +853,9 @@ standin::SensorImages fourSchedules()
     auto images = standin::defaultImages();
     ConfigurationData& c = images.conf;
     putSchedule(c, 3, "Flood", {standin::channels::Pressure, standin::channels::Depth, standin::channels::Cond}, 3000);
-    c.Schedules[3].StartByTime = 0;
-    c.Schedules[3].StopByTime = 0;
     c.Schedules[3].MaxScans = 500;
-    putTrigger(c, 3, 3, 2, standin::channels::Depth, 2.0f, 1.8f, tcRising);
-    putTrigger(c, 13, 3, 3, standin::channels::Depth, 1.0f, 1.1f, tcFalling);
+    putTrigger(c, Start, 3, 2, standin::channels::Depth, 2.0f, 1.8f, tcRising);
+    putTrigger(c, Stop, 3, 3, standin::channels::Depth, 1.0f, 1.1f, tcFalling);
     putSchedule(c, 4, "Daily", {standin::channels::Temperature, standin::channels::Battery}, 8640000);
     c.Schedules[4].Reserved31 = 0x5C; // carried unchanged wherever the record goes
     c.ScheduleCount = 5;
@@ -1046,14 +1021,7 @@ TEST_F(SetupSchedules, TriggersTakenEditedAndGivenBack)
     // The stop method takes the first free entry, 2, and gives it back.
     showTab(form->StopMethodTab);
     chooseMethod(form->StopMethodRadioGroup, 1);
-    conf.Schedules[2].StopByTime = 0;
-    MethodSetupData& stop = conf.Methods[12];
-    stop.Enabled = 1;
-    stop.MethodType = 1;
-    stop.TriggerNumbers[0] = 2;
-    stop.ScheduleNumber = 2;
-    stop.Action = 1;
-    conf.Triggers[2].InUse = 1;
+    byTrigger(conf, Stop, 2, 2);
     expectImages();
     EXPECT_EQ(form->StopPageControl->currentWidget(), form->StopSimpleTab);
     EXPECT_EQ(form->StopTriggerCB->currentIndex(), -1);
@@ -1064,24 +1032,17 @@ TEST_F(SetupSchedules, TriggersTakenEditedAndGivenBack)
     choose(form->StopTriggerCauseCB, "FALLING");
     retype(form->StopTriggerSetPointEdit, "0.8");
     retype(form->StopTriggerReEnableEdit, "1");
-    conf.Triggers[2].Channel = standin::channels::Depth;
-    conf.Triggers[2].Condition = tcFalling;
-    conf.Triggers[2].SetPoint = 0.8f;
-    conf.Triggers[2].ReEnableValue = 1.0f;
+    setTrigger(conf.Triggers[2], standin::channels::Depth, 0.8f, 1.0f, tcFalling);
     expectImages();
 
     chooseMethod(form->StopMethodRadioGroup, 0);
-    conf.Schedules[2].StopByTime = 1;
-    conf.Methods[12] = timeMethod(1);
-    conf.Triggers[2] = TriggerSetupData{};
+    byTimeAgain(conf, Stop, 2, 2);
     expectImages();
     EXPECT_EQ(form->StopPageControl->currentWidget(), form->StopTimeTab);
 
     showTab(form->StartMethodTab);
     chooseMethod(form->StartMethodRadioGroup, 0);
-    conf.Schedules[2].StartByTime = 1;
-    conf.Methods[2] = timeMethod(0);
-    conf.Triggers[1] = TriggerSetupData{};
+    byTimeAgain(conf, Start, 2, 1);
     expectImages();
     EXPECT_EQ(form->TriggerPageControl->currentWidget(), form->TriggerTimeTab);
     EXPECT_EQ(form->StartMethodDatePicker->date(), QDate(2025, 1, 1));
@@ -1110,9 +1071,7 @@ TEST_F(SetupSchedules, DateAndTimePickersStoreTheStartAndStopTimes)
 
     showTab(form->StartMethodTab);
     chooseMethod(form->StartMethodRadioGroup, 0);
-    conf.Schedules[2].StartByTime = 1;
-    conf.Methods[2] = timeMethod(0);
-    conf.Triggers[1] = TriggerSetupData{};
+    byTimeAgain(conf, Start, 2, 1);
     expectImages();
     // The time alone: stored together with the date the picker shows.
     time = form->StartMethodTimePicker;

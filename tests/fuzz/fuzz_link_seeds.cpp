@@ -3,9 +3,8 @@
 // frames, a burst cut short or with a bad CRC) and in command exchanges, each
 // behind the two bytes that pick the request and the frames wanted.
 #include "Framing.h"
+#include "FuzzSeeds.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 using standin::Bytes;
@@ -17,14 +16,7 @@ void save(const std::string& folder, const std::string& name, uint8_t request, u
 {
     Bytes bytes{request, static_cast<uint8_t>(wanted - 1)};
     bytes.insert(bytes.end(), line.begin(), line.end());
-    const std::string path = folder + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    fuzzseeds::save(folder, name, bytes);
 }
 
 Bytes block(size_t size, uint8_t seed)
@@ -53,11 +45,7 @@ Bytes burst(uint8_t content, int frames, size_t size, int badAt = -1, uint8_t la
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s folder\n", argv[0]);
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const std::string folder = fuzzseeds::folderFrom(argc, argv);
     // The first byte picks the request (0: start, 1: even, 2: odd), the second
     // the frames wanted less one.
     save(folder, "start", 0, 1, encodeFrame(0x87, block(256, 1)));

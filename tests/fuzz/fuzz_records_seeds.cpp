@@ -1,33 +1,18 @@
 // Writes the seed corpus of fuzz_records into the folder given: record
 // streams of every type made by the stand-in's record generator, a long run
 // of a logging sensor, escapes in every field, and some faulty streams.
+#include "FuzzSeeds.h"
 #include "RecordGenerator.h"
 
-#include <cstdio>
+#include <array>
 #include <string>
 
 using standin::Bytes;
 namespace record = standin::record;
 
-static void save(const std::string& folder, const std::string& name, const Bytes& bytes)
-{
-    const std::string path = folder + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s folder\n", argv[0]);
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const std::string folder = fuzzseeds::folderFrom(argc, argv);
     const Timestamp t{24, 6, 26, 14, 30, 5};
     std::array<uint8_t, 13> tips{};
     tips[0] = 0x80;
@@ -51,12 +36,12 @@ int main(int argc, char** argv)
     each.add(record::Notify, record::notify("Battery low"));
     each.visit("AB", "Sampled at bridge");
     each.stopLogging("AB", "Recovered");
-    save(folder, "every-type", each.stream());
+    fuzzseeds::save(folder, "every-type", each.stream());
 
     standin::RecordGenerator escapes(t);
     escapes.add(record::Comment, record::comment("V\xFD\xFE_____\xFE\xFD"), {0xFE, 0xFD, 0xFE});
     escapes.add(record::ScheduleData, record::scheduleData(1, {2}, {-1.1754942e-38f}), {0xFD, 0, 0});
-    save(folder, "escapes", escapes.stream());
+    fuzzseeds::save(folder, "escapes", escapes.stream());
 
     standin::RecordGenerator faults(t);
     faults.add(record::SystemLog, record::systemLog(6));
@@ -65,17 +50,17 @@ int main(int argc, char** argv)
     faults.addRaw(record::frame(0xCE, t, {}));
     const Bytes cut = record::frame(record::Comment, t, record::comment("SJS_____cut"));
     faults.addRaw(Bytes(cut.begin(), cut.begin() + 14));
-    save(folder, "faults", faults.stream());
+    fuzzseeds::save(folder, "faults", faults.stream());
 
     standin::LoggerState state;
     state.start = t;
     state.schedules = {{1, {0, 1, 2, 3}, 60}, {2, {2, 5}, 300}};
     standin::RecordGenerator run(t);
     run.run(state, 4000);
-    save(folder, "run", run.stream());
+    fuzzseeds::save(folder, "run", run.stream());
 
     Bytes shortHeader = {'H'};
     shortHeader.insert(shortHeader.end(), 100, 0xFE);
-    save(folder, "short-header", shortHeader);
+    fuzzseeds::save(folder, "short-header", shortHeader);
     return 0;
 }

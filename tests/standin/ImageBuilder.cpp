@@ -7,9 +7,7 @@
 
 namespace standin {
 
-namespace {
-
-Timestamp stamp(int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+Timestamp stamp(int year, int month, int day, int hour, int minute, int second)
 {
     Timestamp t{};
     t.Year = static_cast<uint8_t>(year - 2000);
@@ -29,6 +27,8 @@ void setChannels(ScheduleSetupData& s, std::initializer_list<uint8_t> list)
         s.Channels[n++] = c;
     s.ChannelCount = n;
 }
+
+namespace {
 
 // A free schedule record as the logger leaves it.
 void freeSchedule(ScheduleSetupData& s)

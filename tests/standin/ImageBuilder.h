@@ -8,6 +8,8 @@
 #include "Framing.h"
 #include "SensorImages.h"
 
+#include <initializer_list>
+
 namespace standin {
 
 struct SensorImages {
@@ -23,6 +25,12 @@ SensorImages defaultImages();
 // Sets the image's CRC field (CRC-16 of the bytes before it, zero-extended).
 void setImageCrc(ConfigurationData& conf);
 void setImageCrc(CalibrationData& cal);
+
+// A logger time stamp of the given date and time.
+Timestamp stamp(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// Sets a schedule's channel list; the unused rest of the list is zeroed.
+void setChannels(ScheduleSetupData& s, std::initializer_list<uint8_t> list);
 
 // The image as it travels in a file.
 template <typename Image>

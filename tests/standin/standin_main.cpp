@@ -8,11 +8,8 @@
 // speaks (the comms-mode utility finds it); --in-boot starts it in its boot
 // code, --power-cycle without power until the first key reaches it.
 #include "BootCode.h"
-#include "CommandSet.h"
 #include "ComPorts.h"
-#include "FileTransfer.h"
-#include "Logger.h"
-#include "Reference.h"
+#include "Sonde.h"
 #include "Standin.h"
 
 #include <QDir>
@@ -69,24 +66,10 @@ int main(int argc, char** argv)
 
     standin::Standin sensor;
     sensor.setLineRate(baud);
-    const auto commands = standin::installCommandSet(sensor);
-    standin::FileTransfer transfer(sensor);
-    transfer.serveImages(sensor, commands);
-    // Records to download, as the configuration's schedules log them.
-    standin::Logger logger(sensor, transfer, commands);
-    logger.update([&](standin::RecordGenerator& g) {
-        g.run(standin::loggerStateFrom(sensor.images().conf, g.now()), 200 * 1024);
-    });
-    // Live values to watch and calibrate against.
-    const auto reference = standin::followReference(sensor, commands);
-    namespace ch = standin::channels;
-    const std::pair<uint8_t, double> placedIn[] = {
-        {ch::Battery, 12.6}, {ch::Temperature, 14.2}, {ch::Pressure, 1.2}, {ch::Depth, 1.2},
-        {ch::Cond, 450},     {ch::Salinity, 0.2},     {ch::PH, 7.4},       {ch::PHCal, 7.4},
-        {ch::OdoSat, 96},    {ch::OdoMgL, 9.5},       {ch::OdoCal, 96},    {ch::Turbidity, 3.1},
-    };
-    for (const auto& [channel, value] : placedIn)
-        reference->place(channel, value);
+    // Records to download, as the configuration's schedules log them, and
+    // live values to watch and calibrate against.
+    standin::Sonde sonde(sensor, 200 * 1024);
+    sonde.placeInTypicalWater();
     // The other side of the comms-mode utility: the firmware's baud rate,
     // the banner, the jump to the boot code and the boot code's menu.
     standin::BootCode bootCode(sensor, standin::SerialOptions{standin::selectionOfBaud(sensorBaud), 1, 1});

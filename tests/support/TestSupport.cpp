@@ -2,14 +2,19 @@
 
 #include "ComPorts.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QThread>
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -50,6 +55,38 @@ double processCpuSeconds()
 double secondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+QStringList items(const QComboBox* box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+QStringList items(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+Pty::Pty()
+{
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+        char name[64];
+        if (ptsname_r(master_, name, sizeof name) == 0)
+            path_ = name;
+    }
+}
+
+Pty::~Pty()
+{
+    if (master_ >= 0)
+        ::close(master_);
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes)

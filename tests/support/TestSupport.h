@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <cstddef>
@@ -9,6 +10,9 @@
 #include <string>
 
 #include <sys/resource.h>
+
+class QComboBox;
+class QListWidget;
 
 namespace testsupport {
 
@@ -25,6 +29,24 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
 double processCpuSeconds();
 
 double secondsSince(std::chrono::steady_clock::time_point start);
+
+// The texts of the items, in order.
+QStringList items(const QComboBox* box);
+QStringList items(const QListWidget* list);
+
+// A pseudo-terminal whose slave side serves as a COM port device.
+class Pty {
+public:
+    Pty();
+    ~Pty();
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
 
 // While it lives, files this process writes can hold at most `bytes` bytes,
 // as on a full disk (the signal for a write past the limit is ignored, so the
