@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -248,6 +249,20 @@ private:
     // for `timeout` ms in a receive buffer of 8192 bytes and keeps what came
     // in Received.
     bool Await(const char* pattern, uint16_t timeout);
+    // Sends `text`, then awaits `pattern` as Await does.
+    bool SendAndAwait(const std::string& text, const char* pattern, uint16_t timeout);
+    // The steps of a walk through the boot-code menus, each false when the
+    // awaited text does not come. A menu key goes once the waiting events
+    // are handled and awaits its menu text or prompt:
+    bool MenuKey(const char* key, const char* text);
+    // a value goes after the boot code's pause and awaits the main menu;
+    bool MenuValue(const std::string& value);
+    // the communications menu, then in it the prompt behind `key`.
+    bool CommsPrompt(const char* key, const char* prompt);
+    // Runs `walk` with the port open at the boot code's rate and closes it
+    // again; false without a device model or an open port. A port error or
+    // a text that is no number is a serious error, and false.
+    bool OnBootCodePort(const std::function<bool()>& walk);
     // A serious error of an operation: its message, the closing message, and
     // the window closes.
     void SeriousError(const std::exception& error);
