@@ -241,6 +241,18 @@ private:
     bool ModbusAddressEBKeyPress(QKeyEvent* event);
     void OpenWiringPicture(const QString& fileName);
     void ShowPage(QWidget* page);
+
+    // Connects and reads the sensor's options into the settings page; true
+    // when that page shows. A failure shows the connect page again; when the
+    // options could not be read, the sensor is asked to leave its boot code.
+    bool ConnectAndReadOptions(bool powerCycle);
+    // No connection: the message, and the connect page again.
+    void ConnectFailed();
+    // Presses a key the boot code does not know up to `probes` times until
+    // `answer` comes; the progress bar counts the probes from `firstStep`.
+    bool ProbeBootCode(const char* answer, uint16_t timeout, int probes, int firstStep);
+    // The sensor answers from its boot-code menu.
+    void BootCodeLoaded();
     // Closes the window, which ends the program. Any other request to close
     // it (the desktop's) runs as File > Exit.
     void CloseWindow();
