@@ -257,6 +257,10 @@ private:
     // it (the desktop's) runs as File > Exit.
     void CloseWindow();
 
+    // The boot code speaks at this rate only; its main menu ends with this.
+    static constexpr int32_t BootCodeBaud = 19200;
+    static constexpr const char* MainMenuText = "(E)xit Boot Code";
+
     // One wait of the boot-code dialogue: sends nothing, awaits `pattern`
     // for `timeout` ms in a receive buffer of 8192 bytes and keeps what came
     // in Received.

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int32_t BootCodeBaud = 19200;
-
 // Keys of the menus and the texts each leads to.
 const char* const CommsMenuKey = "C";
 const char* const CommsMenuText = "(M)odbus address";
@@ -29,7 +27,6 @@ const char* const CommsModeKey = "C";
 const char* const SelectionPrompt = "Current selection =";
 const char* const AddressKey = "M";
 const char* const AddressPrompt = "Current modbus address =";
-const char* const MainMenuText = "(E)xit Boot Code";
 const char* const ExitKey = "e";
 const char* const ExitText = "Exiting Boot Code";
 

@@ -24,9 +24,7 @@ constexpr int ProbesPerRate = 4;
 constexpr uint16_t BannerWaitMs = 600;
 constexpr int SearchSteps = 20;
 
-// The boot code speaks at this rate only.
-constexpr int32_t BootCodeBaud = 19200;
-const char* const MainMenuText = "(E)xit Boot Code";
+// The jump into the boot code restarts the sensor first.
 constexpr uint16_t RebootWaitMs = 10000;
 // A key the boot code does not know; its answer shows that it listens.
 const char* const BootProbe = "b";
