@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -238,14 +239,44 @@ private:
     bool ModbusAddressEBKeyPress(QKeyEvent* event);
     void OpenWiringPicture(const QString& fileName);
     void ShowPage(QWidget* page);
+
+    // Connects and reads the sensor's options into the settings page; true
+    // when that page shows. A failure shows the connect page again; when the
+    // options could not be read, the sensor is asked to leave its boot code.
+    bool ConnectAndReadOptions(bool powerCycle);
+    // No connection: the message, and the connect page again.
+    void ConnectFailed();
+    // Presses a key the boot code does not know up to `probes` times until
+    // `answer` comes; the progress bar counts the probes from `firstStep`.
+    bool ProbeBootCode(const char* answer, uint16_t timeout, int probes, int firstStep);
+    // The sensor answers from its boot-code menu.
+    void BootCodeLoaded();
     // Closes the window, which ends the program. Any other request to close
     // it (the desktop's) runs as File > Exit.
     void CloseWindow();
+
+    // The boot code speaks at this rate only; its main menu ends with this.
+    static constexpr int32_t BootCodeBaud = 19200;
+    static constexpr const char* MainMenuText = "(E)xit Boot Code";
 
     // One wait of the boot-code dialogue: sends nothing, awaits `pattern`
     // for `timeout` ms in a receive buffer of 8192 bytes and keeps what came
     // in Received.
     bool Await(const char* pattern, uint16_t timeout);
+    // Sends `text`, then awaits `pattern` as Await does.
+    bool SendAndAwait(const std::string& text, const char* pattern, uint16_t timeout);
+    // The steps of a walk through the boot-code menus, each false when the
+    // awaited text does not come. A menu key goes once the waiting events
+    // are handled and awaits its menu text or prompt:
+    bool MenuKey(const char* key, const char* text);
+    // a value goes after the boot code's pause and awaits the main menu;
+    bool MenuValue(const std::string& value);
+    // the communications menu, then in it the prompt behind `key`.
+    bool CommsPrompt(const char* key, const char* prompt);
+    // Runs `walk` with the port open at the boot code's rate and closes it
+    // again; false without a device model or an open port. A port error or
+    // a text that is no number is a serious error, and false.
+    bool OnBootCodePort(const std::function<bool()>& walk);
     // A serious error of an operation: its message, the closing message, and
     // the window closes.
     void SeriousError(const std::exception& error);

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int32_t BootCodeBaud = 19200;
-
 // Keys of the menus and the texts each leads to.
 const char* const CommsMenuKey = "C";
 const char* const CommsMenuText = "(M)odbus address";
@@ -29,7 +27,6 @@ const char* const CommsModeKey = "C";
 const char* const SelectionPrompt = "Current selection =";
 const char* const AddressKey = "M";
 const char* const AddressPrompt = "Current modbus address =";
-const char* const MainMenuText = "(E)xit Boot Code";
 const char* const ExitKey = "e";
 const char* const ExitText = "Exiting Boot Code";
 
@@ -51,6 +48,20 @@ int32_t selectionFrom(const std::string& value, int32_t fallback)
 std::string latin1(const QString& text)
 {
     return text.toLatin1().toStdString();
+}
+
+// Runs `operation`; a port error, or a runtime error such as a text that is
+// no number, goes to `failed` instead.
+template <typename Operation, typename Failure>
+void guarded(const Operation& operation, const Failure& failed)
+{
+    try {
+        operation();
+    } catch (const Exception& error) {
+        failed(error);
+    } catch (const EVaCommError& error) {
+        failed(error);
+    }
 }
 
 } // namespace
@@ -82,6 +93,50 @@ bool TMainForm::Await(const char* pattern, uint16_t timeout)
     return found;
 }
 
+bool TMainForm::SendAndAwait(const std::string& text, const char* pattern, uint16_t timeout)
+{
+    Sensor->SendString(text);
+    return Await(pattern, timeout);
+}
+
+bool TMainForm::MenuKey(const char* key, const char* text)
+{
+    ProcessMessages();
+    return SendAndAwait(key, text, MenuWaitMs);
+}
+
+bool TMainForm::MenuValue(const std::string& value)
+{
+    Sensor->Delay(ValuePauseMs);
+    return SendAndAwait(value, MainMenuText, MenuWaitMs);
+}
+
+bool TMainForm::CommsPrompt(const char* key, const char* prompt)
+{
+    return MenuKey(CommsMenuKey, CommsMenuText) && MenuKey(key, prompt);
+}
+
+bool TMainForm::OnBootCodePort(const std::function<bool()>& walk)
+{
+    if (!Sensor)
+        return false;
+    bool result = false;
+    guarded(
+        [&] {
+            if (!Sensor->StartComs(PortName, BootCodeBaud))
+                return;
+            result = walk();
+            Sensor->CloseComs();
+        },
+        [&](const std::exception& error) {
+            if (Sensor)
+                Sensor->CloseComs();
+            SeriousError(error);
+            result = false;
+        });
+    return result;
+}
+
 void TMainForm::SeriousError(const std::exception& error)
 {
     ShowMessage(QString::fromLocal8Bit(error.what()));
@@ -91,232 +146,130 @@ void TMainForm::SeriousError(const std::exception& error)
 
 bool TMainForm::ReadOrVerifyOptions(bool verify)
 {
-    bool result = false;
     int verified = 0;
     ProgressBar1->setRange(0, 4);
     ProgressBar1->setValue(0);
-    if (!Sensor)
-        return false;
-    const auto advance = [this] { ProgressBar1->setValue(ProgressBar1->value() + 1); };
-    const auto send = [this](const std::string& text) { Sensor->SendString(text); };
-    try {
-        if (!Sensor->StartComs(PortName, BootCodeBaud))
-            return false;
-        // False as soon as a menu text does not come.
-        const auto walk = [&]() -> bool {
-            advance();
-            ProgressLabel->SetCaption(QStringLiteral("Retrieving baudrate"));
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(BaudKey);
-            if (!Await(SelectionPrompt, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            const int32_t baud = selectionFrom(PromptValue(Received), bs19200);
-            if (verify) {
-                ProcessMessages();
-                if (baud == BaudRateCB->currentIndex() + 1) {
-                    ++verified;
-                    StatusTxt->SetCaption(QStringLiteral("Verified baud rate"));
-                } else {
-                    StatusTxt->SetCaption(QStringLiteral("Error baud rate"));
-                }
-            } else {
-                // A selection outside the list leaves no item selected.
-                BaudRateCB->setCurrentIndex(baud >= 1 && baud <= BaudRateCB->count() ? baud - 1 : -1);
-                StatusTxt->SetCaption(QStringLiteral("Received baud rate"));
-            }
-
-            advance();
-            ProgressLabel->SetCaption(QStringLiteral("Retrieving communications mode"));
-            Sensor->Delay(ValuePauseMs);
-            send(std::to_string(baud));
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(CommsModeKey);
-            if (!Await(SelectionPrompt, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            const int32_t mode = selectionFrom(PromptValue(Received), cmRs232Rtu + 1);
-            if (verify) {
-                ProcessMessages();
-                if (mode == CommsModeIndex() + 1) {
-                    ++verified;
-                    StatusTxt->SetCaption(QStringLiteral("Verified communications mode"));
-                } else {
-                    StatusTxt->SetCaption(QStringLiteral("Error communications mode"));
-                }
-            } else {
-                SetCommsModeIndex(mode - 1);
-                StatusTxt->SetCaption(QStringLiteral("Received communications mode"));
-            }
-
-            advance();
-            ProgressLabel->SetCaption(QStringLiteral("Retrieving modbus address"));
-            Sensor->Delay(ValuePauseMs);
-            send(std::to_string(mode));
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            StatusTxt->SetCaption(QStringLiteral("Receiving modbus address"));
-            ProcessMessages();
-            send(AddressKey);
-            if (!Await(AddressPrompt, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            const std::string address = PromptValue(Received);
-            if (verify) {
-                ProcessMessages();
-                // Both must be numbers; a text that is none is a serious error.
-                if (StrToInt(latin1(ModbusAddressEB->text())) == StrToInt(address)) {
-                    ProcessMessages();
-                    ++verified;
-                    StatusTxt->SetCaption(QStringLiteral("Verified modbus address"));
-                } else {
-                    StatusTxt->SetCaption(QStringLiteral("Error modbus address"));
-                }
-            } else {
-                ModbusAddressEB->setText(QString::fromLatin1(address.data(), static_cast<int>(address.size())));
-                ModbusAddressEB->repaint();
-                StatusTxt->SetCaption(QStringLiteral("Received modbus address"));
-            }
-
-            Sensor->Delay(ValuePauseMs);
-            send(address + "\r");
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            return true;
-        };
-        if (walk()) {
-            if (!verify) {
-                result = true;
-            } else if (verified == 3) {
-                result = true;
-                StatusTxt->SetCaption(QString());
-                ShowMessage(QStringLiteral("Sensor communication options updated and verified successfully"));
-            } else {
-                StatusTxt->SetCaption(QString());
-                ShowMessage(QStringLiteral("Sensor communication options update failed"));
-            }
+    const auto advance = [this](const QString& caption) {
+        ProgressBar1->setValue(ProgressBar1->value() + 1);
+        ProgressLabel->SetCaption(caption);
+    };
+    // Counts an option that matches the settings page, or names the one
+    // that does not.
+    const auto check = [&](bool same, const QString& option) {
+        if (same) {
+            ++verified;
+            StatusTxt->SetCaption(QStringLiteral("Verified ") + option);
+        } else {
+            StatusTxt->SetCaption(QStringLiteral("Error ") + option);
         }
-        Sensor->CloseComs();
-    } catch (const Exception& e) {
-        if (Sensor)
-            Sensor->CloseComs();
-        SeriousError(e);
+    };
+    // False as soon as a menu text does not come, or when a verified option
+    // differs.
+    return OnBootCodePort([&]() -> bool {
+        advance(QStringLiteral("Retrieving baudrate"));
+        if (!CommsPrompt(BaudKey, SelectionPrompt))
+            return false;
+        ProcessMessages();
+        const int32_t baud = selectionFrom(PromptValue(Received), bs19200);
+        if (verify) {
+            ProcessMessages();
+            check(baud == BaudRateCB->currentIndex() + 1, QStringLiteral("baud rate"));
+        } else {
+            // A selection outside the list leaves no item selected.
+            BaudRateCB->setCurrentIndex(baud >= 1 && baud <= BaudRateCB->count() ? baud - 1 : -1);
+            StatusTxt->SetCaption(QStringLiteral("Received baud rate"));
+        }
+
+        advance(QStringLiteral("Retrieving communications mode"));
+        if (!MenuValue(std::to_string(baud)) || !CommsPrompt(CommsModeKey, SelectionPrompt))
+            return false;
+        ProcessMessages();
+        const int32_t mode = selectionFrom(PromptValue(Received), cmRs232Rtu + 1);
+        if (verify) {
+            ProcessMessages();
+            check(mode == CommsModeIndex() + 1, QStringLiteral("communications mode"));
+        } else {
+            SetCommsModeIndex(mode - 1);
+            StatusTxt->SetCaption(QStringLiteral("Received communications mode"));
+        }
+
+        advance(QStringLiteral("Retrieving modbus address"));
+        if (!MenuValue(std::to_string(mode)) || !MenuKey(CommsMenuKey, CommsMenuText))
+            return false;
+        StatusTxt->SetCaption(QStringLiteral("Receiving modbus address"));
+        if (!MenuKey(AddressKey, AddressPrompt))
+            return false;
+        ProcessMessages();
+        const std::string address = PromptValue(Received);
+        if (verify) {
+            ProcessMessages();
+            // Both must be numbers; a text that is none is a serious error.
+            const bool same = StrToInt(latin1(ModbusAddressEB->text())) == StrToInt(address);
+            if (same)
+                ProcessMessages();
+            check(same, QStringLiteral("modbus address"));
+        } else {
+            ModbusAddressEB->setText(QString::fromLatin1(address.data(), static_cast<int>(address.size())));
+            ModbusAddressEB->repaint();
+            StatusTxt->SetCaption(QStringLiteral("Received modbus address"));
+        }
+
+        if (!MenuValue(address + "\r"))
+            return false;
+        ProcessMessages();
+        if (!verify)
+            return true;
+        StatusTxt->SetCaption(QString());
+        if (verified == 3) {
+            ShowMessage(QStringLiteral("Sensor communication options updated and verified successfully"));
+            return true;
+        }
+        ShowMessage(QStringLiteral("Sensor communication options update failed"));
         return false;
-    } catch (const EVaCommError& e) {
-        if (Sensor)
-            Sensor->CloseComs();
-        SeriousError(e);
-        return false;
-    }
-    return result;
+    });
 }
 
 bool TMainForm::WriteOptions()
 {
-    if (!Sensor)
-        return false;
-    const auto send = [this](const std::string& text) { Sensor->SendString(text); };
-    bool result = false;
-    try {
-        if (!Sensor->StartComs(PortName, BootCodeBaud))
+    // The caption shows before the value goes.
+    const auto set = [this](const std::string& value, const QString& caption) {
+        StatusTxt->SetCaption(caption);
+        return MenuValue(value);
+    };
+    return OnBootCodePort([&]() -> bool {
+        // No item selected sends 0, which the boot code refuses.
+        if (!CommsPrompt(BaudKey, SelectionPrompt)
+            || !set(std::to_string(BaudRateCB->currentIndex() + 1), QStringLiteral("Setting baud rate")))
             return false;
-        const auto walk = [&]() -> bool {
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(BaudKey);
-            if (!Await(SelectionPrompt, MenuWaitMs))
-                return false;
-            // No item selected sends 0, which the boot code refuses.
-            std::string value = std::to_string(BaudRateCB->currentIndex() + 1);
-            StatusTxt->SetCaption(QStringLiteral("Setting baud rate"));
-            Sensor->Delay(ValuePauseMs);
-            send(value);
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            send(CommsModeKey);
-            if (!Await(SelectionPrompt, MenuWaitMs))
-                return false;
-            value = std::to_string(CommsModeIndex() + 1);
-            StatusTxt->SetCaption(QStringLiteral("Setting communications mode"));
-            Sensor->Delay(ValuePauseMs);
-            send(value);
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-
-            ProcessMessages();
-            send(CommsMenuKey);
-            if (!Await(CommsMenuText, MenuWaitMs))
-                return false;
-            StatusTxt->SetCaption(QStringLiteral("Setting modbus address"));
-            ProcessMessages();
-            send(AddressKey);
-            if (!Await(AddressPrompt, MenuWaitMs))
-                return false;
-            value = latin1(ModbusAddressEB->text()) + "\r";
-            StatusTxt->SetCaption(QStringLiteral("Set modbus address"));
-            Sensor->Delay(ValuePauseMs);
-            send(value);
-            if (!Await(MainMenuText, MenuWaitMs))
-                return false;
-            ProcessMessages();
-            return true;
-        };
-        result = walk();
-        Sensor->CloseComs();
-    } catch (const Exception& e) {
-        if (Sensor)
-            Sensor->CloseComs();
-        SeriousError(e);
-        return false;
-    } catch (const EVaCommError& e) {
-        if (Sensor)
-            Sensor->CloseComs();
-        SeriousError(e);
-        return false;
-    }
-    return result;
+        if (!CommsPrompt(CommsModeKey, SelectionPrompt)
+            || !set(std::to_string(CommsModeIndex() + 1), QStringLiteral("Setting communications mode")))
+            return false;
+        if (!MenuKey(CommsMenuKey, CommsMenuText))
+            return false;
+        StatusTxt->SetCaption(QStringLiteral("Setting modbus address"));
+        if (!MenuKey(AddressKey, AddressPrompt)
+            || !set(latin1(ModbusAddressEB->text()) + "\r", QStringLiteral("Set modbus address")))
+            return false;
+        ProcessMessages();
+        return true;
+    });
 }
 
 bool TMainForm::ExitBootCode()
 {
     bool result = false;
-    try {
-        if (Sensor && Sensor->StartComs(PortName, BootCodeBaud)) {
-            Sensor->SendString(ExitKey);
-            if (Await(ExitText, ExitWaitMs)) {
-                inBootCode = false;
-                result = true;
+    guarded(
+        [&] {
+            if (Sensor && Sensor->StartComs(PortName, BootCodeBaud)) {
+                if (SendAndAwait(ExitKey, ExitText, ExitWaitMs)) {
+                    inBootCode = false;
+                    result = true;
+                }
+                Sensor->CloseComs();
             }
-            Sensor->CloseComs();
-        }
-    } catch (const Exception&) {
+        },
         // No port to open: reported below like any failed exit.
-    } catch (const EVaCommError&) {
-    }
+        [](const std::exception&) {});
     if (Sensor)
         Sensor->CloseComs();
     if (!result)
@@ -337,16 +290,14 @@ void TMainForm::UpdateSensorBtnClick()
     // Disables the settings page's controls and the File and About menus
     // (besides the connect page's) until the update ends, whatever happens.
     const BusyScope busy(*this);
-    try {
-        if (!WriteOptions())
-            ShowMessage(QStringLiteral("Failed to update communictation options"));
-        else if (!ReadOrVerifyOptions(true))
-            ShowMessage(QStringLiteral("Failed to update verify communictation options"));
-    } catch (const Exception& e) {
-        SeriousError(e);
-    } catch (const EVaCommError& e) {
-        SeriousError(e);
-    }
+    guarded(
+        [this] {
+            if (!WriteOptions())
+                ShowMessage(QStringLiteral("Failed to update communictation options"));
+            else if (!ReadOrVerifyOptions(true))
+                ShowMessage(QStringLiteral("Failed to update verify communictation options"));
+        },
+        [this](const std::exception& error) { SeriousError(error); });
 }
 
 void TMainForm::RestoreDefaultsBtnClick()

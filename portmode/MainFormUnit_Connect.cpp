@@ -24,9 +24,7 @@ constexpr int ProbesPerRate = 4;
 constexpr uint16_t BannerWaitMs = 600;
 constexpr int SearchSteps = 20;
 
-// The boot code speaks at this rate only.
-constexpr int32_t BootCodeBaud = 19200;
-const char* const MainMenuText = "(E)xit Boot Code";
+// The jump into the boot code restarts the sensor first.
 constexpr uint16_t RebootWaitMs = 10000;
 // A key the boot code does not know; its answer shows that it listens.
 const char* const BootProbe = "b";
@@ -75,17 +73,7 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
                         ProgressBar1->setRange(0, PowerUpProbes);
                         // Keeps pressing a key while the power comes back, so
                         // that the boot code stays in its menu.
-                        for (int i = 0; i < PowerUpProbes; ++i) {
-                            ProgressBar1->setValue(i);
-                            ProcessMessages();
-                            Sensor->SendString(BootProbe);
-                            if (Await(PowerUpAnswer, PowerUpWaitMs)) {
-                                StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
-                                result = true;
-                                inBootCode = true;
-                                break;
-                            }
-                        }
+                        result = ProbeBootCode(PowerUpAnswer, PowerUpWaitMs, PowerUpProbes, 0);
                         Sensor->CloseComs();
                     }
                 }
@@ -116,9 +104,8 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
                             StatusTxt->SetCaption(
                                 QStringLiteral("JumpToBoot command succesful, waiting for sensor to reboot"));
                             if (Sensor->StartComs(PortName, BootCodeBaud) && Await(MainMenuText, RebootWaitMs)) {
-                                StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
+                                BootCodeLoaded();
                                 result = true;
-                                inBootCode = true;
                             }
                         }
                     }
@@ -134,17 +121,7 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
                     ProgressBar1->setRange(0, BootCheckProbes);
                     ProgressLabel->SetCaption(QStringLiteral("Checking for boot loader"));
                     ProgressBar1->setValue(0);
-                    for (int i = 0; i < BootCheckProbes; ++i) {
-                        ProgressBar1->setValue(ProgressBar1->value() + 1);
-                        ProcessMessages();
-                        Sensor->SendString(BootProbe);
-                        if (Await(BootCheckAnswer, BootCheckWaitMs)) {
-                            StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
-                            result = true;
-                            inBootCode = true;
-                            break;
-                        }
-                    }
+                    result = ProbeBootCode(BootCheckAnswer, BootCheckWaitMs, BootCheckProbes, 1);
                     Sensor->CloseComs();
                 }
             }
@@ -157,6 +134,25 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
             Sensor->CloseComs();
     }
     return result;
+}
+
+bool TMainForm::ProbeBootCode(const char* answer, uint16_t timeout, int probes, int firstStep)
+{
+    for (int i = 0; i < probes; ++i) {
+        ProgressBar1->setValue(firstStep + i);
+        ProcessMessages();
+        if (SendAndAwait(BootProbe, answer, timeout)) {
+            BootCodeLoaded();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMainForm::BootCodeLoaded()
+{
+    StatusTxt->SetCaption(QStringLiteral("Sensor connected, bootcode loaded"));
+    inBootCode = true;
 }
 
 int32_t TMainForm::FindSensorBaudRate()
@@ -193,30 +189,39 @@ int32_t TMainForm::FindSensorBaudRate()
     return 0;
 }
 
+void TMainForm::ConnectFailed()
+{
+    StatusTxt->SetCaption(QString());
+    ShowMessage(QStringLiteral("Failed to communicate with sensor"));
+    ShowPage(TabSheet1);
+}
+
+bool TMainForm::ConnectAndReadOptions(bool powerCycle)
+{
+    if (!ConnectToBootCode(powerCycle)) {
+        ConnectFailed();
+        return false;
+    }
+    if (ReadOrVerifyOptions(false)) {
+        StatusTxt->SetCaption(QString());
+        ShowPage(TabSheet2);
+        return true;
+    }
+    StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
+    ShowPage(TabSheet1);
+    ExitBootCode();
+    return false;
+}
+
 void TMainForm::ConnectBtnClick()
 {
     if (IsBusy())
         return;
     const BusyScope busy(*this);
     try {
-        if (!ConnectToBootCode(false)) {
-            StatusTxt->SetCaption(QString());
-            ShowMessage(QStringLiteral("Failed to communicate with sensor"));
-            ShowPage(TabSheet1);
-            return;
-        }
-        if (ReadOrVerifyOptions(false)) {
-            StatusTxt->SetCaption(QString());
-            ShowPage(TabSheet2);
-        } else {
-            StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
-            ShowPage(TabSheet1);
-            ExitBootCode();
-        }
+        ConnectAndReadOptions(false);
     } catch (...) {
-        StatusTxt->SetCaption(QString());
-        ShowMessage(QStringLiteral("Failed to communicate with sensor"));
-        ShowPage(TabSheet1);
+        ConnectFailed();
     }
 }
 
@@ -226,21 +231,7 @@ void TMainForm::ConnectPCBtnClick()
         return;
     const BusyScope busy(*this);
     try {
-        bool onSettingsPage = false;
-        if (!ConnectToBootCode(true)) {
-            StatusTxt->SetCaption(QString());
-            ShowMessage(QStringLiteral("Failed to communicate with sensor"));
-            ShowPage(TabSheet1);
-        } else if (ReadOrVerifyOptions(false)) {
-            StatusTxt->SetCaption(QString());
-            ShowPage(TabSheet2);
-            onSettingsPage = true;
-        } else {
-            StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
-            ShowPage(TabSheet1);
-            ExitBootCode();
-        }
-        if (!onSettingsPage && Sensor) {
+        if (!ConnectAndReadOptions(true) && Sensor) {
             if (inBootCode)
                 ExitBootCode();
             delete Sensor;
