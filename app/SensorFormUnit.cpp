@@ -171,7 +171,7 @@ TSensorForm::TSensorForm(QWidget* owner, const std::string& portName, QWidget* s
     MonProgLabel->setVisible(false);
 
     StartUpWindow = startUpWindow;
-    setWindowTitle(QString::fromLatin1(ProductCaption) + QString::fromLatin1(VersionText));
+    setWindowTitle(SensorCaption());
 
     resize(ClientWidth, ClientHeight);
     setFixedSize(size().expandedTo(minimumSizeHint()));
@@ -653,9 +653,7 @@ void TSensorForm::InitialiseSensor()
 
     // The progress window goes on every way out, also by an exception.
     InitProgress = new TDlProgForm(this, false);
-    const std::unique_ptr<TDlProgForm, void (*)(TDlProgForm*)> progressGuard(InitProgress, [](TDlProgForm* p) {
-        delete p;
-    });
+    const std::unique_ptr<TDlProgForm> progressGuard(InitProgress);
     struct ClearMember {
         TDlProgForm*& member;
         ~ClearMember() { member = nullptr; }

@@ -289,6 +289,9 @@ private:
     void buildPages();
     void connectHandlers();
     void setMonitorHeader();
+    // The monitor selection's enabled channels, in its order: the order of
+    // the live values. Empty without a device model.
+    std::vector<uint8_t> monitoredChannels() const;
     void releaseSensor();
 
     QEventLoop* modalLoop_ = nullptr;
@@ -306,8 +309,12 @@ private:
     // The enDownloadResult of the last DownloadLoggerData.
     uint8_t lastDownloadResult_ = 2;
     // The text written into the log when logging starts ('S') or stops
-    // ('E'): the kind, the initials padded to seven characters, the comment.
-    std::string loggingComment(char kind) const;
+    // ('E'), or with a note ('V'): the kind, the initials padded to seven
+    // characters, the comment.
+    static std::string loggingComment(char kind, const QLineEdit* initials, const TMemo* comment);
+    // The warning before the logged data is cleared; true when the user
+    // answers Yes.
+    static bool clearMemoryConfirmed();
     // The channel the Calibration page names (its name in `name`), or -1 when
     // the name is of no channel that can be calibrated.
     int calibrationChannel(std::string* name) const;

@@ -137,16 +137,9 @@ void TSensorForm::StartMonitoring()
     MonitorLines.clear();
     std::string header = "Date/time,";
     std::string units = ",";
-    if (Sensor) {
-        const ScheduleSetupData& monitor = Sensor->ConfData.Schedules[MonitorScheduleRecord];
-        const int count = std::min<int>(monitor.ChannelCount, sizeof monitor.Channels);
-        for (int j = 0; j < count; ++j) {
-            const uint8_t c = monitor.Channels[j];
-            if (c >= ImageChannelCount || !Sensor->CalData.Channels[c].Enabled)
-                continue;
-            header += csvField(ImageText(Sensor->CalData.Channels[c].Name)) + ",";
-            units += csvField(ImageText(Sensor->CalData.Channels[c].UnitsText)) + ",";
-        }
+    for (const uint8_t c : monitoredChannels()) {
+        header += csvField(ImageText(Sensor->CalData.Channels[c].Name)) + ",";
+        units += csvField(ImageText(Sensor->CalData.Channels[c].UnitsText)) + ",";
     }
     AddNoteBtn->setEnabled(false);
     MonitorLines.push_back(header);

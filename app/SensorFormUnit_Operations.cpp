@@ -26,13 +26,6 @@
 #include <memory>
 #include <string>
 
-namespace {
-
-const char* const ClearMemoryQuestion =
-    "Proceeding with this command will clear all logged data in the sensor.\nDo you want to continue?";
-
-} // namespace
-
 void TSensorForm::SetupSensor()
 {
     SetActivePage(Status);
@@ -95,16 +88,16 @@ void TSensorForm::SetupSensor()
     finish();
 }
 
-std::string TSensorForm::loggingComment(char kind) const
+std::string TSensorForm::loggingComment(char kind, const QLineEdit* initials, const TMemo* comment)
 {
     // Kind letter, seven initials characters (underscores where none were
     // typed), then the comment as typed, line breaks included.
-    std::string initials = "_______";
-    const QString typed = InitialsEditBox->text();
+    std::string padded = "_______";
+    const QString typed = initials->text();
     for (int k = 0; k < typed.size() && k < 7; ++k)
-        initials[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
-    const QByteArray comment = CommentsMemo->toPlainText().toLatin1();
-    return std::string(1, kind) + initials + comment.toStdString();
+        padded[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
+    const QByteArray text = comment->toPlainText().toLatin1();
+    return std::string(1, kind) + padded + text.toStdString();
 }
 
 void TSensorForm::StartStopBtn2Click()
@@ -128,7 +121,7 @@ void TSensorForm::StartStopBtn2Click()
     if (ClearMemoryCheckBox->isChecked()) {
         ClearMemoryCheckBox->setChecked(false);
         // The answer decides the clearing only; logging is started either way.
-        if (MessageDlg(QString::fromLatin1(ClearMemoryQuestion), mtWarning, mbYesNo) == mrYes) {
+        if (clearMemoryConfirmed()) {
             if (Sensor->ClearLoggerMemory("Testing Memory cleared"))
                 UpdateLoggerStatus();
             else
@@ -140,7 +133,7 @@ void TSensorForm::StartStopBtn2Click()
         if (Sensor->StartScheduler(3)) {
             StartStopBtn->setText(QStringLiteral("Stop Logging"));
             StartStopBtn2->setText(QStringLiteral("Stop Logging"));
-            Sensor->LogComment(loggingComment('S'));
+            Sensor->LogComment(loggingComment('S', InitialsEditBox, CommentsMemo));
             UpdateLoggerStatus();
         } else {
             // A sensor left in the field believed to be logging loses the
@@ -152,7 +145,7 @@ void TSensorForm::StartStopBtn2Click()
         if (Sensor->StopScheduler()) {
             StartStopBtn->setText(QStringLiteral("Start Logging"));
             StartStopBtn2->setText(QStringLiteral("Start Logging"));
-            Sensor->LogComment(loggingComment('E'));
+            Sensor->LogComment(loggingComment('E', InitialsEditBox, CommentsMemo));
             UpdateLoggerStatus();
         } else {
             ShowMessage(std::string("The sensor did not stop logging. Please check sensor connectivity and try "

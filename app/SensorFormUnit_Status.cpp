@@ -135,21 +135,27 @@ void TSensorForm::ShowSchedulesStatus()
     ControlsTabGrid->viewport()->update();
 }
 
-void TSensorForm::BuildMonitorChannelTable()
+std::vector<uint8_t> TSensorForm::monitoredChannels() const
 {
+    std::vector<uint8_t> channels;
     if (!Sensor)
-        return;
+        return channels;
     const ScheduleSetupData& monitor = Sensor->ConfData.Schedules[MonitorScheduleRecord];
     const int count = std::min<int>(monitor.ChannelCount, sizeof monitor.Channels);
-    int i = 0;
     for (int j = 0; j < count; ++j) {
         const uint8_t c = monitor.Channels[j];
         // A channel number the image cannot hold names no channel.
-        if (c >= ImageChannelCount)
-            continue;
+        if (c < ImageChannelCount && Sensor->CalData.Channels[c].Enabled)
+            channels.push_back(c);
+    }
+    return channels;
+}
+
+void TSensorForm::BuildMonitorChannelTable()
+{
+    int i = 0;
+    for (const uint8_t c : monitoredChannels()) {
         const CalChannelData& channel = Sensor->CalData.Channels[c];
-        if (!channel.Enabled)
-            continue;
         MonitorColumnData& column = Sensor->Status.MonitorColumns[i];
         std::memcpy(column.Name, channel.Name, sizeof column.Name);
         std::memcpy(column.UnitsText, channel.UnitsText, sizeof column.UnitsText);
@@ -220,9 +226,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         ChannelNameBoxChange();
     } else if (name == QLatin1String("ClearMemoryBtn")) {
         SetActivePage(Blank);
-        if (MessageDlg(QStringLiteral("Proceeding with this command will clear all logged data in the sensor.\nDo "
-                                      "you want to continue?"),
-                       mtWarning, mbYesNo) == mrYes) {
+        if (clearMemoryConfirmed()) {
             if (Sensor && Sensor->ClearLoggerMemory("Testing Memory cleared")) {
                 UpdateLoggerStatus();
                 SetButtonStates(bmNormal);
@@ -232,19 +236,19 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         StatusBtn->setChecked(true);
     } else if (name == QLatin1String("AddNoteBtn")) {
         std::unique_ptr<TAddNoteForm> note(new TAddNoteForm(this));
-        if (note->ShowModal() == mrOk) {
-            std::string initials = "_______";
-            const QString typed = note->InitialsEditBox->text();
-            for (int k = 0; k < typed.size() && k < 7; ++k)
-                initials[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
-            const QByteArray comment = note->CommentsMemo->toPlainText().toLatin1();
-            if (Sensor)
-                Sensor->LogComment("V" + initials + comment.toStdString());
-        }
+        if (note->ShowModal() == mrOk && Sensor)
+            Sensor->LogComment(loggingComment('V', note->InitialsEditBox, note->CommentsMemo));
         note.reset();
         SetActivePage(Status);
         StatusBtn->setChecked(true);
     }
+}
+
+bool TSensorForm::clearMemoryConfirmed()
+{
+    return MessageDlg(QStringLiteral("Proceeding with this command will clear all logged data in the sensor.\nDo "
+                                     "you want to continue?"),
+                      mtWarning, mbYesNo) == mrYes;
 }
 
 void TSensorForm::DisconnectBtnClick()

@@ -307,18 +307,11 @@ bool TSetPressureReferenceForm::eventFilter(QObject* watched, QEvent* event)
     return TForm::eventFilter(watched, event);
 }
 
-void TSetPressureReferenceForm::DisableAllButtons()
+void TSetPressureReferenceForm::SetAllButtonsEnabled(bool enabled)
 {
     const QList<QPushButton*> buttons = findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
     for (auto it = buttons.rbegin(); it != buttons.rend(); ++it)
-        (*it)->setEnabled(false);
-}
-
-void TSetPressureReferenceForm::EnableAllButtons()
-{
-    const QList<QPushButton*> buttons = findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
-    for (auto it = buttons.rbegin(); it != buttons.rend(); ++it)
-        (*it)->setEnabled(true);
+        (*it)->setEnabled(enabled);
 }
 
 TSetPressureReferenceForm::ReadingResult TSetPressureReferenceForm::takeReading()
@@ -374,15 +367,15 @@ bool TSetPressureReferenceForm::monitorPosition(int& position) const
 
 void TSetPressureReferenceForm::GCV_BtnClick()
 {
-    DisableAllButtons();
+    SetAllButtonsEnabled(false);
     ReadingResult result = rrNoValue;
     try {
         result = takeReading();
     } catch (...) {
-        EnableAllButtons();
+        SetAllButtonsEnabled(true);
         throw;
     }
-    EnableAllButtons();
+    SetAllButtonsEnabled(true);
     if (result != rrOk)
         ShowMessage(noReadingText(result));
 }
@@ -434,7 +427,7 @@ void TSetPressureReferenceForm::UpdateBtnClick()
     }
 
     GCVEdit->clear();
-    DisableAllButtons();
+    SetAllButtonsEnabled(false);
     const uint8_t unit = Cal->Channels[ChannelNumber].UnitsCode;
     const double reference = ToBaseUnit(entered, unit);
 
@@ -446,7 +439,7 @@ void TSetPressureReferenceForm::UpdateBtnClick()
         {
             delete form->ProgressForm;
             form->ProgressForm = nullptr;
-            form->EnableAllButtons();
+            form->SetAllButtonsEnabled(true);
         }
     } end{this};
     ProgressForm->setWindowTitle(QString::fromLatin1(Caption));

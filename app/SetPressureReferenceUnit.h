@@ -82,8 +82,7 @@ public slots:
 public:
     // Key filter of the reference value: sets Key to 0 to drop it.
     void DatumValueEditKeyPress(QObject* Sender, QChar& Key);
-    void DisableAllButtons();
-    void EnableAllButtons();
+    void SetAllButtonsEnabled(bool enabled);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

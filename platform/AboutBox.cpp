@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 TAboutForm::TAboutForm(QWidget* owner, const AboutTexts& texts)
-    : TForm(owner, NoBorderIcons), versionText_(texts.versionText)
+    : TForm(owner, NoBorderIcons)
 {
     setWindowTitle(QStringLiteral("About"));
     auto* layout = new QVBoxLayout(this);
@@ -19,7 +19,8 @@ TAboutForm::TAboutForm(QWidget* owner, const AboutTexts& texts)
     bold.setPointSizeF(bold.pointSizeF() * 1.5);
     ProductName->setFont(bold);
     ProductName->setAlignment(Qt::AlignCenter);
-    Version = Named(new QLabel(this), "Version");
+    Version = Named(new QLabel(texts.versionText, this), "Version");
+    Version->setAlignment(Qt::AlignCenter);
     Copyright = Named(
         new QLabel(texts.description + QStringLiteral("\nCopyright \u00A9 Halvorine. All rights reserved."), this),
         "Copyright");
@@ -42,13 +43,6 @@ TAboutForm::TAboutForm(QWidget* owner, const AboutTexts& texts)
     layout->addWidget(OKButton, 0, Qt::AlignHCenter);
 
     ConnectHandler(LinkLabel1, &QLabel::linkActivated, this, &TAboutForm::LinkLabel1LinkClick);
-    FormCreate();
-}
-
-void TAboutForm::FormCreate()
-{
-    Version->setText(versionText_);
-    Version->setAlignment(Qt::AlignCenter);
 }
 
 void TAboutForm::LinkLabel1LinkClick(const QString& link)

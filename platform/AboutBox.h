@@ -29,9 +29,5 @@ public:
     QPushButton* OKButton = nullptr;
 
 public slots:
-    void FormCreate();
     void LinkLabel1LinkClick(const QString& link);
-
-private:
-    QString versionText_;
 };

@@ -30,6 +30,26 @@
 #include <string>
 #include <vector>
 
+// The command frames (content 0x80) the stand-in received, as data, from
+// its request number `from` on.
+inline std::vector<standin::Bytes> receivedCommands(const standin::Standin& sensor, size_t from = 0)
+{
+    std::vector<standin::Bytes> frames;
+    const auto all = sensor.requests();
+    for (size_t i = from; i < all.size(); ++i)
+        if (all[i].frame.content == standin::ContentCommand && !all[i].frame.data.empty())
+            frames.push_back(all[i].frame.data);
+    return frames;
+}
+// Their command codes, in order.
+inline std::vector<int> receivedCodes(const standin::Standin& sensor, size_t from = 0)
+{
+    std::vector<int> codes;
+    for (const standin::Bytes& frame : receivedCommands(sensor, from))
+        codes.push_back(frame[0]);
+    return codes;
+}
+
 class MainWindowFixture : public ::testing::Test {
 public:
     void SetUp() override
@@ -64,21 +84,14 @@ public:
     static bool ready(const TSensorForm* f) { return sequenceEnded(f) && f->ClockTimer->isActive(); }
 
     // Command codes of the command frames the stand-in received, in order.
-    std::vector<int> commandCodes() const
-    {
-        std::vector<int> codes;
-        for (const auto& r : sensor.requests())
-            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty())
-                codes.push_back(r.frame.data[0]);
-        return codes;
-    }
+    std::vector<int> commandCodes() const { return receivedCodes(sensor); }
     // Data of the command frames with this code.
     std::vector<standin::Bytes> commandsWithCode(uint8_t code) const
     {
         std::vector<standin::Bytes> frames;
-        for (const auto& r : sensor.requests())
-            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty() && r.frame.data[0] == code)
-                frames.push_back(r.frame.data);
+        for (standin::Bytes& frame : receivedCommands(sensor))
+            if (frame[0] == code)
+                frames.push_back(std::move(frame));
         return frames;
     }
     std::vector<std::string> messages() const
@@ -121,13 +134,16 @@ public:
     std::vector<uint8_t> mutedCommands;
 };
 
-// Input through the window system, so that modality applies: a click at the
-// middle of `widget`, addressed to its window.
-inline void clickThroughWindow(QWidget* widget)
+// Input through the window system, so that modality applies: a click at
+// `at` in `widget` (at its middle without `at`), addressed to its window.
+inline void clickThroughWindow(QWidget* widget, QPoint at)
 {
     QWidget* top = widget->window();
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                      widget->mapTo(top, widget->rect().center()));
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
+}
+inline void clickThroughWindow(QWidget* widget)
+{
+    clickThroughWindow(widget, widget->rect().center());
 }
 
 // Runs `inspect` once on each modal dialog of type Dialog that comes up while

@@ -67,12 +67,6 @@ inline bool sameImage(ConfigurationData a, ConfigurationData b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// A click at `at` in `widget`, addressed to its window.
-inline void clickThroughWindow(QWidget* widget, QPoint at)
-{
-    QWidget* top = widget->window();
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
-}
 inline void doubleClickThroughWindow(QWidget* widget, QPoint at)
 {
     QWidget* top = widget->window();
@@ -160,14 +154,7 @@ protected:
     // Forgets what the stand-in received so far.
     void mark() { sensor.clearLog(); }
     // Command frames the stand-in received since the last mark, as data.
-    std::vector<Bytes> commands() const
-    {
-        std::vector<Bytes> frames;
-        for (const auto& r : sensor.requests())
-            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty())
-                frames.push_back(r.frame.data);
-        return frames;
-    }
+    std::vector<Bytes> commands() const { return receivedCommands(sensor); }
     std::string downloads() const { return form->DownloadsFolder; }
 
     struct Started {

@@ -121,14 +121,7 @@ protected:
         for (QPushButton* b : {dialog->UpdateBtn, dialog->GCV_Btn, dialog->OkBtn, dialog->CancelBtn})
             EXPECT_TRUE(b->isEnabled());
     }
-    std::vector<int> commandCodes() const
-    {
-        std::vector<int> codes;
-        for (const auto& r : sensor.requests())
-            if (r.frame.content == standin::ContentCommand && !r.frame.data.empty())
-                codes.push_back(r.frame.data[0]);
-        return codes;
-    }
+    std::vector<int> commandCodes() const { return receivedCodes(sensor); }
 
     standin::Standin sensor;
     std::shared_ptr<standin::SensorModel> model = standin::installCommandSet(sensor);
@@ -372,15 +365,7 @@ protected:
         clickThroughWindow(d->UpdateBtn);
     }
     // Command codes the stand-in received after the dialog ended.
-    std::vector<int> codesAfterDialog() const
-    {
-        std::vector<int> codes;
-        const auto all = sensor.requests();
-        for (size_t i = afterDialog; i < all.size(); ++i)
-            if (all[i].frame.content == standin::ContentCommand && !all[i].frame.data.empty())
-                codes.push_back(all[i].frame.data[0]);
-        return codes;
-    }
+    std::vector<int> codesAfterDialog() const { return receivedCodes(sensor, afterDialog); }
 
     standin::SensorImages saved;
     size_t afterDialog = 0;

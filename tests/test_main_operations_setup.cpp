@@ -53,15 +53,7 @@ protected:
         EXPECT_TRUE(form->SetupSensorBtn->isEnabled()) << "the bar is back to normal";
     }
     // Command codes the stand-in received after the dialog ended.
-    std::vector<int> codesAfterDialog() const
-    {
-        std::vector<int> codes;
-        const auto all = sensor.requests();
-        for (size_t i = closedAt; i < all.size(); ++i)
-            if (all[i].frame.content == standin::ContentCommand && !all[i].frame.data.empty())
-                codes.push_back(all[i].frame.data[0]);
-        return codes;
-    }
+    std::vector<int> codesAfterDialog() const { return receivedCodes(sensor, closedAt); }
     void expectAsSaved()
     {
         EXPECT_TRUE(sameImage(form->Sensor->CalData, savedCal));
