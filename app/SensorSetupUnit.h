@@ -256,7 +256,6 @@ public slots:
     void SS_ModbusTabShow();
     void MonitorCheckListBoxClick();
     void ModBusCheckListBoxClickCheck();
-    void ModBusCheckListBoxClick();
     void ModbusRegisterButtonClick();
     void SS_MemoryWrapCheckBoxClick();
 

@@ -272,16 +272,6 @@ void TSensorSetupForm::ModBusCheckListBoxClickCheck()
     }
 }
 
-void TSensorSetupForm::ModBusCheckListBoxClick()
-{
-    if (Updating)
-        return;
-    try {
-        StoreModbusSelection();
-    } catch (...) {
-    }
-}
-
 void TSensorSetupForm::ModbusRegisterButtonClick()
 {
     std::unique_ptr<TModbusRegistersForm1> registers(new TModbusRegistersForm1(this));
