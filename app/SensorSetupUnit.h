@@ -304,7 +304,9 @@ private:
     QWidget* densityRow_ = nullptr;
 
     // Monitor and Modbus helpers (SensorSetupUnit_Monitor.cpp).
-    void FillChannelCheckList(TCheckListBox* list);
+    // The enabled channels, those of `selection` checked (`freePlace` marks
+    // its free places); no check reaches the handlers.
+    void FillChannelCheckList(TCheckListBox* list, const ScheduleSetupData& selection, uint8_t freePlace);
     void ShowModbusWarnings(TMemo* memo);
     void StoreMonitorSelection();
     void StoreModbusSelection();
