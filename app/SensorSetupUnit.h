@@ -205,8 +205,9 @@ public slots:
 
 public:
     void TreeviewCollapsing(QObject* Sender, QTreeWidgetItem* Node, bool& AllowCollapse);
-    // Shared key filters: digits only; digits and one "." (Enter dropped);
-    // digits and one "." with Enter moving on (all keys pass while Updating).
+    // Shared key filters: digits (with backspace and character 12) only;
+    // those and one "." (Enter dropped); those and one "." with Enter moving
+    // on (all keys pass while Updating).
     void Chan_PresisionEditKeyPress(QObject* Sender, QChar& Key);
     void Chan_DataVariationValueEditKeyPress(QObject* Sender, QChar& Key);
     void TriggerSetPointValueEditKeyPress(QObject* Sender, QChar& Key);
@@ -256,7 +257,6 @@ public slots:
     void SS_ModbusTabShow();
     void MonitorCheckListBoxClick();
     void ModBusCheckListBoxClickCheck();
-    void ModBusCheckListBoxClick();
     void ModbusRegisterButtonClick();
     void SS_MemoryWrapCheckBoxClick();
 
@@ -304,7 +304,9 @@ private:
     QWidget* densityRow_ = nullptr;
 
     // Monitor and Modbus helpers (SensorSetupUnit_Monitor.cpp).
-    void FillChannelCheckList(TCheckListBox* list);
+    // The enabled channels, those of `selection` checked (`freePlace` marks
+    // its free places); no check reaches the handlers.
+    void FillChannelCheckList(TCheckListBox* list, const ScheduleSetupData& selection, uint8_t freePlace);
     void ShowModbusWarnings(TMemo* memo);
     void StoreMonitorSelection();
     void StoreModbusSelection();
@@ -397,8 +399,6 @@ public:
     // is taken, and the drop adds the channel whose node is selected.
     void Schedule_ChannelListBoxDragOver(QObject* Sender, const class QMimeData* Data, bool& Accept);
     void Schedule_ChannelListBoxDragDrop(QObject* Sender);
-    // Digits, backspace and character 12 only.
-    void MaxScansEditKeyPress(QObject* Sender, QChar& Key);
 
     // Fills the start (stop) tab from record r and its method entry.
     void ShowMethod(int r, bool stop);

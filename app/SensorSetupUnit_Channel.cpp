@@ -17,11 +17,9 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -516,12 +514,9 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
     if (variation) {
         try {
             value = EditNumber(Chan_DataVariationValueEdit);
-        } catch (const EConvertError& e) {
+        } catch (const EConvertError&) {
             // The unit stays as it was: the list shows it again.
-            {
-                UpdatingScope updating(Updating);
-                ShowChannel();
-            }
+            ShowChannel();
             throw;
         }
         value = ToBaseUnit(value, old);
@@ -729,7 +724,7 @@ void TSensorSetupForm::TSS_DefaultBtnClick()
 
 void TSensorSetupForm::RenameChannelClick()
 {
-    if (ChannelIndex < 0 || ChannelIndex >= ImageChannelCount || PropertiesPageControl->currentWidget() != SS_ChannelsTab)
+    if (!ChannelSelected() || PropertiesPageControl->currentWidget() != SS_ChannelsTab)
         return;
     QString name;
     if (!QueryName(QStringLiteral("Enter a unique channel name less then 12 characters long"), 12, name))

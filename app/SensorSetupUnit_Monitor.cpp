@@ -37,6 +37,13 @@ int entries(const ScheduleSetupData& record)
                                                                      : TSensor_Quarn::MaxScheduleChannels;
 }
 
+// Whether a selection's entry `c` names an enabled channel; `freePlace`
+// marks the selection's free places.
+bool selects(const CalibrationData& cal, uint8_t c, uint8_t freePlace)
+{
+    return c != freePlace && c < ImageChannelCount && cal.Channels[c].Enabled != 0;
+}
+
 TMemo* warningMemo(QWidget* parent, const char* name)
 {
     auto* memo = Named(new TMemo(parent), name);
@@ -116,7 +123,8 @@ void TSensorSetupForm::BuildMonitorPages()
     ConnectHandler(ModbusRegisterButton, &QPushButton::clicked, this, &TSensorSetupForm::ModbusRegisterButtonClick);
 }
 
-void TSensorSetupForm::FillChannelCheckList(TCheckListBox* list)
+void TSensorSetupForm::FillChannelCheckList(TCheckListBox* list, const ScheduleSetupData& selection,
+                                            uint8_t freePlace)
 {
     const QSignalBlocker blocker(list);
     list->clear();
@@ -124,6 +132,14 @@ void TSensorSetupForm::FillChannelCheckList(TCheckListBox* list)
     for (int c = 0; c < channels; ++c)
         if (Cal->Channels[c].Enabled != 0)
             list->AddItem(Latin1Text(ImageText(Cal->Channels[c].Name)));
+    for (int i = 0; i < entries(selection); ++i) {
+        const uint8_t c = selection.Channels[i];
+        if (!selects(*Cal, c, freePlace))
+            continue;
+        const auto found = list->findItems(Latin1Text(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
+        if (!found.isEmpty())
+            found.first()->setCheckState(Qt::Checked);
+    }
 }
 
 void TSensorSetupForm::ShowModbusWarnings(TMemo* memo)
@@ -138,40 +154,14 @@ void TSensorSetupForm::ShowModbusWarnings(TMemo* memo)
 
 void TSensorSetupForm::SS_MonitorChannelsTabShow()
 {
-    FillChannelCheckList(MonitorCheckListBox);
-    const ScheduleSetupData& monitor = Conf->Schedules[MonitorScheduleRecord];
-    {
-        const QSignalBlocker blocker(MonitorCheckListBox);
-        for (int i = 0; i < entries(monitor); ++i) {
-            const uint8_t c = monitor.Channels[i];
-            if (c >= ImageChannelCount || Cal->Channels[c].Enabled == 0)
-                continue;
-            const auto found = MonitorCheckListBox->findItems(Latin1Text(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
-            if (!found.isEmpty())
-                found.first()->setCheckState(Qt::Checked);
-        }
-    }
+    FillChannelCheckList(MonitorCheckListBox, Conf->Schedules[MonitorScheduleRecord], NoChannel);
     ShowModbusWarnings(MonitorWarningMemo);
 }
 
 void TSensorSetupForm::SS_ModbusTabShow()
 {
-    FillChannelCheckList(ModBusCheckListBox);
     const ScheduleSetupData& modbus = Conf->Schedules[ModbusScheduleRecord];
-    const auto shown = [this](uint8_t c) {
-        return c != NoModbusChannel && c < ImageChannelCount && Cal->Channels[c].Enabled != 0;
-    };
-    {
-        const QSignalBlocker blocker(ModBusCheckListBox);
-        for (int i = 0; i < entries(modbus); ++i) {
-            const uint8_t c = modbus.Channels[i];
-            if (!shown(c))
-                continue;
-            const auto found = ModBusCheckListBox->findItems(Latin1Text(ImageText(Cal->Channels[c].Name)), Qt::MatchExactly);
-            if (!found.isEmpty())
-                found.first()->setCheckState(Qt::Checked);
-        }
-    }
+    FillChannelCheckList(ModBusCheckListBox, modbus, NoModbusChannel);
 
     TStringGrid* grid = ModBusRegisterStringGrid;
     const int rows = entries(modbus) + 1;
@@ -186,7 +176,7 @@ void TSensorSetupForm::SS_ModbusTabShow()
     int row = 1;
     for (int i = 0; i < entries(modbus); ++i) {
         const uint8_t c = modbus.Channels[i];
-        if (!shown(c))
+        if (!selects(*Cal, c, NoModbusChannel))
             continue;
         const QString name = Latin1Text(ImageText(Cal->Channels[c].Name));
         if (ModBusCheckListBox->findItems(name, Qt::MatchExactly).isEmpty())
@@ -267,16 +257,6 @@ void TSensorSetupForm::ModBusCheckListBoxClickCheck()
                 ModBusCheckListBox->SetChecked(i, false);
             }
         }
-        StoreModbusSelection();
-    } catch (...) {
-    }
-}
-
-void TSensorSetupForm::ModBusCheckListBoxClick()
-{
-    if (Updating)
-        return;
-    try {
         StoreModbusSelection();
     } catch (...) {
     }

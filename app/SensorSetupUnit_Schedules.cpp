@@ -345,7 +345,7 @@ void TSensorSetupForm::BuildSchedulesPage()
     }
 
     // Key filters and handlers.
-    SetKeyFilter(MaxScansEdit, &TSensorSetupForm::MaxScansEditKeyPress);
+    SetKeyFilter(MaxScansEdit, &TSensorSetupForm::Chan_PresisionEditKeyPress);
     SetKeyFilter(ScheduleAvgNumberEditBox, &TSensorSetupForm::Chan_PresisionEditKeyPress);
     SetKeyFilter(ScheduleAvgIntervalEditBox, &TSensorSetupForm::Chan_PresisionEditKeyPress);
     // A spin edit that is shown, hidden or left shows what the image holds:
@@ -530,13 +530,6 @@ void TSensorSetupForm::MaxScanCheckBoxClick()
     MaxScansEdit->setText(QStringLiteral("0"));
     MaxScansEdit->setEnabled(MaxScanCheckBox->isChecked());
     MaxScansNote->clear();
-}
-
-void TSensorSetupForm::MaxScansEditKeyPress(QObject*, QChar& Key)
-{
-    const char16_t code = Key.unicode();
-    if (!(code == 8 || code == 12 || (code >= u'0' && code <= u'9')))
-        Key = QChar();
 }
 
 void TSensorSetupForm::MaxScansEditChange()

@@ -1,7 +1,5 @@
 #include "Unitsconversion.h"
 
-#include <cstring>
-
 namespace {
 
 // Division by a unit's factor: multiplication by its reciprocal, taken at

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -149,6 +150,13 @@ protected:
             QTest::keyClick(edit, Qt::Key_Backspace);
         else
             QTest::keyClicks(edit, text);
+    }
+
+    // Clicks a check box or radio button where the user does.
+    static void tick(QAbstractButton* button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(8, button->height() / 2));
+        QApplication::processEvents();
     }
 
     // Chooses an item of a drop-down list with the mouse.

@@ -97,12 +97,6 @@ Images batteryImages()
 
 class SetupChannel : public SetupDialogFixture {
 protected:
-    // Clicks a check box or radio button where the user does.
-    static void tick(QAbstractButton* button)
-    {
-        QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(8, button->height() / 2));
-        QApplication::processEvents();
-    }
     static void press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     static void retypeSpin(TCSpinEdit* spin, const QString& text) { retype(spin, text, int(spin->Text().size())); }
 

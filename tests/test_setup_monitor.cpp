@@ -17,6 +17,7 @@ namespace {
 
 namespace ch = standin::channels;
 using Images = standin::SensorImages;
+using testsupport::items;
 
 void setList(ScheduleSetupData& s, std::initializer_list<uint8_t> channels, uint8_t fill, int count = -1)
 {
@@ -29,13 +30,6 @@ void setList(ScheduleSetupData& s, std::initializer_list<uint8_t> channels, uint
 
 class SetupMonitor : public SetupDialogFixture {
 protected:
-    QStringList items(const TCheckListBox* list) const
-    {
-        QStringList names;
-        for (int i = 0; i < list->count(); ++i)
-            names << list->item(i)->text();
-        return names;
-    }
     QStringList checked(const TCheckListBox* list) const
     {
         QStringList names;
@@ -267,8 +261,7 @@ TEST_F(SetupMonitor, MemoryWrapFollowsTheCheckBox)
     setImages(images);
     open();
     EXPECT_FALSE(form->SS_MemoryWrapCheckBox->isChecked());
-    QTest::mouseClick(form->SS_MemoryWrapCheckBox, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(8, form->SS_MemoryWrapCheckBox->height() / 2));
+    tick(form->SS_MemoryWrapCheckBox);
     conf.MemoryWrap = 1;
     expectImages();
 }

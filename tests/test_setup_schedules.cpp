@@ -147,12 +147,6 @@ protected:
         ASSERT_EQ(tabs->currentWidget(), tab);
     }
 
-    static void tick(QAbstractButton* box)
-    {
-        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
-        QApplication::processEvents();
-    }
-
     static void chooseMethod(TRadioGroup* group, int index) { tick(group->Button(index)); }
 
     static void retypeSpin(TCSpinEdit* spin, const QString& text)
