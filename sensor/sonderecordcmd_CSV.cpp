@@ -89,29 +89,24 @@ void TSondeRecordCmd::clearScheduleData(scheduleData& row)
     std::memset(row.Comment, 0, sizeof row.Comment);
 }
 
-bool TSondeRecordCmd::ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                                const Timestamp& time)
+bool TSondeRecordCmd::ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (!recordFits(rtScheduleData, payload, length))
         return false;
-    RecordTime::toDateTime(time, 0, row.Time);
     row.ScheduleNumber = payload[0];
     row.ChannelCount = payload[2];
     for (int i = 0; i < row.ChannelCount; ++i) {
         const uint8_t channel = payload[3 + i];
         row.Channels[i] = channel;
         std::memcpy(&row.Values[channel], payload + 3 + row.ChannelCount + 4 * i, 4);
-        ChannelUsed[channel] = 1;
     }
     return true;
 }
 
-bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                                 const Timestamp& time)
+bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (!recordFits(rtDataVariation, payload, length))
         return false;
-    RecordTime::toDateTime(time, 0, row.Time);
     row.ScheduleNumber = 7;
     row.ChannelCount = 1;
     row.Channels[0] = payload[0];
@@ -119,8 +114,7 @@ bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_
     return true;
 }
 
-bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                           const Timestamp& time)
+bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     const std::string text = commentText(payload, length);
     const std::string a = text.substr(0, 8);
@@ -130,18 +124,15 @@ bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t leng
     if (!prefix)
         return false;
     row.ScheduleNumber = -1;
-    RecordTime::toDateTime(time, 0, row.Time);
     setComment(row, prefix + a + "   " + b);
     return true;
 }
 
-bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                             const Timestamp& time)
+bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (length < 1 || payload[0] > SOFTWARE_RESET)
         return false;
     row.ScheduleNumber = -1;
-    RecordTime::toDateTime(time, 0, row.Time);
     setComment(row, "SYS -" + SystemEventName(payload[0]));
     return true;
 }
@@ -326,10 +317,10 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
             return;
         bool made = false;
         switch (frame.Type) {
-        case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row); break;
         default: break;
         }
         if (made) {
