@@ -19,15 +19,21 @@ std::string fieldText(const char* field, size_t size)
     return std::string(field, nul ? static_cast<const char*>(nul) - field : size);
 }
 
+// True when the text needs no quotes: no separator, quote or line break.
+bool plainCell(std::string_view text)
+{
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
 // A field holding the separator, a quote or a line break is quoted (quotes
 // doubled), so that it stays one cell; other fields are written as they are.
 // `out` must have room for 2 * size + 2 bytes; returns the end.
 char* putCsvField(char* out, const char* text, size_t size)
 {
-    bool plain = true;
-    for (size_t i = 0; i < size; ++i)
-        plain = plain && text[i] != ',' && text[i] != '"' && text[i] != '\r' && text[i] != '\n';
-    if (plain) {
+    if (plainCell(std::string_view(text, size))) {
         std::memcpy(out, text, size);
         return out + size;
     }
@@ -39,14 +45,6 @@ char* putCsvField(char* out, const char* text, size_t size)
     }
     *out++ = '"';
     return out;
-}
-
-bool plainCell(std::string_view text)
-{
-    for (char c : text)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n')
-            return false;
-    return true;
 }
 
 std::string csvField(std::string_view text)
@@ -236,7 +234,7 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
     long long whenKey = -1;
     // A number's text holds digits, signs, letters and the separator: only a
     // separator that is the CSV's own asks for quotes.
-    const bool quoteValues = csvField(std::string(1, Formats.DecimalSeparator)).size() != 1;
+    const bool quoteValues = !plainCell(std::string_view(&Formats.DecimalSeparator, 1));
 
     auto writeRow = [&](const Timestamp& time) {
         RecordTime::Civil civil{};
@@ -255,7 +253,7 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
             when += ' ';
             clock->append(when, civil.Hour, civil.Minute, civil.Second);
             if (!plainCell(when))
-                when = csvField(std::string(when));
+                when = csvField(when);
         }
         char* const start = lines.room(rowRoom + when.size());
         char* p = start;
