@@ -27,9 +27,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 enum enRecordFrameType : uint8_t {
     rtNull = 0xC0,
