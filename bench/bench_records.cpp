@@ -8,6 +8,7 @@
 // the child's peak resident memory.
 //
 //   bench_records [MiB ...]      sizes to measure (default: 8 50)
+#include "BenchSupport.h"
 #include "ImageBuilder.h"
 #include "RecordGenerator.h"
 #include "sonderecordcmd.h"
@@ -23,27 +24,14 @@
 #include <fcntl.h>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+using bench::Clock;
+using bench::cpuSeconds;
+using bench::secondsSince;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double cpuSeconds()
-{
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec)
-        + static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
 
 // Peak resident memory of this process in KiB (VmHWM).
 long peakKiB()

@@ -8,8 +8,8 @@ namespace RecordTime {
 
 bool toCivil(const Timestamp& time, long addSeconds, Civil& out)
 {
-    // A record's time is asked for several times in a row (its lines, its
-    // row, the last record): the last answer is kept.
+    // A record's time is asked for several times in a row (its lines, the
+    // last record): the last answer is kept.
     thread_local Timestamp lastTime{};
     thread_local Civil lastCivil{};
     thread_local bool lastValid = false;
@@ -45,43 +45,14 @@ bool toCivil(const Timestamp& time, long addSeconds, Civil& out)
     return true;
 }
 
-namespace {
-
-// Days from 1 January 1970 to a date of the Gregorian calendar.
-long daysFromCivil(int year, int month, int day)
-{
-    year -= month <= 2;
-    const long era = (year >= 0 ? year : year - 399) / 400;
-    const long yearOfEra = year - era * 400;
-    const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-constexpr long DaysFrom1899To1970 = 25569; // TDateTime counts from 30 December 1899
-
-} // namespace
-
-// The same value as EncodeDate + EncodeTime, without a QDate for each of a
-// million records.
 TDateTime toDateTime(const Civil& civil)
 {
-    if (civil.Year < 1 || civil.Year > 9999 || civil.Month < 1 || civil.Month > 12 || civil.Day < 1
-        || civil.Day > TSondeRecordCmd::DaysPerMonth(civil.Year, civil.Month) || civil.Hour < 0 || civil.Hour > 23
-        || civil.Minute < 0 || civil.Minute > 59 || civil.Second < 0 || civil.Second > 59)
+    TDateTime date = 0;
+    TDateTime time = 0;
+    if (!TryEncodeDate(civil.Year, civil.Month, civil.Day, date)
+        || !TryEncodeTime(civil.Hour, civil.Minute, civil.Second, 0, time))
         return 0;
-    const TDateTime date = static_cast<double>(daysFromCivil(civil.Year, civil.Month, civil.Day) + DaysFrom1899To1970);
-    const TDateTime time = static_cast<double>(((civil.Hour * 60 + civil.Minute) * 60 + civil.Second) * 1000) / MSecsPerDay;
     return date + time;
-}
-
-bool toDateTime(const Timestamp& time, long addSeconds, TDateTime& out)
-{
-    Civil civil{};
-    if (!toCivil(time, addSeconds, civil))
-        return false;
-    out = toDateTime(civil);
-    return true;
 }
 
 bool sameSecond(const Civil& a, const Civil& b)

@@ -17,8 +17,8 @@ struct Civil {
 // The timestamp plus `addSeconds` (0 or more) as a calendar date and time of
 // day; false when the timestamp is not plausible.
 bool toCivil(const Timestamp& time, long addSeconds, Civil& out);
-// The same as a TDateTime (date plus time of day).
-bool toDateTime(const Timestamp& time, long addSeconds, TDateTime& out);
+// The date and time as a TDateTime (date plus time of day); 0 when they are
+// no valid date and time.
 TDateTime toDateTime(const Civil& civil);
 // True when both are the same second (after carrying hour 24).
 bool sameSecond(const Civil& a, const Civil& b);

@@ -232,22 +232,29 @@ void TSondeRecordCmd::pumpMessages()
 
 namespace {
 
+// The high bit of the lowest byte of `word` that is `wanted` (and maybe of
+// bytes above it); 0 when none is.
+template <uint8_t wanted>
+uint64_t wantedBytes(uint64_t word)
+{
+    constexpr uint64_t Ones = 0x0101010101010101ull;
+    constexpr uint64_t Highs = 0x8080808080808080ull;
+    const uint64_t v = word ^ (Ones * wanted); // the wanted byte becomes zero
+    return (v - Ones) & ~v & Highs;
+}
+
 // The first byte `wanted` in [p, end), or end. Frames are short: a library
 // search costs more in setting out than in searching, so eight bytes are
 // tested at a time here.
 template <uint8_t wanted>
 const uint8_t* findByte(const uint8_t* p, const uint8_t* end)
 {
-    constexpr uint64_t Ones = 0x0101010101010101ull;
-    constexpr uint64_t Highs = 0x8080808080808080ull;
-    constexpr uint64_t Pattern = Ones * wanted;
     for (; end - p >= 8; p += 8) {
         uint64_t v = 0;
         std::memcpy(&v, p, 8);
-        v = le64toh(v) ^ Pattern; // the wanted byte becomes zero
-        const uint64_t zeros = (v - Ones) & ~v & Highs;
-        if (zeros != 0)
-            return p + __builtin_ctzll(zeros) / 8;
+        const uint64_t found = wantedBytes<wanted>(le64toh(v));
+        if (found != 0)
+            return p + __builtin_ctzll(found) / 8;
     }
     for (; p < end; ++p)
         if (*p == wanted)
@@ -266,15 +273,11 @@ bool TSondeRecordCmd::escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], 
 {
     // The buffer is zero behind the frame: whole words are read up to its
     // end, no byte at a time.
-    constexpr uint64_t Ones = 0x0101010101010101ull;
-    constexpr uint64_t Highs = 0x8080808080808080ull;
-    constexpr uint64_t Pattern = Ones * RecordEscape;
     int i = 8;
     for (; i < length && i + 8 <= RecordFrameBufferSize; i += 8) {
         uint64_t v = 0;
         std::memcpy(&v, raw + i, 8);
-        v ^= Pattern;
-        if (((v - Ones) & ~v & Highs) != 0)
+        if (wantedBytes<RecordEscape>(v) != 0)
             return true;
     }
     for (; i < length; ++i)
@@ -282,10 +285,6 @@ bool TSondeRecordCmd::escapedFrame(const uint8_t (&raw)[RecordFrameBufferSize], 
             return true;
     return false;
 }
-
-namespace {
-
-} // namespace
 
 void TSondeRecordCmd::decodeCollected(int length)
 {

@@ -27,9 +27,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 enum enRecordFrameType : uint8_t {
     rtNull = 0xC0,
@@ -115,10 +113,9 @@ public:
     explicit TSondeRecordCmd(QObject* owner);
     ~TSondeRecordCmd() override;
 
-    // One row of the CSV table under construction.
+    // One row of the CSV table under construction (its time is the record's).
     static constexpr int CommentFieldSize = 272; // the longest row text and its NUL
     struct scheduleData {
-        TDateTime Time;
         int16_t ScheduleNumber;
         uint16_t ChannelCount;
         uint16_t Channels[RecordChannels];
@@ -207,11 +204,10 @@ public:
     // The CSV file of `input` written to `output`: a first pass finds the
     // value columns, the second writes the rows as the records come.
     void writeCSV(RecordInput& input, TextSink& output);
-    bool ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row, const Timestamp& time);
-    bool ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                    const Timestamp& time);
-    bool ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row, const Timestamp& time);
-    bool ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row, const Timestamp& time);
+    bool ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row);
+    bool ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row);
+    bool ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row);
+    bool ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row);
     static void clearScheduleData(scheduleData& row);
 
     // One record frame as the stream scan hands it on.

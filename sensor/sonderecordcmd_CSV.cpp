@@ -19,15 +19,21 @@ std::string fieldText(const char* field, size_t size)
     return std::string(field, nul ? static_cast<const char*>(nul) - field : size);
 }
 
+// True when the text needs no quotes: no separator, quote or line break.
+bool plainCell(std::string_view text)
+{
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
 // A field holding the separator, a quote or a line break is quoted (quotes
 // doubled), so that it stays one cell; other fields are written as they are.
 // `out` must have room for 2 * size + 2 bytes; returns the end.
 char* putCsvField(char* out, const char* text, size_t size)
 {
-    bool plain = true;
-    for (size_t i = 0; i < size; ++i)
-        plain = plain && text[i] != ',' && text[i] != '"' && text[i] != '\r' && text[i] != '\n';
-    if (plain) {
+    if (plainCell(std::string_view(text, size))) {
         std::memcpy(out, text, size);
         return out + size;
     }
@@ -39,14 +45,6 @@ char* putCsvField(char* out, const char* text, size_t size)
     }
     *out++ = '"';
     return out;
-}
-
-bool plainCell(std::string_view text)
-{
-    for (char c : text)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n')
-            return false;
-    return true;
 }
 
 std::string csvField(std::string_view text)
@@ -89,29 +87,24 @@ void TSondeRecordCmd::clearScheduleData(scheduleData& row)
     std::memset(row.Comment, 0, sizeof row.Comment);
 }
 
-bool TSondeRecordCmd::ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                                const Timestamp& time)
+bool TSondeRecordCmd::ReadScheduleDataRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (!recordFits(rtScheduleData, payload, length))
         return false;
-    RecordTime::toDateTime(time, 0, row.Time);
     row.ScheduleNumber = payload[0];
     row.ChannelCount = payload[2];
     for (int i = 0; i < row.ChannelCount; ++i) {
         const uint8_t channel = payload[3 + i];
         row.Channels[i] = channel;
         std::memcpy(&row.Values[channel], payload + 3 + row.ChannelCount + 4 * i, 4);
-        ChannelUsed[channel] = 1;
     }
     return true;
 }
 
-bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                                 const Timestamp& time)
+bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (!recordFits(rtDataVariation, payload, length))
         return false;
-    RecordTime::toDateTime(time, 0, row.Time);
     row.ScheduleNumber = 7;
     row.ChannelCount = 1;
     row.Channels[0] = payload[0];
@@ -119,8 +112,7 @@ bool TSondeRecordCmd::ReadDataVariationRecordCSV(const uint8_t* payload, uint16_
     return true;
 }
 
-bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                           const Timestamp& time)
+bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     const std::string text = commentText(payload, length);
     const std::string a = text.substr(0, 8);
@@ -130,18 +122,15 @@ bool TSondeRecordCmd::ReadCommentRecordCSV(const uint8_t* payload, uint16_t leng
     if (!prefix)
         return false;
     row.ScheduleNumber = -1;
-    RecordTime::toDateTime(time, 0, row.Time);
     setComment(row, prefix + a + "   " + b);
     return true;
 }
 
-bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row,
-                                             const Timestamp& time)
+bool TSondeRecordCmd::ReadSystemLogRecordCSV(const uint8_t* payload, uint16_t length, scheduleData& row)
 {
     if (length < 1 || payload[0] > SOFTWARE_RESET)
         return false;
     row.ScheduleNumber = -1;
-    RecordTime::toDateTime(time, 0, row.Time);
     setComment(row, "SYS -" + SystemEventName(payload[0]));
     return true;
 }
@@ -245,7 +234,7 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
     long long whenKey = -1;
     // A number's text holds digits, signs, letters and the separator: only a
     // separator that is the CSV's own asks for quotes.
-    const bool quoteValues = csvField(std::string(1, Formats.DecimalSeparator)).size() != 1;
+    const bool quoteValues = !plainCell(std::string_view(&Formats.DecimalSeparator, 1));
 
     auto writeRow = [&](const Timestamp& time) {
         RecordTime::Civil civil{};
@@ -264,7 +253,7 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
             when += ' ';
             clock->append(when, civil.Hour, civil.Minute, civil.Second);
             if (!plainCell(when))
-                when = csvField(std::string(when));
+                when = csvField(when);
         }
         char* const start = lines.room(rowRoom + when.size());
         char* p = start;
@@ -326,10 +315,10 @@ void TSondeRecordCmd::writeCSV(RecordInput& input, TextSink& output)
             return;
         bool made = false;
         switch (frame.Type) {
-        case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
-        case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row, frame.Time); break;
+        case rtScheduleData: made = ReadScheduleDataRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtComment: made = ReadCommentRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtSystemLog: made = ReadSystemLogRecordCSV(frame.Payload, frame.Length, row); break;
+        case rtDataVariation: made = ReadDataVariationRecordCSV(frame.Payload, frame.Length, row); break;
         default: break;
         }
         if (made) {

@@ -6,6 +6,7 @@
 // once per locale (tests/CMakeLists.txt): dates, times and the decimal
 // separator come from the system locale.
 #include "ImageBuilder.h"
+#include "RecordExportFixture.h"
 #include "RecordGenerator.h"
 #include "RecordReference.h"
 #include "sonderecordcmd.h"
@@ -24,6 +25,7 @@
 #define RECORD_TEST_LOCALE "en_US.UTF-8"
 #endif
 
+using exportfixture::join;
 using standin::Bytes;
 namespace record = standin::record;
 
@@ -32,14 +34,6 @@ namespace {
 const bool LocalePinned = (setenv("LC_ALL", RECORD_TEST_LOCALE, 1), true);
 
 const Timestamp T0{24, 6, 26, 14, 30, 5};
-
-Bytes join(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
 
 // Where two texts part, with the lines around it.
 std::string firstDifference(const std::string& mine, const std::string& theirs)
