@@ -156,7 +156,7 @@ public:
     // Brings the sensor into its boot-code menu; true when the menu answered.
     // The port is closed again on every way out.
     bool ConnectToBootCode(bool powerCycle);
-    // The rate at which the sensor's banner answered, or 0.
+    // The rate at which the sensor's banner answered on PortName, or 0.
     int32_t FindSensorBaudRate();
 
     // --- the boot-code menu (MainFormUnit_BootMenu.cpp) ----------------------

@@ -159,7 +159,6 @@ int32_t TMainForm::FindSensorBaudRate()
 {
     ProgressLabel->SetCaption(QStringLiteral("Establishing sensor communications"));
     ShowPage(TabSheet3);
-    PortName = SelectedPort().toLatin1().toStdString();
     const QString port = QString::fromLatin1(PortName.data(), static_cast<int>(PortName.size()));
     ProgressBar1->setRange(0, SearchSteps);
     ProgressBar1->setValue(0);

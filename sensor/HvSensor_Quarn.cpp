@@ -49,12 +49,8 @@ bool TSensor_Quarn::CloseComs()
 void TSensor_Quarn::AbortReply()
 {
     Comms->AbortReply();
-    // Let the aborted wait unwind before the caller goes on: 10 ms in which
-    // events run as they come.
-    const uint32_t end = timeGetTime() + 10;
-    ProcessMessages();
-    for (uint32_t now = timeGetTime(); !tickReached(now, end); now = timeGetTime())
-        WaitForMessages(end - now);
+    // Let the aborted wait unwind before the caller goes on.
+    Comms->Delay(10);
 }
 
 void TSensor_Quarn::PortData(QObject* /*sender*/, const std::string& data)

@@ -103,6 +103,14 @@ void TQuarnComms::waitUntil(uint32_t deadline)
     WaitForMessages(tickReached(now, deadline) ? 0 : deadline - now);
 }
 
+void TQuarnComms::Delay(int32_t milliseconds)
+{
+    const uint32_t deadline = timeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0));
+    ProcessMessages();
+    for (uint32_t now = timeGetTime(); !tickReached(now, deadline); now = timeGetTime())
+        WaitForMessages(deadline - now);
+}
+
 int TQuarnComms::GetBlock(uint8_t* buffer, int count)
 {
     if (!Port)

@@ -183,8 +183,6 @@ public:
     // ends at the first zero byte collected.
     bool WaitForString(const std::string& pattern, uint8_t* buffer, int32_t length, int32_t& received,
                        uint16_t timeout);
-    // Waits `milliseconds` while the window stays responsive.
-    void Delay(int32_t milliseconds);
     // The line rate a requested baud rate opens the port at: 1200, 2400,
     // 4800 or 9600 as asked, anything else 19200.
     static int32_t LinkBaudRate(int32_t baud);
@@ -197,6 +195,9 @@ public:
     void AbortFileXfer();
     void initCommsBuffers();
     void Debug(const std::string& text);
+    // Waits `milliseconds` while the window stays responsive: events run as
+    // they come.
+    void Delay(int32_t milliseconds);
     // One step of a wait: runs pending events, or sleeps until the next event
     // (port data, input, a timer) or `deadline`; never past the deadline.
     void waitUntil(uint32_t deadline);

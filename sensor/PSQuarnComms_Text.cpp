@@ -122,11 +122,3 @@ bool TQuarnComms::WaitForString(const std::string& pattern, uint8_t* buffer, int
     received = count;
     return found;
 }
-
-void TQuarnComms::Delay(int32_t milliseconds)
-{
-    const uint32_t deadline = timeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0));
-    ProcessMessages();
-    for (uint32_t now = timeGetTime(); !tickReached(now, deadline); now = timeGetTime())
-        WaitForMessages(deadline - now);
-}

@@ -2,7 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
+#include <mutex>
 
 namespace standin {
 
@@ -14,6 +14,10 @@ constexpr uint8_t CommandJumpToBoot = 12;
 constexpr uint8_t Dle = 0x10;
 constexpr uint8_t Stx = 0x02;
 constexpr uint8_t Etx = 0x03;
+
+// How long a freshly powered boot code waits for a key before it starts the
+// firmware.
+constexpr int StayWindowMs = 1000;
 
 const char* const Banner = "\r\nHALVORINE multi-parameter sonde, firmware QB2.7\r\n";
 const char* const SignOn = "\r\nBoot Code V1.02\r\n";
@@ -90,7 +94,6 @@ struct BootCode::State {
     std::string invalidCommand = "Invalid Command!";
     bool stayWindowOpen = false;
     int rebootMs = 300;
-    int stayWindowMs = 1000;
     int keysBeforePowerUp = 0;
     int msAfterFirstKey = -1;
     int keysWhileOff = 0;
@@ -302,7 +305,7 @@ struct BootCode::State {
         enterMainMenu(true);
         // Without a key soon, the boot code hands over to the firmware.
         stayWindowOpen = true;
-        after(stayWindowMs, [this] {
+        after(StayWindowMs, [this] {
             if (stayWindowOpen)
                 enterFirmware();
         });
@@ -314,9 +317,8 @@ struct BootCode::State {
     {
         if (silent)
             return;
-        if (standin.terminalBaud() != baud) {
+        if (standin.terminalBaud() != baud)
             return;
-        }
         standin.send(Bytes(text.begin(), text.end()));
     }
 
@@ -394,12 +396,6 @@ void BootCode::startPoweredOff(int keysBeforePowerUp, int msAfterFirstKey)
     state_->changed.notify_all();
 }
 
-void BootCode::powerUp()
-{
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->powerUp();
-}
-
 SerialOptions BootCode::options() const
 {
     std::lock_guard<std::mutex> lock(state_->mutex);
@@ -418,22 +414,10 @@ BootCode::Mode BootCode::mode() const
     return state_->mode;
 }
 
-int BootCode::firmwareBaud() const
-{
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return baudOfSelection(state_->options.baudSelection);
-}
-
 void BootCode::setRebootMs(int ms)
 {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->rebootMs = ms;
-}
-
-void BootCode::setStayWindowMs(int ms)
-{
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->stayWindowMs = ms;
 }
 
 void BootCode::setSilent(bool silent)

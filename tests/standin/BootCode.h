@@ -16,10 +16,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace standin {
 
@@ -66,19 +64,13 @@ public:
     // and menu and stays in it when a key arrives within the stay window,
     // else it starts the firmware.
     void startPoweredOff(int keysBeforePowerUp, int msAfterFirstKey = -1);
-    // Power comes on now.
-    void powerUp();
 
     SerialOptions options() const;
     void setOptions(const SerialOptions& options);
     Mode mode() const;
-    // The rate the firmware speaks (from the baud selection).
-    int firmwareBaud() const;
 
-    // How long the restart after the jump or the exit takes, and how long a
-    // freshly powered boot code waits for a key before starting the firmware.
+    // How long the restart after the jump or the exit takes.
     void setRebootMs(int ms);
-    void setStayWindowMs(int ms);
 
     // Faults: with `silent` the sensor hears and says nothing (a cut cable);
     // fallSilentOnKey makes it take that key (its `occurrence`th time) in its
