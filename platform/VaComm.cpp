@@ -66,7 +66,7 @@ int TVaComm::ReadBuf(void* buffer, int count)
     // Qt takes bytes in from the device only when its notifier runs in an
     // event pump. Bytes the driver already holds are taken in here, so a read
     // returns everything that has arrived, pumped or not.
-    if (port_.bytesAvailable() < count && driverQueued() > 0) {
+    if (port_.bytesAvailable() < count && driverQueued(FIONREAD) > 0) {
         port_.waitForReadyRead(0);
         if (!port_.isOpen())
             return 0;
@@ -75,10 +75,10 @@ int TVaComm::ReadBuf(void* buffer, int count)
     return n > 0 ? static_cast<int>(n) : 0;
 }
 
-int TVaComm::driverQueued() const
+int TVaComm::driverQueued(unsigned long request) const
 {
     int queued = 0;
-    if (::ioctl(port_.handle(), FIONREAD, &queued) != 0)
+    if (::ioctl(port_.handle(), request, &queued) != 0)
         queued = 0;
     return queued;
 }
@@ -105,17 +105,14 @@ int TVaComm::ReadBufUsed() const
 {
     if (!port_.isOpen())
         return 0;
-    return static_cast<int>(port_.bytesAvailable()) + driverQueued();
+    return static_cast<int>(port_.bytesAvailable()) + driverQueued(FIONREAD);
 }
 
 int TVaComm::WriteBufUsed() const
 {
     if (!port_.isOpen())
         return 0;
-    int queued = 0;
-    if (::ioctl(port_.handle(), TIOCOUTQ, &queued) != 0)
-        queued = 0;
-    return static_cast<int>(port_.bytesToWrite()) + queued;
+    return static_cast<int>(port_.bytesToWrite()) + driverQueued(TIOCOUTQ);
 }
 
 void TVaComm::PurgeRead()

@@ -57,8 +57,9 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
-    // Bytes in the driver that Qt has not taken in yet.
-    int driverQueued() const;
+    // Bytes in the driver's queue that Qt does not hold: FIONREAD for the
+    // received ones not taken in yet, TIOCOUTQ for those not yet sent.
+    int driverQueued(unsigned long request) const;
 
     QSerialPort port_;
     QString lostReason_;

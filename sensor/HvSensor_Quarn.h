@@ -307,15 +307,15 @@ public:
     bool retrieveLastTimeRecord(const std::string& fileName, TDateTime* time, bool load);
 
 #ifdef BRINDLECOT_PORTMODE
-    // --- the comms-mode utility's additions (HvSensor_Quarn_Boot.cpp) ------
+    // --- the comms-mode utility's additions ------------------------------
     // The jump-to-boot command alone (5 s, 3 tries): true when the logger
     // accepted it, after which it restarts into its boot code. A refusal
     // leaves its error byte in `status`.
     bool JumpToBoot(uint16_t* status);
     // LastStatus := lsNone, the null command, then the jump.
     bool JumpToBoot();
-    // The link's plain-text operations; the first two are false, touching
-    // nothing, when the port is not open.
+    // The link's plain-text operations (HvSensor_Quarn_Boot.cpp); the first
+    // two are false, touching nothing, when the port is not open.
     bool SendString(const std::string& text);
     bool WaitForString(const std::string& pattern, uint8_t* buffer, int32_t length, int32_t& received,
                        uint16_t timeout);

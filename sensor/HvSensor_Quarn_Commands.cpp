@@ -325,3 +325,22 @@ bool TSensor_Quarn::Get_Channel_Numbers(uint8_t channel, ReplyBuffer& buffer)
     LastStatus = lsNone;
     return NullCommand() && Get_Channel_Numbers(channel, buffer, &LastStatus);
 }
+
+#ifdef BRINDLECOT_PORTMODE
+namespace {
+
+constexpr Timing JumpTiming{5, 3};
+
+} // namespace
+
+bool TSensor_Quarn::JumpToBoot(uint16_t* status)
+{
+    return exchange(*Comms, Command(cmdJumpToBoot), JumpTiming, status);
+}
+
+bool TSensor_Quarn::JumpToBoot()
+{
+    LastStatus = lsNone;
+    return NullCommand() && JumpToBoot(&LastStatus);
+}
+#endif

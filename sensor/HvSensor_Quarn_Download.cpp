@@ -12,9 +12,9 @@
 
 #include <QTimer>
 
-#include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <exception>

@@ -92,11 +92,6 @@ void TQuarnComms::ClearBuffers()
     FlushInBuffer();
 }
 
-void TQuarnComms::ProcessCommunications()
-{
-    WaitForMessages(1);
-}
-
 void TQuarnComms::waitUntil(uint32_t deadline)
 {
     const uint32_t now = timeGetTime();

@@ -166,7 +166,6 @@ public:
     void FlushOutBuffer();
     void FlushInBuffer();
     void ClearBuffers();
-    void ProcessCommunications();
     int GetBlock(uint8_t* buffer, int count);
     void PutBlock(const uint8_t* buffer, int count);
     bool sendBuffer(const uint8_t* data, int count);

@@ -432,7 +432,6 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
         GoodRequestsInARow = 0;
     };
     for (int attempt = 1; attempt <= 7; ++attempt) {
-        const uint8_t kept = wanted;
         // A cancelled download asks for nothing more, not even a repeat.
         if (attempt > 1 && TransferAborted)
             return false;
@@ -461,7 +460,6 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
             // Nothing came of this attempt (a wait frame or a quiet line), so
             // the logger is where it was: the same request again, a recovery
             // request with the count of the failed burst it names.
-            wanted = kept;
             break;
         case mfPartial:
             moreTrouble();
@@ -472,8 +470,6 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
                 length = 4;
                 wanted = 1;
                 recovery = true;
-            } else {
-                wanted = kept;
             }
             break;
         case mfBadFrame:
