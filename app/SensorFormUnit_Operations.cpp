@@ -22,8 +22,10 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 void TSensorForm::SetupSensor()
@@ -37,11 +39,14 @@ void TSensorForm::SetupSensor()
     hide();
 
     bool sent = false;
+    // The calibration image the sensor holds after a refused configuration
+    // image, when that differs from the saved copy as it was taken.
+    std::optional<CalibrationData> heldCal;
     // Steps after the dialog, also when an exception leaves it.
     const auto finish = [&] {
         if (!sent) {
             Sensor->ConfData = savedConf;
-            Sensor->CalData = savedCal;
+            Sensor->CalData = heldCal ? *heldCal : savedCal;
         }
         ProcessMessages();
         ShowSchedulesStatus();
@@ -58,6 +63,7 @@ void TSensorForm::SetupSensor()
         std::unique_ptr<TSensorSetupForm> dialog(
             new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor));
         const bool ok = dialog->ShowModal() == mrOk;
+        std::string failure = "Failed to update sensor, Please check sensor connectivity.";
         if (ok) {
             InitProgress = new TDlProgForm(this, false);
             const std::unique_ptr<TDlProgForm> progress(InitProgress);
@@ -75,12 +81,25 @@ void TSensorForm::SetupSensor()
                 if (Sensor->sendConfigurationData()) {
                     sent = true;
                     InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 100);
+                } else {
+                    // The new calibration does not belong with the old
+                    // configuration: the saved one goes back, so that memory
+                    // and sensor hold the same pair.
+                    const CalibrationData newCal = Sensor->CalData;
+                    Sensor->CalData = savedCal;
+                    if (Sensor->sendCalibrationData()) {
+                        heldCal = Sensor->CalData;
+                        failure += " The sensor keeps its earlier calibration and configuration.";
+                    } else {
+                        heldCal = newCal;
+                        failure += " The sensor holds the new calibration with its earlier configuration.";
+                    }
                 }
             }
         }
         ProcessMessages();
         if (ok && !sent)
-            ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+            ShowMessage(failure);
     } catch (...) {
         finish();
         throw;
@@ -274,7 +293,7 @@ bool TSensorForm::ConfigureDatum()
     hide();
 
     int result = mrCancel;
-    bool applied = true; // unknown after an exception: send the copy back
+    CalibrationData sensorCal = savedCal; // what the sensor holds when the dialog ends
     bool applyFailed = false;
     // Steps after the dialog, also when an exception leaves it.
     const auto finish = [&] {
@@ -294,10 +313,13 @@ bool TSensorForm::ConfigureDatum()
             ProcessMessages();
             delete InitProgress;
             InitProgress = nullptr;
-            // After an apply the sensor may hold another datum than memory
-            // (a failed apply has said so already).
-            if (!sent && applied && !applyFailed)
-                ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity."));
+            // The sensor keeps the image it last took, and so does memory.
+            if (!sent) {
+                Sensor->CalData = sensorCal;
+                if (std::memcmp(&sensorCal, &savedCal, sizeof sensorCal) != 0)
+                    ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity. The sensor "
+                                            "keeps the datum it was last sent."));
+            }
         }
         ProcessMessages();
         ShowSchedulesStatus();
@@ -312,8 +334,8 @@ bool TSensorForm::ConfigureDatum()
             new TSetPressureReferenceForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor,
                                           ChannelNameBox->currentText().toLatin1().toStdString()));
         result = dialog->ShowModal();
-        applied = dialog->Applied;
         applyFailed = dialog->ApplyFailed;
+        sensorCal = dialog->SensorCal;
     } catch (...) {
         result = mrCancel;
         finish();
@@ -342,11 +364,20 @@ void TSensorForm::RestoreBtnClick()
     BackupBtn->setEnabled(false);
     RestoreBtn->setEnabled(false);
     if (Sensor && CheckSensorStatus()) {
-        if (Sensor->RestoreCalConfig()) {
+        bool calibrationRestored = false;
+        if (Sensor->RestoreCalConfig(&calibrationRestored)) {
             StatusTxt->setText(QStringLiteral("Calibration and configuration files are restored"));
             ShowMessage(std::string("Closing sensor connection. Please re-connect to contimue with restored values."));
             done(mrOk);
             ProcessMessages();
+        } else if (calibrationRestored) {
+            // The sensor took the calibration backup only: the window shows
+            // the calibration it now holds.
+            ShowSchedulesStatus();
+            BuildMonitorChannelTable();
+            setWindowTitle(SensorCaption());
+            ShowMessage(std::string("The calibration file was restored from the backup of this sensor, the "
+                                    "configuration file was not."));
         } else {
             ShowMessage(std::string("Failed to restore the calibration and configuration files from the backup of "
                                     "this sensor."));

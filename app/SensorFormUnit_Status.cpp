@@ -223,6 +223,8 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
             if (ChannelNameBox->count() > 0)
                 ChannelNameBox->setCurrentIndex(0);
         }
+        // A fresh list starts again at the first type.
+        CalibrationTypeRadioGroup->ClearItems();
         ChannelNameBoxChange();
     } else if (name == QLatin1String("ClearMemoryBtn")) {
         SetActivePage(Blank);

@@ -415,11 +415,17 @@ int TSensorSetupForm::ChannelCompensation(int role)
     return -1;
 }
 
+// Refuses a value the image's 32-bit float cannot hold, named as `shown`.
+static void checkFloatRange(double value, const QString& shown)
+{
+    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX)
+        throw EConvertError("'" + shown.toStdString() + "' is too large a value");
+}
+
 double TSensorSetupForm::EditNumber(QLineEdit* edit)
 {
     const double value = StrToFloat(edit->text().toStdString());
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX)
-        throw EConvertError("'" + edit->text().toStdString() + "' is too large a value");
+    checkFloatRange(value, edit->text());
     return value;
 }
 
@@ -510,22 +516,26 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
     const uint8_t old = channel.UnitsCode;
     const bool variation = Chan_DataVariationCheckBox->isChecked();
 
+    const QString text = Chan_UnitTypeComboBox->currentText();
+    const std::string unit = text.toLatin1().toStdString();
+    const uint8_t code = TSensor_Quarn::GetUnitTypeFromString(unit);
+
     double value = 0;
     if (variation) {
         try {
-            value = EditNumber(Chan_DataVariationValueEdit);
+            value = ToBaseUnit(EditNumber(Chan_DataVariationValueEdit), old);
+            // The value in the new unit must fit the image before anything
+            // of the unit changes.
+            checkFloatRange(FromBaseUnit(value, code), QString::number(FromBaseUnit(value, code), 'g', 9));
         } catch (const EConvertError&) {
             // The unit stays as it was: the list shows it again.
             ShowChannel();
             throw;
         }
-        value = ToBaseUnit(value, old);
         Chan_DataVariationValueEdit->setText(QString::number(value, 'g', 15));
     }
 
-    const QString text = Chan_UnitTypeComboBox->currentText();
-    const std::string unit = text.toLatin1().toStdString();
-    channel.UnitsCode = TSensor_Quarn::GetUnitTypeFromString(unit);
+    channel.UnitsCode = code;
     Chan_UnitNameEdit->setText(text);
     SetImageText(channel.UnitsText, unit);
 
@@ -659,6 +669,8 @@ void TSensorSetupForm::DensityConversionEditChange()
     const double value = EditNumber(DensityConversionEdit);
     if (value == 0.0)
         return;
+    // The record holds the reciprocal, which a tiny gravity takes past a float.
+    checkFloatRange(1.0 / value, QString::number(1.0 / value, 'g', 9));
     const int n = ChannelCompensation(GravityRole);
     if (n < 0)
         return;

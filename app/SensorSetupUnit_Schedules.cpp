@@ -573,10 +573,8 @@ void TSensorSetupForm::ScheduleAvgCheckBoxClick()
 
 void TSensorSetupForm::SchedulesAveragingTabShow()
 {
-    // Looking at the tab changes nothing in the image: it only brings the
-    // warning up to the scan time chosen since.
-    if (Updating || !ShownSchedule() || !ScheduleAvgCheckBox->isChecked())
-        return;
+    // Brings the warning up to the scan time chosen since; a schedule
+    // without averaging is stored as one reading without an interval.
     ScheduleAvgCheckBoxClick();
 }
 

@@ -158,6 +158,7 @@ TSetPressureReferenceForm::TSetPressureReferenceForm(QWidget* owner, Configurati
 {
     setWindowTitle(QStringLiteral("Custom Pressure Reference"));
     calAtOpen_ = *Cal;
+    SensorCal = *Cal;
     const int found = Sensor->findDepChannelNumber(ChannelName);
     ChannelNumber = static_cast<uint16_t>(found >= 0 ? found : 0xFFFF);
 
@@ -455,6 +456,7 @@ void TSetPressureReferenceForm::UpdateBtnClick()
         applyFailed(QStringLiteral("Failed to update sensor, Please check sensor connectivity."));
         return;
     }
+    SensorCal = *Cal;
 
     if (mode == dmDepth) {
         setProgress("Reading pressure, Please wait", 50);
@@ -485,6 +487,7 @@ void TSetPressureReferenceForm::UpdateBtnClick()
         applyFailed(QStringLiteral("Failed to update sensor, Please check sensor connectivity."));
         return;
     }
+    SensorCal = *Cal;
     setProgress("Reading pressure, Please wait", 75);
     takeReading();
     setProgress("Done", 100);

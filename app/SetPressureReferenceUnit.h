@@ -55,6 +55,9 @@ public:
     // opened, and the main window sends it again when the dialog ends.
     bool Applied = false;
     bool ApplyFailed = false;
+    // The calibration image the sensor holds as far as the dialog knows: the
+    // one it opened on, then each one the sensor took.
+    CalibrationData SensorCal{};
 
     TRadioGroup* RadioGroup1 = nullptr;
     QLabel* Image1 = nullptr;

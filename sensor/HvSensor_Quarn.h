@@ -199,9 +199,11 @@ public:
     // ID + ".cal" and ".cfg", replacing an earlier backup of the same sensor
     // only once both images have arrived whole.
     bool BackupCalConfig();
-    // Send the connected sensor's backups back to it (as stored); the images
-    // in memory take the backups' content.
-    bool RestoreCalConfig();
+    // Send the connected sensor's backups back to it (as stored); each image
+    // in memory takes its backup's content once the sensor has taken it.
+    // True when both were restored; `calibrationRestored` tells whether the
+    // calibration image was, also when the configuration image then failed.
+    bool RestoreCalConfig(bool* calibrationRestored = nullptr);
     // True when the file exists and cannot be opened for appending.
     bool IsFileInUse(const std::string& fileName);
     // Asks the user to close the file for as long as it is in use.

@@ -166,28 +166,39 @@ bool TSensor_Quarn::BackupCalConfig()
     return ok && WriteBinCal(&CalData, calBackup) && WriteBinConf(&ConfData, confBackup);
 }
 
-bool TSensor_Quarn::RestoreCalConfig()
+bool TSensor_Quarn::RestoreCalConfig(bool* calibrationRestored)
 {
+    if (calibrationRestored)
+        *calibrationRestored = false;
     const std::string calBackup = backupFileName(".cal");
     const std::string confBackup = backupFileName(".cfg");
-    // A missing or damaged backup is not sent.
-    if (!FileExists(calBackup) || !holdsOneImage<CalibrationData>(calBackup))
+    // A missing or damaged backup is not sent. Each image in memory takes
+    // the backup's content only once the sensor has taken it, so that memory
+    // holds what the sensor holds whatever step fails.
+    CalibrationData cal{};
+    if (!FileExists(calBackup) || !holdsOneImage<CalibrationData>(calBackup) || !ReadBinCal(calBackup, &cal))
         return false;
-    if (!NullCommand() || !ReadBinCal(calBackup, &CalData) || !PutCalibrationFile(&LastStatus))
+    if (!NullCommand() || !PutCalibrationFile(&LastStatus))
         return false;
     enLinkStatus status = static_cast<enLinkStatus>(LastStatus);
     bool ok = Comms->SendFile(calBackup, 1, status);
     LastStatus = status;
     if (!ok)
         return false;
+    CalData = cal;
+    if (calibrationRestored)
+        *calibrationRestored = true;
 
-    if (!FileExists(confBackup) || !holdsOneImage<ConfigurationData>(confBackup))
+    ConfigurationData conf{};
+    if (!FileExists(confBackup) || !holdsOneImage<ConfigurationData>(confBackup) || !ReadBinConf(confBackup, &conf))
         return false;
-    if (!ReadBinConf(confBackup, &ConfData) || !PutConfigurationFile(&LastStatus))
+    if (!PutConfigurationFile(&LastStatus))
         return false;
     status = static_cast<enLinkStatus>(LastStatus);
     ok = Comms->SendFile(confBackup, 1, status);
     LastStatus = status;
+    if (ok)
+        ConfData = conf;
     return ok;
 }
 

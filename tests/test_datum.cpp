@@ -76,13 +76,14 @@ protected:
         device->CalData = withCrc.cal;
         device->ConfData = withCrc.conf;
     }
+    // Opens the dialog; the stand-in's log then holds what the opening sent.
     TSetPressureReferenceForm* open(const std::string& channel = "Depth")
     {
+        sensor.clearLog();
         dialog = std::make_unique<TSetPressureReferenceForm>(nullptr, &device->ConfData, &device->CalData,
                                                              &device->Status, device.get(), channel);
         dialog->show();
         QApplication::processEvents();
-        sensor.clearLog();
         return dialog.get();
     }
     void chooseMode(int mode)
@@ -445,20 +446,55 @@ TEST_F(DatumFromCalibrationPage, RefusedChangeLeavesBothImagesAsSavedAndSaysSo)
 
 namespace {
 
-TEST_F(DatumFromCalibrationPage, CancelWhoseResendingIsRefusedSaysSo)
+// Sending the saved image back after "Cancel" is refused: memory keeps,
+// byte for byte, the image the stand-in last took, and the user is told.
+TEST_F(DatumFromCalibrationPage, CancelWhoseResendingIsRefusedKeepsWhatTheSensorHolds)
 {
-    // The apply reaches the sensor; sending the saved image back does not.
-    runDatum([&](TSetPressureReferenceForm* d) {
-        applyReference(d, dmTopOfCase, "3.0");
-        model->update([](standin::SensorState& s) { s.refuse[standin::cmd::PutCalibration] = 0x85; });
-        clickThroughWindow(d->CancelBtn);
-    });
-    EXPECT_EQ(messages(), std::vector<std::string>({"Failed to update sensor, Please check sensor connectivity.",
-                                                    "Sensor channel calibration failed or was canceled by the user."}));
-    EXPECT_EQ(codesAfterDialog(), std::vector<int>({0, 7}));
-    EXPECT_TRUE(sameImage(form->Sensor->CalData, saved.cal));
-    EXPECT_EQ(datumOf(sensor.images().cal, ch::Depth), std::vector<float>({4.0f, -1, 0, 0, 0}))
-        << "the sensor keeps the applied datum, which the user is told";
+    struct Case {
+        const char* name;
+        std::function<void()> beforeApply;
+        std::vector<float> sensorDatum;
+        std::vector<std::string> messages; // the apply's, then the page's
+    };
+    const std::string kept = "Failed to update sensor, Please check sensor connectivity. The sensor keeps the datum "
+                             "it was last sent.";
+    const std::string failed = "Sensor channel calibration failed or was canceled by the user.";
+    const Case cases[] = {
+        {"after an apply", [] {}, {4.0f, -1, 0, 0, 0}, {kept, failed}},
+        // The neutral datum went out for the reading, which never came.
+        {"after an apply without a reading",
+         [this] { reference->silence(ch::Depth); },
+         {0, 1, 0, 0, 0},
+         {"No pressure reading was received from the sensor. The datum was not changed.", kept, failed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sensor.setImages(saved);
+        form->Sensor->CalData = saved.cal;
+        reference->silence(ch::Depth, false);
+        reference->place(ch::Depth, 1.0);
+        model->update([](standin::SensorState& s) { s.refuse.clear(); });
+        shown.clear();
+        runDatum([&](TSetPressureReferenceForm* d) {
+            c.beforeApply();
+            applyReference(d, dmTopOfCase, "3.0");
+            model->update([](standin::SensorState& s) { s.refuse[standin::cmd::PutCalibration] = 0x85; });
+            clickThroughWindow(d->CancelBtn);
+        });
+        EXPECT_EQ(messages(), c.messages);
+        EXPECT_EQ(codesAfterDialog(), std::vector<int>({0, 7}));
+        EXPECT_EQ(datumOf(sensor.images().cal, ch::Depth), c.sensorDatum);
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->CalData) == standin::imageBytes(sensor.images().cal));
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->ConfData) == standin::imageBytes(sensor.images().conf));
+        // Back to the page for the next case.
+        press(form->UserCalibrationBtn);
+        QLineEdit* edit = form->ChannelNameBox->lineEdit();
+        edit->selectAll();
+        typeThroughWindow(edit, "Depth");
+        QRadioButton* b = form->CalibrationTypeRadioGroup->Button(ctSetDatumReferences);
+        QApplication::processEvents();
+        clickThroughWindow(b, QPoint(8, b->height() / 2));
+    }
 }
 
 } // namespace

@@ -325,7 +325,9 @@ TEST_F(ImageTransfers, RestoreWithoutAWholeBackupSendsNothingItShouldNot)
         SCOPED_TRACE(c.what);
         clear();
         c.arrange();
-        EXPECT_FALSE(device->RestoreCalConfig());
+        bool calibrationRestored = c.sent.empty(); // the opposite of what it must become
+        EXPECT_FALSE(device->RestoreCalConfig(&calibrationRestored));
+        EXPECT_EQ(calibrationRestored, !c.sent.empty());
         const std::string d = dialogue();
         EXPECT_EQ(d.substr(0, c.sent.size()), c.sent);
         if (c.sent.empty()) {

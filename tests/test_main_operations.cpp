@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <cstdio>
+
 using namespace ops;
 
 namespace {
@@ -252,6 +254,69 @@ TEST_F(Backups, FailuresSaySoAndLeaveTheBackupAlone)
     EXPECT_TRUE(readFile(backup(".cfg")) == goodConf);
     EXPECT_TRUE(form->BackupBtn->isEnabled());
     EXPECT_TRUE(form->RestoreBtn->isEnabled());
+}
+
+// The restore against a backup that differs from the sensor: whichever image
+// the stand-in takes or refuses, memory ends holding byte for byte what the
+// stand-in holds, and the message says what was restored.
+TEST_F(Backups, PartialRestoreLeavesMemoryAsTheSensorAndSaysWhatWasRestored)
+{
+    namespace cmd = standin::cmd;
+    openCalibration();
+    clickThroughWindow(form->BackupBtn);
+    const standin::SensorImages held = sensor.images();
+    standin::SensorImages backedUp = held;
+    SetImageText(backedUp.cal.SensorName, "Restored");
+    backedUp.conf.Schedules[1].ScanTime = 6000;
+    standin::setImageCrc(backedUp.cal);
+    standin::setImageCrc(backedUp.conf);
+
+    const std::string partly = "The calibration file was restored from the backup of this sensor, the "
+                               "configuration file was not.";
+    struct Case {
+        const char* name;
+        bool confBackup;
+        uint8_t refused; // 0: none
+        std::vector<int> sent;
+        std::string message;
+        bool calibrationRestored;
+    };
+    const Case cases[] = {
+        {"calibration refused", true, cmd::PutCalibration, {0, 19, 0, 7},
+         "Failed to restore the calibration and configuration files from the backup of this sensor.", false},
+        {"no configuration backup", false, 0, {0, 19, 0, 7}, partly, true},
+        {"configuration refused", true, cmd::PutConfiguration, {0, 19, 0, 7, 5}, partly, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sensor.setImages(held);
+        form->Sensor->CalData = held.cal;
+        form->Sensor->ConfData = held.conf;
+        writeFile(backup(".cal"), standin::imageBytes(backedUp.cal));
+        if (c.confBackup)
+            writeFile(backup(".cfg"), standin::imageBytes(backedUp.conf));
+        else
+            std::remove(backup(".cfg").c_str());
+        model->update([&](standin::SensorState& s) {
+            s.refuse.clear();
+            if (c.refused)
+                s.refuse[c.refused] = 0x85;
+        });
+        shown.clear();
+        mark();
+        clickThroughWindow(form->RestoreBtn);
+        EXPECT_EQ(commandCodes(), c.sent);
+        EXPECT_EQ(messages(), std::vector<std::string>({c.message}));
+        const standin::SensorImages now = sensor.images();
+        EXPECT_TRUE(standin::imageBytes(now.cal) == standin::imageBytes(c.calibrationRestored ? backedUp.cal : held.cal));
+        EXPECT_TRUE(standin::imageBytes(now.conf) == standin::imageBytes(held.conf));
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->CalData) == standin::imageBytes(now.cal));
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->ConfData) == standin::imageBytes(now.conf));
+        EXPECT_TRUE(form->windowTitle().endsWith(c.calibrationRestored ? "  Sensor: Restored" : "  Sensor: Weir Sonde 4"));
+        EXPECT_EQ(form->ModalResult(), mrNone) << "the window stays open";
+        EXPECT_TRUE(form->BackupBtn->isEnabled());
+        EXPECT_TRUE(form->RestoreBtn->isEnabled());
+    }
 }
 
 // --- the monitor file ----------------------------------------------------------

@@ -145,6 +145,23 @@ TEST_F(Calibration, TypesOfferedFollowTheChannel)
     }
 }
 
+// Coming back to the page starts again at the first channel and type, also
+// when the channel and the type chosen before are that first channel's.
+TEST_F(Calibration, ReopeningThePageSelectsTheFirstType)
+{
+    openCalibration();
+    for (const QString channel : {"Temperature", "Depth"}) {
+        SCOPED_TRACE(channel.toStdString());
+        pick(channel);
+        chooseType(ctTwoPoint);
+        press(form->StatusBtn);
+        press(form->UserCalibrationBtn);
+        ASSERT_EQ(form->ActivePage(), form->Calibration);
+        EXPECT_EQ(form->ChannelNameBox->currentText(), "Temperature");
+        EXPECT_EQ(form->CalibrationTypeRadioGroup->ItemIndex(), 0);
+    }
+}
+
 TEST_F(Calibration, NameOfNoCalibratableChannelIsRefusedAndNothingSent)
 {
     openCalibration();

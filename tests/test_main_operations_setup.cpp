@@ -1,7 +1,7 @@
 // "Setup Sensor" against the stand-in, driven through the windows: what the
 // dialog edited reaches the stand-in after "Ok", nothing is sent after
-// "Cancel", and an image the stand-in refuses puts both images in memory
-// back and says so.
+// "Cancel", and after an image the stand-in refuses, or a lost sensor, the
+// images in memory are the ones the stand-in holds and the message says so.
 #include "OperationsFixture.h"
 
 #include "FileCtrl.h"
@@ -102,17 +102,32 @@ TEST_F(Setup, CancelSendsNothingAndPutsTheImagesBack)
     EXPECT_TRUE(shown.empty());
 }
 
-TEST_F(Setup, RefusedImageSaysSoAndPutsBothImagesBack)
+// Whatever the stand-in took or refused, memory ends holding byte for byte
+// the images the stand-in holds, and the message says which those are.
+TEST_F(Setup, RefusedImageLeavesMemoryAsTheSensorAndSaysWhatItHolds)
 {
+    namespace cmd = standin::cmd;
+    const std::string failed = "Failed to update sensor, Please check sensor connectivity.";
     struct Case {
         const char* name;
-        uint8_t refused;
+        std::function<void(standin::SensorState&)> refuse;
         std::vector<int> sent;
-        bool calibrationReached;
+        std::string message;
+        const char* sensorName; // of the calibration the stand-in ends with
     };
     const Case cases[] = {
-        {"configuration refused", standin::cmd::PutConfiguration, {0, 7, 0, 5}, true},
-        {"calibration refused", standin::cmd::PutCalibration, {0, 7}, false},
+        {"calibration refused", [](standin::SensorState& s) { s.refuse[cmd::PutCalibration] = 0x85; }, {0, 7},
+         failed, "Weir Sonde 4"},
+        {"configuration refused: the saved calibration goes back",
+         [](standin::SensorState& s) { s.refuse[cmd::PutConfiguration] = 0x85; }, {0, 7, 0, 5, 0, 7},
+         failed + " The sensor keeps its earlier calibration and configuration.", "Weir Sonde 4"},
+        {"configuration refused and the saved calibration too",
+         [](standin::SensorState& s) {
+             s.refuse[cmd::PutConfiguration] = 0x85;
+             s.refuseAfter[cmd::PutCalibration] = {1, 0x85};
+         },
+         {0, 7, 0, 5, 0, 7}, failed + " The sensor holds the new calibration with its earlier configuration.",
+         "Weir Sonde 5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,17 +135,83 @@ TEST_F(Setup, RefusedImageSaysSoAndPutsBothImagesBack)
         shown.clear();
         model->update([&](standin::SensorState& s) {
             s.refuse.clear();
-            s.refuse[c.refused] = 0x85;
+            s.refuseAfter.clear();
+            c.refuse(s);
         });
         runSetup(true);
-        EXPECT_EQ(messages(), std::vector<std::string>({"Failed to update sensor, Please check sensor connectivity."}));
+        EXPECT_EQ(messages(), std::vector<std::string>({c.message}));
         EXPECT_EQ(codesAfterDialog(), c.sent);
-        expectAsSaved();
-        // A calibration image sent before the refusal stays in the sensor.
-        EXPECT_EQ(ImageText(sensor.images().cal.SensorName), c.calibrationReached ? "Weir Sonde 5" : "Weir Sonde 4");
-        EXPECT_TRUE(sameImage(sensor.images().conf, saved.conf));
+        const standin::SensorImages now = sensor.images();
+        EXPECT_EQ(ImageText(now.cal.SensorName), c.sensorName);
+        EXPECT_TRUE(standin::imageBytes(now.conf) == standin::imageBytes(saved.conf));
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->CalData) == standin::imageBytes(now.cal));
+        EXPECT_TRUE(standin::imageBytes(form->Sensor->ConfData) == standin::imageBytes(now.conf));
+        EXPECT_TRUE(form->windowTitle().endsWith(QString("  Sensor: ") + c.sensorName));
     }
 }
+
+// The sensor goes away at one point of the sending or another: the failure
+// is said, and memory holds the images the stand-in kept.
+struct Lost {
+    const char* name;
+    std::function<void(standin::Standin&)> arrange; // run just before "Ok"
+    std::string message;
+    const char* sensorName; // of the calibration the stand-in keeps
+};
+
+void PrintTo(const Lost& lost, std::ostream* out)
+{
+    *out << lost.name;
+}
+
+class SetupLost : public Setup, public ::testing::WithParamInterface<Lost> {};
+
+TEST_P(SetupLost, SensorLostWhileSendingSaysSo)
+{
+    const Lost& c = GetParam();
+    WhenModal<TSensorSetupForm> act([&](TSensorSetupForm* d) {
+        d->SensorNameEdit->selectAll();
+        typeThroughWindow(d->SensorNameEdit, "Weir Sonde 5");
+        c.arrange(sensor);
+        clickThroughWindow(d->SSOkBtn);
+    });
+    pressThroughWindow(form->SetupSensorBtn);
+    ASSERT_EQ(act.count, 1);
+    EXPECT_TRUE(sensor.hungUp());
+    EXPECT_EQ(messages(), std::vector<std::string>({c.message}));
+    const standin::SensorImages now = sensor.images();
+    EXPECT_EQ(ImageText(now.cal.SensorName), c.sensorName);
+    EXPECT_TRUE(standin::imageBytes(now.conf) == standin::imageBytes(saved.conf));
+    EXPECT_TRUE(standin::imageBytes(form->Sensor->CalData) == standin::imageBytes(now.cal));
+    EXPECT_TRUE(standin::imageBytes(form->Sensor->ConfData) == standin::imageBytes(now.conf));
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->SetupSensorBtn->isEnabled());
+}
+
+standin::Standin::Handler hangUpAnswer()
+{
+    return [](const standin::Frame&) { return standin::Responses{standin::Response::hangUp()}; };
+}
+
+const std::string NotSent = "Failed to update sensor, Please check sensor connectivity.";
+
+INSTANTIATE_TEST_SUITE_P(
+    AtEachStep, SetupLost,
+    ::testing::Values(
+        Lost{"CalibrationCommand",
+             [](standin::Standin& s) { s.onCommand(standin::cmd::PutCalibration, hangUpAnswer()); }, NotSent,
+             "Weir Sonde 4"},
+        // After the null command, the command and the first frame of the image.
+        Lost{"CalibrationTransfer",
+             [](standin::Standin& s) {
+                 s.script({standin::Response::byHandler(), standin::Response::byHandler(),
+                           standin::Response::byHandler(), standin::Response::hangUp()});
+             },
+             NotSent, "Weir Sonde 4"},
+        Lost{"ConfigurationCommand",
+             [](standin::Standin& s) { s.onCommand(standin::cmd::PutConfiguration, hangUpAnswer()); },
+             NotSent + " The sensor holds the new calibration with its earlier configuration.", "Weir Sonde 5"}),
+    [](const ::testing::TestParamInfo<Lost>& lost) { return std::string(lost.param.name); });
 
 } // namespace
 

@@ -277,6 +277,10 @@ TEST_F(SetupChannel, EditsLandInTheirBytes)
         {"specific gravity 0 stores nothing", "Depth",
          [](TSensorSetupForm* f) { replace(f->DensityConversionEdit, "0"); },
          [](ConfigurationData&, CalibrationData&) {}},
+        // Its reciprocal, which the record holds, would be 1e41.
+        {"specific gravity too small for a float", "Depth",
+         [](TSensorSetupForm* f) { replace(f->DensityConversionEdit, "0." + QString(40, QLatin1Char('0')) + "1"); },
+         [](ConfigurationData&, CalibrationData&) {}, {"'1e+41' is too large a value"}},
         {"specific gravity typed key by key", "Depth",
          [](TSensorSetupForm* f) { retype(f->DensityConversionEdit, "2"); },
          // "1.2", "1." and "1" are stored on the way; the empty edit is not.
@@ -484,18 +488,39 @@ TEST_F(SetupChannel, UnitChangeConvertsTheVariationAndWritesTheUnitsCoefficients
     }
 }
 
-TEST_F(SetupChannel, UnitChangeWithAnUnreadableVariationChangesNothing)
+// A variation that cannot be read, or that the new unit takes past a float,
+// refuses the change of unit: nothing of the unit changes.
+TEST_F(SetupChannel, UnitChangeWithAnUnusableVariationChangesNothing)
 {
-    open();
-    click({"Channels", "Depth"});
-    replace(form->Chan_DataVariationValueEdit, "");
-    messages.clear();
-    choose(form->Chan_UnitTypeComboBox, "Feet");
-    EXPECT_EQ(messages, QStringList({"'' is not a valid floating point value"}));
-    // The list shows the unit the image still holds.
-    EXPECT_EQ(form->Chan_UnitTypeComboBox->currentText(), "Metres");
-    EXPECT_EQ(form->Chan_UnitNameEdit->text(), "Metres");
-    expectImages();
+    struct Case {
+        const char* name;
+        QString variation;
+        QString unit;
+        QString message;
+    };
+    const QString large(QStringLiteral("300000000000000000000000000000000000000")); // 3e38, just inside a float
+    const Case cases[] = {
+        {"unreadable", "", "Feet", "'' is not a valid floating point value"},
+        {"beyond a float in the new unit", large, "mm", "'3e+41' is too large a value"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        setImages(standin::defaultImages());
+        open();
+        click({"Channels", "Depth"});
+        replace(form->Chan_DataVariationValueEdit, c.variation);
+        if (!c.variation.isEmpty())
+            conf.ChannelSetup[ch::Depth].DataVariationValue = 3e38f;
+        expectImages();
+        messages.clear();
+        choose(form->Chan_UnitTypeComboBox, c.unit);
+        EXPECT_EQ(messages, QStringList({c.message}));
+        // The list shows the unit the image still holds.
+        EXPECT_EQ(form->Chan_UnitTypeComboBox->currentText(), "Metres");
+        EXPECT_EQ(form->Chan_UnitNameEdit->text(), "Metres");
+        expectImages();
+    }
 }
 
 TEST_F(SetupChannel, UnitNameTakesElevenCharactersAtMost)

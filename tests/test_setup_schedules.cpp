@@ -576,17 +576,21 @@ TEST_F(SetupSchedules, LeavingASpinEditWithAHalfSecondIntervalChangesNothing)
     expectImages();
 }
 
-TEST_F(SetupSchedules, LookingAtTheAveragingTabOfAScheduleWithoutAveragingChangesNothing)
+TEST_F(SetupSchedules, ShowingTheAveragingTabOfAScheduleWithoutAveragingStoresOneReading)
 {
     // Five readings but no interval (an image made elsewhere): averaging is
-    // off, and showing the tab leaves the record as it is.
+    // off, and showing the tab stores it so: one reading, no interval.
     auto images = standin::defaultImages();
     images.conf.Schedules[1].AverageInterval = 0;
+    ASSERT_NE(images.conf.Schedules[1].AverageCount, 1);
     setImages(images);
     openOn({"Schedules", "Hourly"});
+    expectImages();
     showTab(form->SchedulesAveragingTab);
     EXPECT_FALSE(form->ScheduleAvgCheckBox->isChecked());
     EXPECT_FALSE(form->AvgPanel->isVisible());
+    conf.Schedules[1].AverageCount = 1;
+    expectImages();
     showTab(form->SchedulesLoggingTab);
     showTab(form->SchedulesAveragingTab);
     expectImages();

@@ -123,8 +123,15 @@ TEST(UnitsConversion, KnownValues)
     EXPECT_NEAR(ToBaseUnit(671.67, 23), 100.0, 1e-12);
     EXPECT_DOUBLE_EQ(FromBaseUnit(100, 23), 671.67);
     EXPECT_DOUBLE_EQ(FromBaseUnit(0, 22), 273.15);
-    // Feet: the coefficient is not the conversions' factor.
-    EXPECT_NE(double(3.2808399f), 3.2808);
+    // Feet: the coefficient written is not the conversions' factor.
+    EXPECT_DOUBLE_EQ(FromBaseUnit(1, ucFeet), 3.2808);
+    CalibrationData cal = standin::buildCalibration();
+    const int record = cal.Channels[standin::channels::Depth].CompensationNumbers[4];
+    SetUnitCoefficients(&cal, record, ucFeet);
+    float scale = 0;
+    std::memcpy(&scale, &cal.CompensationTable[record].Coeffs[1], sizeof scale);
+    EXPECT_EQ(scale, 3.2808399f);
+    EXPECT_NE(scale, float(FromBaseUnit(1, ucFeet)));
 }
 
 class UnitCoefficients : public ::testing::Test {
