@@ -42,7 +42,7 @@ namespace {
 
 constexpr int ClientWidth = 683;
 constexpr int ClientHeight = 435;
-constexpr int ButtonBarWidth = 142;
+constexpr int ButtonBarWidth = 140;
 
 // The logo of the top panel and the tray: a wave under the product line.
 QPixmap logoPixmap(int width, int height)
@@ -337,7 +337,7 @@ void TSensorForm::buildPages()
     ControlsTabGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ControlsTabGrid->setFixedSize(4 * 132 + 4, 5 * 20 + 4);
     auto* statusLayout = new QVBoxLayout(Status);
-    statusLayout->setContentsMargins(8, 12, 8, 8);
+    statusLayout->setContentsMargins(0, 12, 0, 8);
     statusLayout->addWidget(ControlsTabGrid, 0, Qt::AlignHCenter);
     statusLayout->addStretch(1);
 
@@ -542,6 +542,8 @@ void TSensorForm::connectHandlers()
     ConnectHandler(CollectDataBtn, &QPushButton::clicked, this, &TSensorForm::CollectDataBtnClick);
     ConnectHandler(DlCollectionOptions, &TRadioGroup::Click, this, &TSensorForm::DlCollectionOptionsClick);
     ConnectHandler(DlFileListBox, &QListWidget::itemClicked, this, &TSensorForm::DlFileListBoxClick);
+    // A file chosen with the arrow keys counts as clicked too.
+    ConnectHandler(DlFileListBox, &QListWidget::itemSelectionChanged, this, &TSensorForm::DlFileListBoxClick);
     for (TFileListBox* list : {DlFileListBox, FileListBox1})
         connect(list, &QListWidget::itemDoubleClicked, this,
                 [this, list] { RunHandler([&] { DlFileListBoxDblClick(list); }); });

@@ -289,6 +289,8 @@ private:
     void buildPages();
     void connectHandlers();
     void setMonitorHeader();
+    // Monitor values in the normal colour, or greyed as no longer live.
+    void setMonitorValuesLive(bool live);
     // The monitor selection's enabled channels, in its order: the order of
     // the live values. Empty without a device model.
     std::vector<uint8_t> monitoredChannels() const;

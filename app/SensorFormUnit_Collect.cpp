@@ -173,7 +173,11 @@ void TSensorForm::CollectDataBtnClick()
     case 1:
         newData = true;
         if (FileExists(downloadFile)) {
-            Sensor->MakeFileAvailable(downloadFile);
+            // The user gave up on a file that stays in use: no download.
+            if (!Sensor->MakeFileAvailable(downloadFile)) {
+                StatusTxt->setText(QStringLiteral("Download FAILED"));
+                return;
+            }
             // Another sensor's file is refused by the download; its records
             // must not be cut first.
             if (fileOfSensor(downloadFile, Sensor->CalData)) {

@@ -123,11 +123,21 @@ void TSensorForm::setMonitorHeader()
         MonitorGrid->SetCells(c, 0, QString::fromLatin1(headers[c]));
 }
 
+void TSensorForm::setMonitorValuesLive(bool live)
+{
+    QPalette palette = MonitorGrid->palette();
+    const QColor normal = QApplication::palette(MonitorGrid).color(QPalette::Text);
+    palette.setColor(QPalette::Text, live ? normal : QColor(128, 128, 128));
+    MonitorGrid->setPalette(palette);
+    MonitorGrid->viewport()->update();
+}
+
 void TSensorForm::StartMonitoring()
 {
     SetActivePage(Monitor);
     CurrentValuesTimer->start();
 
+    setMonitorValuesLive(true);
     setMonitorHeader();
     for (int c = 0; c < 4; ++c)
         MonitorGrid->SetCells(c, 1, QString());
@@ -173,7 +183,8 @@ void TSensorForm::CurrentValuesTimerTimer()
     const auto started = std::chrono::steady_clock::now();
     std::string line = csvField(DateTimeText(Now())) + ",";
 
-    if (!closed_ && CheckSensorStatus() && Sensor && Sensor->GetCurrentValues()) {
+    const bool guarded = !closed_ && CheckSensorStatus();
+    if (guarded && Sensor && Sensor->GetCurrentValues()) {
         const SensorStatusData& status = Sensor->Status;
         const int n = std::min<int>(status.CurrentValueCount, MaxCurrentValues);
         MonitorGrid->SetRowCount(n + 3);
@@ -204,9 +215,19 @@ void TSensorForm::CurrentValuesTimerTimer()
         MonitorLines.push_back(line);
     }
 
-    if (!closed_ && ActivePage() == Monitor) {
+    if (!closed_ && ActivePage() == Monitor && !guarded && ClosingDown) {
+        // The sensor is gone (the guard has said so): what the grid shows
+        // is no longer live, and no later poll can bring new values.
+        setMonitorValuesLive(false);
+        MonitorProgressTimer->stop();
+        StatusTxt->setText(QStringLiteral("Monitoring stopped: the sensor does not answer. The values shown are the "
+                                          "last received."));
+    } else if (!closed_ && ActivePage() == Monitor) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
-        MonitorProgressBar->setMaximum(static_cast<int>(2 * elapsed.count()));
+        // Twice the whole seconds of this poll, so that the bar's half-second
+        // steps fill it in about one poll; a poll under a second still gets
+        // one step, as a range of 0 to 0 shows no progress at all.
+        MonitorProgressBar->setMaximum(std::max(1, static_cast<int>(2 * elapsed.count())));
         CurrentValuesTimer->start();
         MonitorProgressBar->setValue(0);
         ProcessMessages();

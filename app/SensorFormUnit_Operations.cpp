@@ -115,7 +115,10 @@ std::string TSensorForm::loggingComment(char kind, const QLineEdit* initials, co
     const QString typed = initials->text();
     for (int k = 0; k < typed.size() && k < 7; ++k)
         padded[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
-    const QByteArray text = comment->toPlainText().toLatin1();
+    // A comment's lines end in CR LF in the log.
+    QString lines = comment->toPlainText();
+    lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    const QByteArray text = lines.toLatin1();
     return std::string(1, kind) + padded + text.toStdString();
 }
 

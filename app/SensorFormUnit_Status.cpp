@@ -176,6 +176,12 @@ void TSensorForm::MonitorGridDrawCell(QPainter& canvas, int column, int row, con
 
 void TSensorForm::StatusBtnClick(QObject* Sender)
 {
+    // A click can arrive while a monitor poll waits for the sensor; this
+    // handler's own commands clear the abort that ends that wait, so the
+    // abort is given again once they are done (below). Otherwise the poll
+    // would go on waiting for a result the logger no longer sends, and the
+    // next Monitor would show nothing until it gave up.
+    const bool pollWaiting = polling_;
     ViewMonitorDataBtn->setVisible(false);
     // No monitor poll may start inside this handler's own waits; the
     // Monitor button starts polling again.
@@ -244,6 +250,8 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         SetActivePage(Status);
         StatusBtn->setChecked(true);
     }
+    if (pollWaiting && Sensor)
+        Sensor->AbortReply();
 }
 
 bool TSensorForm::clearMemoryConfirmed()

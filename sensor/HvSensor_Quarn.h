@@ -206,8 +206,9 @@ public:
     bool RestoreCalConfig(bool* calibrationRestored = nullptr);
     // True when the file exists and cannot be opened for appending.
     bool IsFileInUse(const std::string& fileName);
-    // Asks the user to close the file for as long as it is in use.
-    void MakeFileAvailable(const std::string& fileName);
+    // Asks the user to close the file for as long as it is in use; false
+    // when the user gives up (Cancel), true once it can be written.
+    bool MakeFileAvailable(const std::string& fileName);
 
     // --- logger status and current values (HvSensor_Quarn_Status.cpp) -----
     // Fill Status from the logger; on failure Status keeps its earlier values.

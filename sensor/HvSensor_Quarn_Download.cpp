@@ -12,6 +12,7 @@
 
 #include <QTimer>
 
+#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -62,7 +63,17 @@ std::string changeFileExt(const std::string& name, const std::string& extension)
 
 bool writeAll(std::FILE* f, const void* data, size_t size)
 {
-    return std::fwrite(data, 1, size, f) == size;
+    return std::fwrite(data, 1, size, f) == size && std::fflush(f) == 0;
+}
+
+// Tells the user which file could not be used and the system's reason, in
+// the words the conversion uses for its files.
+void fileProblem(const char* what, const std::string& fileName, int error)
+{
+    std::string text = std::string(what) + " \"" + fileName + "\".";
+    if (error != 0)
+        text += std::string(" ") + std::strerror(error);
+    ShowMessage(text);
 }
 
 } // namespace
@@ -97,10 +108,14 @@ bool TSensor_Quarn::RetrieveData(const Timestamp& from, const Timestamp& to, Rep
 bool TSensor_Quarn::writeDownloadHeader(const std::string& fileName)
 {
     if (FileExists(fileName)) {
-        MakeFileAvailable(fileName);
-        std::FILE* f = std::fopen(fileName.c_str(), "r+b");
-        if (!f)
+        // The user gave up on a file that stays in use: nothing more to say.
+        if (!MakeFileAvailable(fileName))
             return false;
+        std::FILE* f = std::fopen(fileName.c_str(), "r+b");
+        if (!f) {
+            fileProblem("Cannot open file", fileName, errno);
+            return false;
+        }
         CalibrationData held{};
         const size_t got = std::fread(&held, 1, sizeof held, f);
         // A file too short to hold a sensor ID is no file of this sensor.
@@ -110,15 +125,35 @@ bool TSensor_Quarn::writeDownloadHeader(const std::string& fileName)
             ShowMessage(std::string("Currently connected Sensor ID does not match with selected file"));
             return false;
         }
-        const bool written = std::fseek(f, 0, SEEK_SET) == 0 && writeAll(f, &CalData, sizeof CalData) &&
-                             writeAll(f, &ConfData, sizeof ConfData);
-        return std::fclose(f) == 0 && written;
+        bool written = std::fseek(f, 0, SEEK_SET) == 0 && writeAll(f, &CalData, sizeof CalData) &&
+                       writeAll(f, &ConfData, sizeof ConfData);
+        int error = written ? 0 : errno;
+        if (std::fclose(f) != 0 && written) {
+            written = false;
+            error = errno;
+        }
+        if (!written)
+            fileProblem("Cannot write file", fileName, error);
+        return written;
     }
     std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (!f)
+    if (!f) {
+        fileProblem("Cannot create file", fileName, errno);
         return false;
-    const bool written = writeAll(f, &CalData, sizeof CalData) && writeAll(f, &ConfData, sizeof ConfData);
-    return std::fclose(f) == 0 && written;
+    }
+    bool written = writeAll(f, &CalData, sizeof CalData) && writeAll(f, &ConfData, sizeof ConfData);
+    int error = written ? 0 : errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        // A header cut short would make the file another sensor's for the
+        // next "New data": the new file holds nothing else, so it goes.
+        std::remove(fileName.c_str());
+        fileProblem("Cannot write file", fileName, error);
+    }
+    return written;
 }
 
 enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateTime from, TDateTime to,
@@ -181,6 +216,12 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
     delete ProgressForm;
     ProgressForm = nullptr;
 
+    // The PC's side gave up (a full disk): that is the one thing to tell,
+    // not sizes as if the logger had stopped. What reached the file stays.
+    if (!Comms->FileWriteError.empty()) {
+        ShowMessage("Cannot write file \"" + fileName + "\". " + Comms->FileWriteError);
+        return drFailed;
+    }
     if (received == 0)
         return drFailed;
     if (received == expected)
@@ -232,13 +273,19 @@ int TSensor_Quarn::CreateTessaloomFile(const std::string& downloadFile, const st
 {
     if (RecordCmd)
         return 0;
-    MakeFileAvailable(graphFile);
+    // Giving up on a file in use ends the conversion; the files already
+    // written stay.
+    if (!MakeFileAvailable(graphFile))
+        return 0;
     int result = 0;
     try {
         startConversion();
         RecordCmd->CreateTessaloomFile(downloadFile, graphFile, &CalData, &ConfData, append);
         const std::string csvFile = changeFileExt(graphFile, ".csv");
-        MakeFileAvailable(csvFile);
+        if (!MakeFileAvailable(csvFile)) {
+            endConversion();
+            return 0;
+        }
         result = RecordCmd->CreateCSVFile(downloadFile, csvFile, &CalData, &ConfData, append) ? 1 : 0;
     } catch (const std::exception& e) {
         // A file that cannot be written (a full disk): say so; the download

@@ -216,8 +216,16 @@ bool TSensor_Quarn::IsFileInUse(const std::string& fileName)
     return false;
 }
 
-void TSensor_Quarn::MakeFileAvailable(const std::string& fileName)
+bool TSensor_Quarn::MakeFileAvailable(const std::string& fileName)
 {
-    while (IsFileInUse(fileName))
-        ShowMessage("Unable to open/create file " + withoutFolder(fileName) + ", Please close the file and press OK.");
+    // A file that stays unwritable (a read-only file, a folder the user may
+    // not write) would otherwise be asked about for ever: Cancel gives up.
+    while (IsFileInUse(fileName)) {
+        const int answer = MessageDlg("Unable to open/create file " + withoutFolder(fileName) +
+                                          ", Please close the file and press OK.",
+                                      mtWarning, mbOKCancel);
+        if (answer != mrOk)
+            return false;
+    }
+    return true;
 }

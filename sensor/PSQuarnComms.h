@@ -157,6 +157,9 @@ public:
     bool PortOpen = false;
     int32_t BytesReceived = 0;
     int32_t ExpectedSize = 0;
+    // Why the last retrieval's file could not take what arrived (the
+    // system's reason); empty when everything received reached the file.
+    std::string FileWriteError;
 
     // --- port ---------------------------------------------------------
     // `name` is "Com" followed by a port number; raises EConvertError when the

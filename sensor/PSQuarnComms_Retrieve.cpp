@@ -43,7 +43,8 @@ bool TQuarnComms::storeBlock(std::FILE* file, const uint8_t* data, size_t count)
     if ((count > 0 && std::fwrite(data, 1, count, file) != count) || std::fflush(file) != 0) {
         const int e = errno;
         FileWriteFailed = true;
-        Debug("Cannot write to " + TransferFileName + ": " + std::strerror(e));
+        FileWriteError = std::strerror(e);
+        Debug("Cannot write to " + TransferFileName + ": " + FileWriteError);
         return false;
     }
     BytesReceived += static_cast<int32_t>(count);
@@ -57,13 +58,16 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
 {
     ReplyAborted = false;
     FileWriteFailed = false;
+    FileWriteError.clear();
     TransferFileName = name;
     uint32_t exchange = 0;
     uint8_t request = fcFileStart;
 
     std::FILE* file = std::fopen(name.c_str(), append ? "ab" : "wb");
-    if (!file)
+    if (!file) {
+        FileWriteError = std::strerror(errno);
         return false;
+    }
 
     BufferFrameData out;
     std::memset(&out, 0, sizeof out);
@@ -134,6 +138,7 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
     }
     if (std::fclose(file) != 0 && !FileWriteFailed) {
         FileWriteFailed = true;
+        FileWriteError = std::strerror(errno);
         Debug("Cannot write to " + name);
     }
     return ended && !FileWriteFailed;
@@ -493,9 +498,12 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
 
 bool TQuarnComms::retrieveMultiFramedDataFile(const std::string& name)
 {
+    FileWriteError.clear();
     std::FILE* file = std::fopen(name.c_str(), "ab");
-    if (!file)
+    if (!file) {
+        FileWriteError = std::strerror(errno);
         return false;
+    }
     FileWriteFailed = false;
     TransferFileName = name;
     BytesReceived = 0;
@@ -540,6 +548,7 @@ bool TQuarnComms::retrieveMultiFramedDataFile(const std::string& name)
     }
     if (std::fclose(file) != 0 && !FileWriteFailed) {
         FileWriteFailed = true;
+        FileWriteError = std::strerror(errno);
         Debug("Cannot write to " + name);
     }
     return ended;

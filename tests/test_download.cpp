@@ -587,11 +587,12 @@ TEST_F(DownloadRun, RangeAcrossTheMiddleOfTheAddressSpace)
     EXPECT_EQ(static_cast<uint32_t>(device->DownloadEndAddress), end);
 }
 
-TEST_F(DownloadRun, FileThatCannotBeCreatedFailsQuietly)
+TEST_F(DownloadRun, FileThatCannotBeCreatedIsNamedWithTheReason)
 {
     log(2000);
-    EXPECT_EQ(downloadAll(path("no/such/folder/Weir.bin")), drFailed);
-    EXPECT_TRUE(messages.empty());
+    const std::string file = path("no/such/folder/Weir.bin");
+    EXPECT_EQ(downloadAll(file), drFailed);
+    EXPECT_EQ(messages, std::vector<std::string>({"Cannot create file \"" + file + "\". No such file or directory"}));
     EXPECT_TRUE(logger.requests().empty());
 }
 

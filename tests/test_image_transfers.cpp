@@ -360,12 +360,24 @@ TEST_F(ImageTransfers, FileInUseIsWaitedFor)
             std::remove(held.c_str());
         return int(mrOk);
     });
-    device->MakeFileAvailable(held);
+    EXPECT_TRUE(device->MakeFileAvailable(held));
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0], "Unable to open/create file held.csv, Please close the file and press OK.");
     shown.clear();
-    device->MakeFileAvailable(free);
-    device->MakeFileAvailable(folder + "missing.csv");
+    EXPECT_TRUE(device->MakeFileAvailable(free));
+    EXPECT_TRUE(device->MakeFileAvailable(folder + "missing.csv"));
     EXPECT_TRUE(shown.empty());
+
+    // A file that stays in use can be given up: Cancel ends the asking.
+    ASSERT_EQ(::symlink("/proc/version", held.c_str()), 0);
+    std::vector<ShownMessage> asked;
+    Dialogs::setHook([&](const ShownMessage& m) {
+        asked.push_back(m);
+        return int(mrCancel);
+    });
+    EXPECT_FALSE(device->MakeFileAvailable(held));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].buttons, mbOKCancel);
+    std::remove(held.c_str());
     std::remove(free.c_str());
 }

@@ -23,7 +23,11 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
+
+#include <unistd.h>
 
 using namespace ops;
 
@@ -393,6 +397,130 @@ TEST_F(Collect, FailuresThatBringNothingSaySoAndLoseNothing)
     EXPECT_TRUE(readFile(file("Weir.dat")) == keptGraph);
     EXPECT_TRUE(shown.empty());
     model->update([](standin::SensorState& s) { s.refuse.clear(); });
+}
+
+TEST_F(Collect, FileThatCannotBeCreatedIsNamedWithTheReason)
+{
+    openCollect("Weir");
+    const QString folder = QString::fromStdString(downloads());
+    const std::string longName(260, 'w');
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        std::string base;
+        std::string reason;
+    };
+    // Each fails for root as well: no case rests on permission bits.
+    const Case cases[] = {
+        {"folder removed", [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); }, "Weir",
+         "No such file or directory"},
+        {"folder is a file",
+         [&] {
+             ASSERT_TRUE(QDir(folder).removeRecursively());
+             writeFile(downloads().substr(0, downloads().size() - 1), {1});
+         },
+         "Weir", "Not a directory"},
+        {"name of 260 characters", [] {}, longName, "File name too long"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        shown.clear();
+        c.arrange();
+        form->DlFileNameEditBox->setText(QString::fromStdString(c.base));
+        start();
+        EXPECT_EQ(messages(),
+                  std::vector<std::string>({"Cannot create file \"" + file(c.base + ".bin") + "\". " + c.reason}));
+        EXPECT_EQ(status(), "Download FAILED");
+        for (const Bytes& command : commands())
+            EXPECT_NE(command[0], standin::cmd::RetrieveData) << "nothing is asked of the logger";
+        // The folder as it was.
+        std::remove(downloads().substr(0, downloads().size() - 1).c_str());
+        ASSERT_TRUE(QDir().mkpath(folder));
+    }
+}
+
+TEST_F(Collect, FullDiskIsSaidOnceAndKeepsWhatWasWritten)
+{
+    struct Case {
+        const char* what;
+        size_t logged;
+    };
+    const Case cases[] = {{"one block at a time", 8000}, {"in bursts", 40000}};
+    const long room = 3000; // for records behind the header
+    bool connected = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        log(c.logged);
+        if (!connected)
+            openCollect(c.what);
+        connected = true;
+        form->DlFileNameEditBox->setText(c.what);
+        shown.clear();
+        {
+            testsupport::FileSizeLimit full(static_cast<rlim_t>(DownloadHeaderSize + room));
+            start();
+        }
+        const std::string name = file(std::string(c.what) + ".bin");
+        EXPECT_EQ(messages(), std::vector<std::string>({"Cannot write file \"" + name + "\". File too large"}))
+            << "no sizes as if the sensor had stopped, no second message from a conversion";
+        EXPECT_EQ(status(), "Download FAILED");
+        const Bytes got = readFile(name);
+        const Bytes whole = expectedDownload(logger.stream());
+        ASSERT_GT(got.size(), size_t(DownloadHeaderSize)) << "what fitted is kept";
+        ASSERT_LT(got.size(), whole.size());
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.begin()));
+        EXPECT_FALSE(exists(std::string(c.what) + ".dat"));
+        EXPECT_FALSE(exists(std::string(c.what) + ".csv"));
+    }
+}
+
+TEST_F(Collect, FileThatStaysInUseCanBeGivenUp)
+{
+    // A link to a file of the system that takes no writing stays "in use"
+    // whatever the user does, for root too.
+    struct Case {
+        const char* what;
+        const char* held; // the file that cannot be opened
+        int option;
+        int oks;          // OKs before the user gives up
+        const char* outcome;
+        bool downloaded;
+    };
+    const Case cases[] = {
+        {"New data into a held download file", "Held.bin", 1, 0, "Download FAILED", false},
+        {"asked again after each OK", "Held.bin", 1, 2, "Download FAILED", false},
+        {"graph file held at the conversion", "Held.dat", 0, 1, "Download complete", true},
+    };
+    openCollect("Held");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"Held.bin", "Held.dat", "Held.csv"})
+            std::remove(file(name).c_str());
+        ASSERT_EQ(::symlink("/proc/version", file(c.held).c_str()), 0);
+        shown.clear();
+        int asked = 0;
+        answer = [&](const ShownMessage& m) {
+            if (m.buttons != mbOKCancel)
+                return int(mrOk);
+            return ++asked <= c.oks ? int(mrOk) : int(mrCancel);
+        };
+        form->DlFileNameEditBox->setText("Held");
+        choose(c.option);
+        start();
+        answer = nullptr;
+        const std::string question =
+            std::string("Unable to open/create file ") + c.held + ", Please close the file and press OK.";
+        EXPECT_EQ(messages(), std::vector<std::string>(size_t(c.oks) + 1, question)) << "asked until given up";
+        EXPECT_EQ(status(), c.outcome);
+        if (c.downloaded) {
+            EXPECT_TRUE(readFile(file("Held.bin")) == expectedDownload(logger.stream())) << "the download is kept";
+            EXPECT_FALSE(exists("Held.csv")) << "the conversion ended there";
+        } else {
+            for (const Bytes& command : commands())
+                EXPECT_NE(command[0], standin::cmd::RetrieveData);
+        }
+        std::remove(file(c.held).c_str());
+    }
 }
 
 TEST_F(Collect, NewDataIntoAnotherSensorsFileTouchesNothing)

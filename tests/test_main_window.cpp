@@ -24,8 +24,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QPushButton>
@@ -34,6 +36,7 @@
 #include <QTimeEdit>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -587,6 +590,8 @@ TEST_F(MainWindow, AddNoteSendsAVisitComment)
         {"", "Weir cleaned", mrOk, "V_______Weir cleaned"},
         {"ABCDEFG", "", mrOk, "VABCDEFG"},
         {"\xE9t", "caf\xE9", mrOk, "V\xE9t_____caf\xE9"},
+        // Lines end in CR LF in the log.
+        {"AB", "Weir cleaned\nGauge read\n", mrOk, "VAB_____Weir cleaned\r\nGauge read\r\n"},
         {"AB", "x", mrCancel, nullptr},
     };
     TSensorForm* w = connect();
@@ -868,6 +873,41 @@ TEST_F(MainWindow, FileListsFollowTheDownloadsFolder)
     EXPECT_EQ(w->DlFileListBox->Items(), QStringList({"a.csv", "b.dat", "C.DAT", "d.csv"}));
 }
 
+TEST_F(MainWindow, FileChosenByKeyboardNamesTheDownload)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    w->ClockTimer->stop();
+    const QString folder = QString::fromStdString(w->DownloadsFolder);
+    for (const char* name : {"Lake.dat", "Weir.csv", "Weir.dat"})
+        QFile(folder + name).open(QIODevice::WriteOnly);
+    w->StatusBtnClick(w->DataBtn);
+    w->ClockTimerTimer();
+    ASSERT_EQ(w->DlFileListBox->Items(), QStringList({"Lake.dat", "Weir.csv", "Weir.dat"}));
+    w->activateWindow();
+    w->DlFileListBox->setFocus();
+    QString previous;
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+        w->DlFileNameEditBox->setText("typed");
+        w->DlCollectionOptions->SetItemIndex(0);
+        QTest::keyClick(w->windowHandle(), key);
+        const QListWidgetItem* chosen = w->DlFileListBox->currentItem();
+        ASSERT_TRUE(chosen && chosen->isSelected());
+        SCOPED_TRACE(chosen->text().toStdString());
+        EXPECT_EQ(w->DlFileNameEditBox->text(), QFileInfo(chosen->text()).completeBaseName());
+        EXPECT_EQ(w->DlCollectionOptions->ItemIndex(), 1) << "New data";
+        EXPECT_NE(chosen->text(), previous) << "the key moved the choice";
+        previous = chosen->text();
+    }
+}
+
+TEST_F(MainWindow, ClientAreaIs683By435)
+{
+    TSensorForm* w = connect();
+    EXPECT_EQ(w->size(), QSize(683, 435));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize()) << "a fixed size";
+}
+
 TEST_F(MainWindow, MonitorShowsWhatItCannotCompute)
 {
     TSensorForm* w = connect();
@@ -925,6 +965,61 @@ TEST_F(MainWindow, MonitorProgressBarSpansOnePoll)
     EXPECT_EQ(w->MonitorProgressBar->value(), w->MonitorProgressBar->maximum());
     w->StatusBtnClick(w->StatusBtn);
     EXPECT_FALSE(w->MonitorProgressTimer->isActive());
+}
+
+TEST_F(MainWindow, QuickPollsKeepTheBarARange)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    model->update([](standin::SensorState& s) { s.measureMs = 50; });
+    // The range at every step of the bar and after every poll: a range of
+    // 0 to 0 is drawn as a busy bar that says nothing about the poll.
+    int lowestMaximum = 1000;
+    QObject::connect(w->MonitorProgressTimer, &QTimer::timeout,
+                     [&] { lowestMaximum = std::min(lowestMaximum, w->MonitorProgressBar->maximum()); });
+    w->StatusBtnClick(w->MonitorBtn);
+    for (size_t lines = 3; lines <= 6; ++lines) {
+        ASSERT_TRUE(pumpUntil([&] { return w->MonitorLines.size() >= lines; }, 20000));
+        lowestMaximum = std::min(lowestMaximum, w->MonitorProgressBar->maximum());
+    }
+    pumpUntil([] { return false; }, 1200);
+    EXPECT_GE(lowestMaximum, 1);
+    EXPECT_GT(w->MonitorProgressBar->maximum(), w->MonitorProgressBar->minimum());
+    w->StatusBtnClick(w->StatusBtn);
+}
+
+TEST_F(MainWindow, SensorLostDuringMonitoringMarksTheValuesAndStopsTheBar)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    const QColor live = w->MonitorGrid->palette().color(QPalette::Text);
+    w->StatusBtnClick(w->MonitorBtn);
+    ASSERT_TRUE(pumpUntil([&] { return w->MonitorLines.size() >= 3; }, 20000));
+    const QStringList lastValues = gridRow(w->MonitorGrid, 1);
+    sensor.hangUp();
+    ASSERT_TRUE(pumpUntil([&] { return !w->MonitorProgressTimer->isActive(); }, 20000)) << "the bar stops";
+    EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check connections "
+                                                    "and verify correct power to the Sensor."}));
+    // The last values stay to be read, but not as if they were live.
+    EXPECT_EQ(gridRow(w->MonitorGrid, 1), lastValues);
+    EXPECT_NE(w->MonitorGrid->palette().color(QPalette::Text), live);
+    EXPECT_TRUE(w->StatusTxt->text().startsWith("Monitoring stopped: the sensor does not answer."))
+        << w->StatusTxt->text().toStdString();
+    const int position = w->MonitorProgressBar->value();
+    const size_t lines = w->MonitorLines.size();
+    pumpUntil([] { return false; }, 1200);
+    EXPECT_EQ(w->MonitorProgressBar->value(), position);
+    EXPECT_EQ(w->MonitorLines.size(), lines);
+    EXPECT_FALSE(w->CurrentValuesTimer->isActive()) << "no poll can bring values any more";
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(w->ActivePage(), w->Monitor);
+    EXPECT_FALSE(w->ViewMonitorDataBtn->isHidden()) << "what was collected can still be viewed";
+
+    // A new start shows the values in the normal colour again (empty, as no
+    // poll answers).
+    w->StatusBtnClick(w->MonitorBtn);
+    EXPECT_EQ(w->MonitorGrid->palette().color(QPalette::Text), live);
+    w->StatusBtnClick(w->StatusBtn);
 }
 
 TEST_F(MainWindow, ChangedSensorDuringMonitoringClosesTheWindow)
@@ -1067,8 +1162,14 @@ TEST_F(MainWindow, TrayIconHidesAndShowsBothWindows)
     TSensorForm w(&startUp, "COM3", &startUp);
     w.StartTimer->stop();
     w.show();
-    // The offscreen desktop has no tray: no icon is made there.
-    EXPECT_EQ(w.TrayIcon1 != nullptr, QSystemTrayIcon::isSystemTrayAvailable());
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        ASSERT_NE(w.TrayIcon1, nullptr);
+        EXPECT_TRUE(w.TrayIcon1->isVisible()) << "shown from the start";
+    } else {
+        // The offscreen desktop has no tray: no icon at all, not even one
+        // that would show nowhere.
+        EXPECT_TRUE(w.findChildren<QSystemTrayIcon*>().isEmpty());
+    }
     w.TrayIcon1Click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_FALSE(startUp.isVisible());

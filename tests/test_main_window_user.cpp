@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
+
 using testsupport::pumpUntil;
 
 namespace {
@@ -220,6 +222,68 @@ TEST_F(UserSession, FailuresEndTheSessionAndTheStartUpWindowIsUsableAgain)
         connectAndDisconnect();
         EXPECT_TRUE(shown.empty());
     }
+}
+
+TEST_F(UserSession, MonitorAfterClearMemoryDuringAPollAsksAtOnce)
+{
+    // The user reads the question for longer than the measurement takes, so
+    // its result comes while nobody listens and is gone with the commands
+    // that follow.
+    answer = [](const ShownMessage& m) {
+        if (m.buttons != mbYesNo)
+            return int(mrOk);
+        pumpUntil([] { return false; }, 1500);
+        return int(mrYes);
+    };
+    model->update([](standin::SensorState& s) { s.measureMs = 1000; });
+    bool clicked = false;
+    size_t fromRequest = 0;
+    QElapsedTimer clock;
+    bool valuesAgain = false;
+    session([&](TSensorForm* w) {
+        ASSERT_TRUE(pumpUntil([&] { return ready(w); }, 30000));
+        sensor.clearLog();
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            const auto requests = sensor.requests();
+            const bool polled = std::any_of(requests.begin(), requests.end(), [](const standin::Request& r) {
+                return r.frame.content == standin::ContentSubTask;
+            });
+            if (clicked || !polled)
+                return;
+            clicked = true;
+            // Both clicks come while the poll waits for the measurement.
+            clickThroughWindow(w->ClearMemoryBtn);
+            model->update([](standin::SensorState& s) { s.measureMs = 100; });
+            fromRequest = sensor.requests().size();
+            clock.start();
+            clickThroughWindow(w->MonitorBtn);
+        });
+        user.start(10);
+        clickThroughWindow(w->MonitorBtn);
+        ASSERT_TRUE(pumpUntil([&] { return clicked; }, 10000));
+        user.stop();
+        valuesAgain = pumpUntil([&] { return w->MonitorLines.size() >= 3; }, 10000);
+        clickThroughWindow(w->DisconnectBtn);
+    });
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(model->state().clearTexts, std::vector<std::string>({"Testing Memory cleared"}));
+    EXPECT_TRUE(valuesAgain) << "the new Monitor shows values within seconds, not after the old wait's 45 s";
+    EXPECT_LT(clock.elapsed(), 15000);
+    // Its first poll measures before it asks for the result.
+    std::vector<std::string> asked;
+    const auto requests = sensor.requests();
+    for (size_t i = fromRequest; i < requests.size(); ++i) {
+        const standin::Frame& f = requests[i].frame;
+        if (f.content == standin::ContentSubTask)
+            asked.push_back("result");
+        else if (f.content == standin::ContentCommand && !f.data.empty() && f.data[0] == standin::cmd::CurrentValues)
+            asked.push_back("measure");
+    }
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), "measure");
+    EXPECT_TRUE(shown.size() == 1u && shown[0].buttons == mbYesNo) << "no failure is reported";
+    expectStartUpUsable();
 }
 
 TEST_F(UserSession, SensorThatHangsUpWhileReady)
