@@ -2,6 +2,7 @@
 
 #include "ABOUT.h"
 #include "Forms.h"
+#include "OperationScope.h"
 #include "PortList.h"
 #include "SensorFormUnit.h"
 #include "SysUtils.h"
@@ -103,18 +104,13 @@ void TStartUpForm::ConnectBtnClick()
     SavedPort = port;
     PortList::writeSaved(SavedPort);
 
+    // This window comes back once the main window has gone, however it ends.
+    OperationScope scope;
+    scope.atEnd([this] { show(); });
     std::unique_ptr<TSensorForm> sensorForm(new TSensorForm(this, port.toLatin1().toStdString(), this));
     sensorForm->setWindowState(Qt::WindowNoState);
     ProcessMessages();
-    try {
-        sensorForm->exec();
-    } catch (...) {
-        sensorForm.reset();
-        show();
-        throw;
-    }
-    sensorForm.reset();
-    show();
+    sensorForm->exec();
 }
 
 void TStartUpForm::About1Click()

@@ -15,7 +15,14 @@
 //   or target and to answer without a window.
 // - An exception a handler raises is shown in an error box with its text
 //   (through the same hook) and the program carries on; called directly, as
-//   tests may, the handler raises it to the caller.
+//   tests may, the handler raises it to the caller. Nothing swallows an
+//   exception on its way there.
+// - A long operation (anything that waits for the sensor) brackets itself
+//   with one OperationScope (platform/OperationScope.h): the busy state, the
+//   controls it disables and the progress window or timer it owns (through
+//   std::unique_ptr, with the member that points at it) come back on every
+//   way out, an exception too. A message about the outcome is shown by the
+//   operation's normal code after the scope ends, never from a destructor.
 // - Tests run on the offscreen platform: they build the window, call its
 //   handlers or click its controls (QTest), and answer modal windows from a
 //   zero-time timer that finds QApplication::activeModalWidget().

@@ -29,6 +29,7 @@ int WinMain()
         StartUpForm = nullptr;
         ShowException(QString::fromLocal8Bit(e.what()));
     } catch (...) {
+        // The last place an error can be shown before the program ends.
         StartUpForm = nullptr;
         ShowException(QString());
     }

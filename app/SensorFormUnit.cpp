@@ -7,6 +7,7 @@
 #include "Folders.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
 #include "Version.h"
@@ -654,12 +655,8 @@ void TSensorForm::InitialiseSensor()
     FileListBox1->setVisible(false);
 
     // The progress window goes on every way out, also by an exception.
-    InitProgress = new TDlProgForm(this, false);
-    const std::unique_ptr<TDlProgForm> progressGuard(InitProgress);
-    struct ClearMember {
-        TDlProgForm*& member;
-        ~ClearMember() { member = nullptr; }
-    } clearMember{InitProgress};
+    OperationScope scope;
+    scope.own(std::make_unique<TDlProgForm>(this, false), InitProgress);
 
     const std::string caption = "Sensor Initialisation";
     InitProgress->setWindowTitle(QString::fromLatin1(caption.c_str()));

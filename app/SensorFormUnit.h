@@ -320,6 +320,9 @@ private:
     // The channel the Calibration page names (its name in `name`), or -1 when
     // the name is of no channel that can be calibrated.
     int calibrationChannel(std::string* name) const;
+    // Runs the calibration of `calibration` type on `channel`; true when it
+    // succeeded.
+    bool calibrate(int channel, const std::string& name, uint8_t calibration);
     // The channel whose calibration types the page offers (-1: none).
     int calibrationTypesChannel_ = -1;
 };

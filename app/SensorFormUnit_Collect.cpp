@@ -7,6 +7,7 @@
 #include "FileCtrl.h"
 #include "Folders.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "Shell.h"
 #include "SysUtils.h"
 
@@ -122,16 +123,10 @@ struct KeptTail {
 
 void TSensorForm::CollectDataBtnClick()
 {
-    CollectDataBtn->setEnabled(false);
     // The button and the bar come back on every way out, an exception too.
-    struct Restore {
-        TSensorForm* form;
-        ~Restore()
-        {
-            form->CollectDataBtn->setEnabled(true);
-            form->SetButtonStates(bmNormal);
-        }
-    } restore{this};
+    OperationScope scope;
+    scope.atEnd([this] { SetButtonStates(bmNormal); });
+    scope.disable({CollectDataBtn});
 
     const QString typed = DlFileNameEditBox->text();
     const std::string problem = downloadNameProblem(typed);

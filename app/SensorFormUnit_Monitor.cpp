@@ -10,6 +10,7 @@
 #include "FormatSettings.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "SysUtils.h"
 
 #include <QApplication>
@@ -171,11 +172,8 @@ void TSensorForm::CurrentValuesTimerTimer()
     // to the running one.
     if (polling_)
         return;
-    polling_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{polling_};
+    OperationScope poll;
+    poll.busy(polling_);
 
     setMonitorHeader();
     MonitorProgressBar->setValue(0);

@@ -7,6 +7,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "SensorSetupUnit.h"
 #include "SetPressureReferenceUnit.h"
 #include "Shell.h"
@@ -36,19 +37,18 @@ void TSensorForm::SetupSensor()
     SetButtonStates(bmBusyTransfer);
     const ConfigurationData savedConf = Sensor->ConfData;
     const CalibrationData savedCal = Sensor->CalData;
-    hide();
-
     bool sent = false;
     // The calibration image the sensor holds after a refused configuration
     // image, when that differs from the saved copy as it was taken.
     std::optional<CalibrationData> heldCal;
-    // Steps after the dialog, also when an exception leaves it.
-    const auto finish = [&] {
+    // Every way out, an exception too, puts the images back unless both were
+    // sent (memory keeping what the sensor holds), and brings the window back.
+    OperationScope scope;
+    scope.atEnd([&] {
         if (!sent) {
             Sensor->ConfData = savedConf;
             Sensor->CalData = heldCal ? *heldCal : savedCal;
         }
-        ProcessMessages();
         ShowSchedulesStatus();
         BuildMonitorChannelTable();
         setWindowTitle(SensorCaption());
@@ -56,21 +56,17 @@ void TSensorForm::SetupSensor()
         SetButtonStates(bmNormal);
         SetActivePage(Status);
         StatusBtn->setChecked(true);
-        // The sensor's name, and with it its folder, may have changed.
-        CheckDownloadFolder();
-    };
-    try {
+    });
+    hide();
+
+    {
         std::unique_ptr<TSensorSetupForm> dialog(
             new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor));
         const bool ok = dialog->ShowModal() == mrOk;
         std::string failure = "Failed to update sensor, Please check sensor connectivity.";
         if (ok) {
-            InitProgress = new TDlProgForm(this, false);
-            const std::unique_ptr<TDlProgForm> progress(InitProgress);
-            struct ClearMember {
-                TDlProgForm*& member;
-                ~ClearMember() { member = nullptr; }
-            } clearMember{InitProgress};
+            OperationScope sending;
+            sending.own(std::make_unique<TDlProgForm>(this, false), InitProgress);
             InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
             InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
             InitProgress->setVisible(true);
@@ -100,11 +96,11 @@ void TSensorForm::SetupSensor()
         ProcessMessages();
         if (ok && !sent)
             ShowMessage(failure);
-    } catch (...) {
-        finish();
-        throw;
     }
-    finish();
+    ProcessMessages();
+    scope.end();
+    // The sensor's name, and with it its folder, may have changed.
+    CheckDownloadFolder();
 }
 
 std::string TSensorForm::loggingComment(char kind, const QLineEdit* initials, const TMemo* comment)
@@ -124,17 +120,13 @@ std::string TSensorForm::loggingComment(char kind, const QLineEdit* initials, co
 
 void TSensorForm::StartStopBtn2Click()
 {
-    StartStopBtn2->setEnabled(false);
-    struct Restore {
-        TSensorForm* form;
-        ~Restore()
-        {
-            form->StartStopBtn2->setEnabled(true);
-            form->SetActivePage(form->Status);
-            form->StatusBtn->setChecked(true);
-            form->SetButtonStates(bmNormal);
-        }
-    } restore{this};
+    OperationScope scope;
+    scope.atEnd([this] {
+        SetActivePage(Status);
+        StatusBtn->setChecked(true);
+        SetButtonStates(bmNormal);
+    });
+    scope.disable({StartStopBtn2});
 
     if (!Sensor || !CheckSensorStatus())
         return;
@@ -230,30 +222,29 @@ void TSensorForm::UcStartCalibrationBtnClick()
     }
 
     bool result = false;
-    UcStartCalibrationBtn->setEnabled(false);
-    struct Restore {
-        TSensorForm* form;
-        const bool& result;
-        ~Restore()
-        {
-            ShowMessage(std::string(result ? "Sensor channel calibration completed successfully."
-                                           : "Sensor channel calibration failed or was canceled by the user."));
-            form->BackupBtn->setEnabled(true);
-            form->RestoreBtn->setEnabled(true);
-            form->SetButtonStates(bmNormal);
-            form->UcStartCalibrationBtn->setEnabled(true);
-            form->SetActivePage(form->Status);
-            form->StatusBtn->setChecked(true);
+    {
+        OperationScope scope;
+        scope.atEnd([this] {
+            SetButtonStates(bmNormal);
+            SetActivePage(Status);
+            StatusBtn->setChecked(true);
+        });
+        scope.disable({UcStartCalibrationBtn});
+        if (CheckSensorStatus()) {
+            SetButtonStates(bmBusyCalibration);
+            scope.disable({BackupBtn, RestoreBtn});
+            result = calibrate(channel, name, static_cast<uint8_t>(type));
         }
-    } restore{this, result};
+    }
+    // Said once the window is back. An exception says nothing here: the
+    // handler's error box shows it.
+    ShowMessage(std::string(result ? "Sensor channel calibration completed successfully."
+                                   : "Sensor channel calibration failed or was canceled by the user."));
+}
 
-    if (!CheckSensorStatus())
-        return;
-    SetButtonStates(bmBusyCalibration);
-    BackupBtn->setEnabled(false);
-    RestoreBtn->setEnabled(false);
-
-    const auto calibration = static_cast<uint8_t>(type);
+bool TSensorForm::calibrate(int channel, const std::string& name, uint8_t calibration)
+{
+    bool result = false;
     if (Sensor->CalData.Channels[channel].UnitsCode == ucOdoCalChannel) {
         switch (calibration) {
         case ctOnePointOffset:
@@ -286,6 +277,7 @@ void TSensorForm::UcStartCalibrationBtnClick()
             break;
         }
     }
+    return result;
 }
 
 bool TSensorForm::ConfigureDatum()
@@ -293,44 +285,44 @@ bool TSensorForm::ConfigureDatum()
     SetButtonStates(bmBusyTransfer);
     const ConfigurationData savedConf = Sensor->ConfData;
     const CalibrationData savedCal = Sensor->CalData;
-    hide();
-
-    int result = mrCancel;
-    CalibrationData sensorCal = savedCal; // what the sensor holds when the dialog ends
-    bool applyFailed = false;
-    // Steps after the dialog, also when an exception leaves it.
-    const auto finish = [&] {
-        // Kept only when committed after a last apply that reached the sensor.
-        const bool committed = result == mrOk && !applyFailed;
-        if (!committed) {
-            Sensor->ConfData = savedConf;
-            Sensor->CalData = savedCal;
-            InitProgress = new TDlProgForm(this, false);
-            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
-            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
-            InitProgress->setVisible(true);
-            ProcessMessages();
-            const bool sent = Sensor->sendCalibrationData();
-            if (sent)
-                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
-            ProcessMessages();
-            delete InitProgress;
-            InitProgress = nullptr;
-            // The sensor keeps the image it last took, and so does memory.
-            if (!sent) {
-                Sensor->CalData = sensorCal;
-                if (std::memcmp(&sensorCal, &savedCal, sizeof sensorCal) != 0)
-                    ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity. The sensor "
-                                            "keeps the datum it was last sent."));
-            }
-        }
-        ProcessMessages();
+    OperationScope scope;
+    scope.atEnd([this] {
         ShowSchedulesStatus();
         BuildMonitorChannelTable();
         show();
         SetButtonStates(bmNormal);
         SetActivePage(Status);
-        return committed;
+    });
+    hide();
+
+    int result = mrCancel;
+    CalibrationData sensorCal = savedCal; // what the sensor holds when the dialog ends
+    bool applyFailed = false;
+    // Kept only when committed after a last apply that reached the sensor;
+    // otherwise the saved images go back, to the sensor too.
+    const auto putBack = [&] {
+        Sensor->ConfData = savedConf;
+        Sensor->CalData = savedCal;
+        bool sent = false;
+        {
+            OperationScope sending;
+            sending.own(std::make_unique<TDlProgForm>(this, false), InitProgress);
+            InitProgress->setWindowTitle(QStringLiteral("Sensor Configuration"));
+            InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 0);
+            InitProgress->setVisible(true);
+            ProcessMessages();
+            sent = Sensor->sendCalibrationData();
+            if (sent)
+                InitProgress->SetProgressText("Sensor Configuration", "Configuring Sensor", 50);
+            ProcessMessages();
+        }
+        // The sensor keeps the image it last took, and so does memory.
+        if (!sent) {
+            Sensor->CalData = sensorCal;
+            if (std::memcmp(&sensorCal, &savedCal, sizeof sensorCal) != 0)
+                ShowMessage(std::string("Failed to update sensor, Please check sensor connectivity. The sensor "
+                                        "keeps the datum it was last sent."));
+        }
     };
     try {
         const std::unique_ptr<TSetPressureReferenceForm> dialog(
@@ -340,17 +332,22 @@ bool TSensorForm::ConfigureDatum()
         applyFailed = dialog->ApplyFailed;
         sensorCal = dialog->SensorCal;
     } catch (...) {
-        result = mrCancel;
-        finish();
+        // The sensor may hold a datum the dialog applied: the saved images go
+        // back to it before the exception goes on to the handler.
+        putBack();
         throw;
     }
-    return finish();
+    const bool committed = result == mrOk && !applyFailed;
+    if (!committed)
+        putBack();
+    ProcessMessages();
+    return committed;
 }
 
 void TSensorForm::BackupBtnClick()
 {
-    BackupBtn->setEnabled(false);
-    RestoreBtn->setEnabled(false);
+    OperationScope scope;
+    scope.disable({BackupBtn, RestoreBtn});
     if (Sensor && CheckSensorStatus()) {
         if (Sensor->BackupCalConfig())
             StatusTxt->setText(QStringLiteral("Calibration and configuration files are backed up"));
@@ -358,14 +355,12 @@ void TSensorForm::BackupBtnClick()
             ShowMessage(std::string("Failed to back up the calibration and configuration files. Please check "
                                     "sensor connectivity."));
     }
-    BackupBtn->setEnabled(true);
-    RestoreBtn->setEnabled(true);
 }
 
 void TSensorForm::RestoreBtnClick()
 {
-    BackupBtn->setEnabled(false);
-    RestoreBtn->setEnabled(false);
+    OperationScope scope;
+    scope.disable({BackupBtn, RestoreBtn});
     if (Sensor && CheckSensorStatus()) {
         bool calibrationRestored = false;
         if (Sensor->RestoreCalConfig(&calibrationRestored)) {
@@ -386,8 +381,6 @@ void TSensorForm::RestoreBtnClick()
                                     "this sensor."));
         }
     }
-    BackupBtn->setEnabled(true);
-    RestoreBtn->setEnabled(true);
 }
 
 void TSensorForm::ViewMonitorDataBtnClick()

@@ -7,6 +7,7 @@
 #include "FormatSettings.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "StdCtrls.h"
 #include "StringQueryForm.h"
 #include "Version.h"
@@ -379,15 +380,9 @@ void TSensorSetupForm::TreeviewChange(QObject*, QTreeWidgetItem* Node)
     RenameChannel->setVisible(false);
     ChannelIndex = -1;
     ScheduleIndex = 0;
-    Updating = true;
-    struct Done {
-        TSensorSetupForm* form;
-        ~Done()
-        {
-            form->Updating = false;
-            form->Treeview->FullExpand();
-        }
-    } done{this};
+    OperationScope scope;
+    scope.atEnd([this] { Treeview->FullExpand(); });
+    scope.busy(Updating);
 
     QTreeWidgetItem* parent = Node->parent();
     const std::string name = Node->text(0).toLatin1().toStdString();

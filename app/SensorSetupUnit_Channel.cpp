@@ -9,6 +9,7 @@
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
 #include "MessageFormUnit.h"
+#include "OperationScope.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
 #include "Unitsconversion.h"
@@ -633,16 +634,18 @@ void TSensorSetupForm::Chan_TurbidityEditBoxChange()
 
 void TSensorSetupForm::Chan_WipeNowBtnClick()
 {
-    std::unique_ptr<TMessageForm> message(new TMessageForm(this));
-    message->setWindowTitle(QStringLiteral("Wiping turbidity lens, Please wait."));
-    message->ProgressLabel->setText(QStringLiteral("Wiping progress"));
-    message->Timer1->start();
-    message->show();
-    // One wipe at a time: the dialog stays usable while the sensor works.
-    Chan_WipeNowBtn->setEnabled(false);
-    const bool wiped = Sensor && Sensor->TurbidityWipeNow();
-    message.reset();
-    Chan_WipeNowBtn->setEnabled(true);
+    bool wiped = false;
+    {
+        // One wipe at a time: the dialog stays usable while the sensor works.
+        OperationScope scope;
+        scope.disable({Chan_WipeNowBtn});
+        TMessageForm* message = scope.own(std::make_unique<TMessageForm>(this));
+        message->setWindowTitle(QStringLiteral("Wiping turbidity lens, Please wait."));
+        message->ProgressLabel->setText(QStringLiteral("Wiping progress"));
+        message->Timer1->start();
+        message->show();
+        wiped = Sensor && Sensor->TurbidityWipeNow();
+    }
     if (!wiped)
         ShowMessage(QStringLiteral("The sensor did not confirm the lens wipe. Check the connection and try again."));
 }

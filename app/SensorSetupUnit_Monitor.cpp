@@ -229,37 +229,31 @@ void TSensorSetupForm::MonitorCheckListBoxClick()
 {
     if (Updating)
         return;
-    try {
-        StoreMonitorSelection();
-    } catch (...) {
-    }
+    StoreMonitorSelection();
 }
 
 void TSensorSetupForm::ModBusCheckListBoxClickCheck()
 {
     if (Updating)
         return;
-    try {
-        const int i = ModBusCheckListBox->currentRow();
-        if (i >= 0 && ModBusCheckListBox->Checked(i) && !MonitorCheckListBox->Checked(i)) {
-            const int answer = MessageDlg(
-                QStringLiteral("Channel may not update automatically if it is not also selected to appear in the "
-                               "Monitor screen\r\nDo you want Brindlecot to add this channel to the Monitor screen?"),
-                mtWarning, mbYesNoCancel);
-            if (answer == mrYes) {
-                {
-                    const QSignalBlocker blocker(MonitorCheckListBox);
-                    MonitorCheckListBox->SetChecked(i, true);
-                }
-                StoreMonitorSelection();
-            } else if (answer != mrNo) {
-                const QSignalBlocker blocker(ModBusCheckListBox);
-                ModBusCheckListBox->SetChecked(i, false);
+    const int i = ModBusCheckListBox->currentRow();
+    if (i >= 0 && ModBusCheckListBox->Checked(i) && !MonitorCheckListBox->Checked(i)) {
+        const int answer = MessageDlg(
+            QStringLiteral("Channel may not update automatically if it is not also selected to appear in the "
+                           "Monitor screen\r\nDo you want Brindlecot to add this channel to the Monitor screen?"),
+            mtWarning, mbYesNoCancel);
+        if (answer == mrYes) {
+            {
+                const QSignalBlocker blocker(MonitorCheckListBox);
+                MonitorCheckListBox->SetChecked(i, true);
             }
+            StoreMonitorSelection();
+        } else if (answer != mrNo) {
+            const QSignalBlocker blocker(ModBusCheckListBox);
+            ModBusCheckListBox->SetChecked(i, false);
         }
-        StoreModbusSelection();
-    } catch (...) {
     }
+    StoreModbusSelection();
 }
 
 void TSensorSetupForm::ModbusRegisterButtonClick()

@@ -8,6 +8,7 @@
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "StdCtrls.h"
 
 #include <QAction>
@@ -711,11 +712,8 @@ QString scheduleNameProblem(const ConfigurationData& conf, const QString& name, 
 void TSensorSetupForm::AddScheduleClick()
 {
     const int r = Sensor->GetNextAvailableClearedSchedule();
-    Updating = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{Updating};
+    OperationScope scope;
+    scope.busy(Updating);
 
     if (r < 2 || r > LastUserSchedule) {
         ShowMessage(QStringLiteral("All 4 available schedules are in use"));

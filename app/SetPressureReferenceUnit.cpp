@@ -4,6 +4,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "SensorStatus.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
@@ -368,15 +369,12 @@ bool TSetPressureReferenceForm::monitorPosition(int& position) const
 
 void TSetPressureReferenceForm::GCV_BtnClick()
 {
-    SetAllButtonsEnabled(false);
     ReadingResult result = rrNoValue;
-    try {
+    {
+        OperationScope scope;
+        scope.busy([this](bool busy) { SetAllButtonsEnabled(!busy); });
         result = takeReading();
-    } catch (...) {
-        SetAllButtonsEnabled(true);
-        throw;
     }
-    SetAllButtonsEnabled(true);
     if (result != rrOk)
         ShowMessage(noReadingText(result));
 }
@@ -428,21 +426,13 @@ void TSetPressureReferenceForm::UpdateBtnClick()
     }
 
     GCVEdit->clear();
-    SetAllButtonsEnabled(false);
+    // The progress window goes and the buttons come back on every way out.
+    OperationScope scope;
+    scope.busy([this](bool busy) { SetAllButtonsEnabled(!busy); });
     const uint8_t unit = Cal->Channels[ChannelNumber].UnitsCode;
     const double reference = ToBaseUnit(entered, unit);
 
-    ProgressForm = new TDlProgForm(this, false);
-    // The progress window goes and the buttons come back on every way out.
-    struct End {
-        TSetPressureReferenceForm* form;
-        ~End()
-        {
-            delete form->ProgressForm;
-            form->ProgressForm = nullptr;
-            form->SetAllButtonsEnabled(true);
-        }
-    } end{this};
+    scope.own(std::make_unique<TDlProgForm>(this, false), ProgressForm);
     ProgressForm->setWindowTitle(QString::fromLatin1(Caption));
     setProgress("Configuring Sensor", 0);
     ProgressForm->setVisible(true);

@@ -10,6 +10,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
+    // Nothing may unwind through Qt's event delivery: whatever got this far
+    // is shown here, and the program carries on.
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
@@ -22,6 +24,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 
 void RunHandler(const std::function<void()>& handler)
 {
+    // Every error of a handler ends here, whatever its type, in the error box.
     try {
         handler();
     } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "PortList.h"
 #include "PortModeControls.h"
 #include "PortModeVersion.h"
@@ -68,45 +69,14 @@ QLabel* centred(QLabel* label)
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Disabling controls around operations
+// Operations on the sensor
 
-TMainForm::Disabler::Disabler(std::initializer_list<QObject*> controls)
+void TMainForm::BeginOperation(OperationScope& operation)
 {
-    for (QObject* control : controls) {
-        if (auto* widget = qobject_cast<QWidget*>(control)) {
-            saved_.emplace_back(control, widget->isEnabled());
-            widget->setEnabled(false);
-        } else if (auto* action = qobject_cast<QAction*>(control)) {
-            saved_.emplace_back(control, action->isEnabled());
-            action->setEnabled(false);
-        }
-    }
-}
-
-TMainForm::Disabler::~Disabler()
-{
-    // In reverse, so that a control named twice ends as it began.
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-        if (auto* widget = qobject_cast<QWidget*>(it->first))
-            widget->setEnabled(it->second);
-        else if (auto* action = qobject_cast<QAction*>(it->first))
-            action->setEnabled(it->second);
-    }
-}
-
-TMainForm::BusyScope::BusyScope(TMainForm& form)
-    : form_(form),
-      controls_({form.AvailComportComboBox, form.RefreshComportList, form.ConnectBtn, form.ConnectPCBtn,
-                 form.HelpBtn, form.HelpOkBtn, form.UpdateSensorBtn, form.CancelBtn, form.BaudRateCB,
-                 form.CommsModeGB, form.ModBusRG, form.ModbusAddressEB, form.RestoreDefaultsBtn,
-                 form.File1->menuAction(), form.About1})
-{
-    ++form_.Busy;
-}
-
-TMainForm::BusyScope::~BusyScope()
-{
-    --form_.Busy;
+    operation.busy(Busy);
+    operation.disable({AvailComportComboBox, RefreshComportList, ConnectBtn, ConnectPCBtn, HelpBtn, HelpOkBtn,
+                       UpdateSensorBtn, CancelBtn, BaudRateCB, CommsModeGB, ModBusRG, ModbusAddressEB,
+                       RestoreDefaultsBtn, File1->menuAction(), About1});
 }
 
 // ---------------------------------------------------------------------------
@@ -621,18 +591,14 @@ void TMainForm::HelpOkBtnClick()
 
 void TMainForm::OpenWiringPicture(const QString& fileName)
 {
-    try {
-        const QString folder = ProgramFolder();
-        const QString path = folder + QLatin1Char('/') + fileName;
-        if (!QFileInfo::exists(path)) {
-            StatusTxt->SetCaption(QStringLiteral("The picture \"%1\" was not found in %2")
-                                      .arg(fileName, QDir::toNativeSeparators(folder)));
-            return;
-        }
-        ShellOpen(path);
-    } catch (...) {
-        // Opening a picture is a convenience; it never stops the program.
+    const QString folder = ProgramFolder();
+    const QString path = folder + QLatin1Char('/') + fileName;
+    if (!QFileInfo::exists(path)) {
+        StatusTxt->SetCaption(QStringLiteral("The picture \"%1\" was not found in %2")
+                                  .arg(fileName, QDir::toNativeSeparators(folder)));
+        return;
     }
+    ShellOpen(path);
 }
 
 void TMainForm::Image2DblClick()
@@ -666,7 +632,8 @@ void TMainForm::Exit1Click()
     if (IsBusy())
         return;
     {
-        const BusyScope busy(*this);
+        OperationScope operation;
+        BeginOperation(operation);
         if (inBootCode)
             ExitBootCode();
     }

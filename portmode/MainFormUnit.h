@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+class OperationScope;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -203,29 +204,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Disables controls and menu entries for its lifetime, then gives each
-    // back the state it had.
-    class Disabler {
-    public:
-        Disabler(std::initializer_list<QObject*> controls);
-        ~Disabler();
-        Disabler(const Disabler&) = delete;
-        Disabler& operator=(const Disabler&) = delete;
-
-    private:
-        std::vector<std::pair<QObject*, bool>> saved_;
-    };
-    // An operation on the sensor: everything that could start another one is
-    // disabled while it runs.
-    class BusyScope {
-    public:
-        explicit BusyScope(TMainForm& form);
-        ~BusyScope();
-
-    private:
-        TMainForm& form_;
-        Disabler controls_;
-    };
+    // Makes `operation` an operation on the sensor: the window is busy and
+    // everything that could start another one is disabled until it ends.
+    void BeginOperation(OperationScope& operation);
 
     void BuildConnectPage();
     void BuildSettingsPage();

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "PortModeControls.h"
 #include "SysUtils.h"
 #include "VaComm.h"
@@ -289,7 +290,8 @@ void TMainForm::UpdateSensorBtnClick()
     }
     // Disables the settings page's controls and the File and About menus
     // (besides the connect page's) until the update ends, whatever happens.
-    const BusyScope busy(*this);
+    OperationScope operation;
+    BeginOperation(operation);
     guarded(
         [this] {
             if (!WriteOptions())
@@ -317,7 +319,8 @@ void TMainForm::CancelBtnClick()
         return;
     // The connect page shows at once, its buttons disabled until the sensor
     // has been asked to leave its boot code.
-    const BusyScope busy(*this);
+    OperationScope operation;
+    BeginOperation(operation);
     StatusTxt->SetCaption(QString());
     ShowPage(TabSheet1);
     bool left = false;

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "PortModeControls.h"
 #include "SysUtils.h"
 
@@ -47,7 +48,8 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
     bool result = false;
     {
         // Given back as they were once the attempt ends.
-        const Disabler menus({File1->menuAction(), About1});
+        OperationScope attempt;
+        attempt.disable({File1->menuAction(), About1});
         try {
             PortName = SelectedPort().toLatin1().toStdString();
             delete Sensor;
@@ -216,10 +218,13 @@ void TMainForm::ConnectBtnClick()
 {
     if (IsBusy())
         return;
-    const BusyScope busy(*this);
+    OperationScope operation;
+    BeginOperation(operation);
     try {
         ConnectAndReadOptions(false);
     } catch (...) {
+        // Whatever broke the attempt, the user is told that the connection
+        // failed and gets the connect page back.
         ConnectFailed();
     }
 }
@@ -228,15 +233,14 @@ void TMainForm::ConnectPCBtnClick()
 {
     if (IsBusy())
         return;
-    const BusyScope busy(*this);
-    try {
-        if (!ConnectAndReadOptions(true) && Sensor) {
-            if (inBootCode)
-                ExitBootCode();
-            delete Sensor;
-            Sensor = nullptr;
-        }
-    } catch (...) {
-        // Ends the attempt without a message of its own.
+    OperationScope operation;
+    BeginOperation(operation);
+    // An error goes on to the handler's error box, never ends the attempt
+    // unseen.
+    if (!ConnectAndReadOptions(true) && Sensor) {
+        if (inBootCode)
+            ExitBootCode();
+        delete Sensor;
+        Sensor = nullptr;
     }
 }

@@ -27,6 +27,7 @@ int WinMain()
     } catch (const std::exception& e) {
         ShowException(QString::fromLocal8Bit(e.what()));
     } catch (...) {
+        // The last place an error can be shown before the program ends.
         ShowException(QString());
     }
     return 0;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+class OperationScope;
 class QTimer;
 class TDlProgForm;
 class TSondeRecordCmd;
@@ -327,8 +328,9 @@ public:
 
 private:
     bool writeDownloadHeader(const std::string& fileName);
-    void startConversion();
-    void endConversion();
+    // A decoder and its progress timer for one conversion, owned by
+    // `conversion` and gone when it ends.
+    void startConversion(OperationScope& conversion);
     // The backup file of the sensor named in CalData, with `extension`. The
     // ID comes from the sensor: path separators in it are replaced, so the
     // name stays inside BackupFolder.

@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "DlProgress.h"
 #include "Folders.h"
+#include "OperationScope.h"
 #include "SysUtils.h"
 #include "sonderecordcmd.h"
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace {
@@ -194,13 +196,15 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
     }
     const int32_t expected = static_cast<int32_t>(endAddress - startAddress);
 
-    DownloadTimer = new QTimer(this);
+    // The timer and the progress window go on every way out, an exception too.
+    OperationScope download;
+    download.own(std::make_unique<QTimer>(this), DownloadTimer);
     DownloadTimer->setInterval(DownloadProgressMs);
     connect(DownloadTimer, &QTimer::timeout, this, &TSensor_Quarn::DownloadTimerEvent);
     DownloadTimer->start();
     ProgressStartTick = progressClock();
 
-    ProgressForm = new TDlProgForm(this, true);
+    download.own(std::make_unique<TDlProgForm>(this, true), ProgressForm);
     ProgressForm->setWindowTitle(QStringLiteral("Data Download"));
     ProgressForm->setVisible(true);
     ProgressForm->ShowDownloadProgress(startAddress, endAddress, 0, 0, 0, 0);
@@ -211,10 +215,7 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
 
     DownloadTimer->stop();
     DownloadTimerEvent();
-    delete DownloadTimer;
-    DownloadTimer = nullptr;
-    delete ProgressForm;
-    ProgressForm = nullptr;
+    download.end();
 
     // The PC's side gave up (a full disk): that is the one thing to tell,
     // not sizes as if the logger had stopped. What reached the file stays.
@@ -249,24 +250,14 @@ void TSensor_Quarn::DownloadTimerEvent()
     }
 }
 
-void TSensor_Quarn::startConversion()
+void TSensor_Quarn::startConversion(OperationScope& conversion)
 {
-    RecordCmd = new TSondeRecordCmd(this);
-    ConversionTimer = new QTimer(this);
+    conversion.own(std::make_unique<TSondeRecordCmd>(this), RecordCmd);
+    conversion.own(std::make_unique<QTimer>(this), ConversionTimer);
     ConversionTimer->setInterval(ConversionProgressMs);
     connect(ConversionTimer, &QTimer::timeout, this, &TSensor_Quarn::TessaloomProgressEvent);
     ConversionTimer->start();
     ProgressStartTick = progressClock();
-}
-
-void TSensor_Quarn::endConversion()
-{
-    if (ConversionTimer)
-        ConversionTimer->stop();
-    delete ConversionTimer;
-    ConversionTimer = nullptr;
-    delete RecordCmd;
-    RecordCmd = nullptr;
 }
 
 int TSensor_Quarn::CreateTessaloomFile(const std::string& downloadFile, const std::string& graphFile, bool append)
@@ -278,23 +269,27 @@ int TSensor_Quarn::CreateTessaloomFile(const std::string& downloadFile, const st
     if (!MakeFileAvailable(graphFile))
         return 0;
     int result = 0;
-    try {
-        startConversion();
-        RecordCmd->CreateTessaloomFile(downloadFile, graphFile, &CalData, &ConfData, append);
-        const std::string csvFile = changeFileExt(graphFile, ".csv");
-        if (!MakeFileAvailable(csvFile)) {
-            endConversion();
-            return 0;
+    bool written = true;
+    std::string failure;
+    {
+        OperationScope conversion;
+        startConversion(conversion);
+        try {
+            RecordCmd->CreateTessaloomFile(downloadFile, graphFile, &CalData, &ConfData, append);
+            const std::string csvFile = changeFileExt(graphFile, ".csv");
+            if (MakeFileAvailable(csvFile))
+                result = RecordCmd->CreateCSVFile(downloadFile, csvFile, &CalData, &ConfData, append) ? 1 : 0;
+        } catch (const std::exception& e) {
+            written = false;
+            failure = e.what();
         }
-        result = RecordCmd->CreateCSVFile(downloadFile, csvFile, &CalData, &ConfData, append) ? 1 : 0;
-    } catch (const std::exception& e) {
-        // A file that cannot be written (a full disk): say so; the download
-        // file itself is untouched.
-        endConversion();
-        ShowMessage(std::string(e.what()));
+    }
+    // A file that cannot be written (a full disk): said once the conversion
+    // has ended; the download file itself is untouched.
+    if (!written) {
+        ShowMessage(failure);
         return 0;
     }
-    endConversion();
     return result;
 }
 
@@ -313,12 +308,12 @@ bool TSensor_Quarn::retrieveLastTimeRecord(const std::string& fileName, TDateTim
     if (RecordCmd)
         return false;
     bool found = false;
+    OperationScope conversion;
+    startConversion(conversion);
     try {
-        startConversion();
         found = RecordCmd->retrieveLastTimeRecord(fileName, *time, load);
     } catch (const std::exception&) {
         found = false;
     }
-    endConversion();
     return found;
 }

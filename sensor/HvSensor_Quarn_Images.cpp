@@ -54,6 +54,7 @@ bool writeImage(Image* image, size_t crcSpan, const std::string& fileName)
         }
         return f.commit();
     } catch (...) {
+        // Whatever stopped the write, the caller is told it failed.
         return false;
     }
 }
@@ -83,6 +84,8 @@ bool readImage(const std::string& fileName, Image* image)
         imageFromBytes(buffer.data(), got, image);
         return true;
     } catch (...) {
+        // Whatever stopped the read, the caller is told it failed and the
+        // image is as it was.
         return false;
     }
 }

@@ -185,6 +185,8 @@ int16_t TSondeRecordCmd::destructRecordFrame(const uint8_t (&raw)[RecordFrameBuf
         payloadLength = length;
         return static_cast<int16_t>(pos);
     } catch (...) {
+        // The decoder answers with a status, never an exception: a frame it
+        // cannot take apart is no record.
         return rdNoStart;
     }
 }

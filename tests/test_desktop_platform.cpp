@@ -1,25 +1,30 @@
 // The desktop pieces of the platform layer: settings files, the single-
-// instance lock, and how the application object shows an exception that
-// escapes an event handler.
+// instance lock, how the application object shows an exception that
+// escapes an event handler, and the scope of a long operation.
 #include "Dialogs.h"
 #include "Forms.h"
 #include "IniFiles.h"
+#include "OperationScope.h"
 #include "QtPrinters.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include <sys/resource.h>
@@ -219,4 +224,81 @@ TEST(ApplicationObject, ShowsAnExceptionFromAHandlerAndCarriesOn)
     EXPECT_EQ(shown[0].buttons, TMsgDlgButtons(mbOK));
     // Anything else that is thrown shows as an exception without a text.
     EXPECT_EQ(shown[1].text, "");
+}
+
+// A long operation's scope: whichever way the operation ends, the busy state,
+// the controls and the progress window are back as they were before it.
+TEST(OperationScope, EveryWayOutGivesBackWhatTheOperationTook)
+{
+    enum WayOut { Returns, Raises, EndedEarly };
+    for (const WayOut way : {Returns, Raises, EndedEarly}) {
+        SCOPED_TRACE(way);
+        QWidget window;
+        auto* start = new QPushButton(&window);
+        auto* off = new QPushButton(&window); // disabled before the operation
+        off->setEnabled(false);
+        QAction menuEntry(nullptr);
+        bool polling = false;
+        int busy = 0;
+        std::vector<bool> states;
+        std::vector<std::string> steps;
+        QWidget* progress = nullptr;
+        QPointer<QWidget> shownProgress;
+
+        const auto operation = [&] {
+            OperationScope scope;
+            scope.busy(polling);
+            scope.busy(busy);
+            scope.busy([&](bool on) { states.push_back(on); });
+            scope.atEnd([&] { steps.push_back("page"); });
+            scope.atEnd([&] { steps.push_back(progress ? "bar, progress shown" : "bar"); });
+            scope.disable({start, off, &menuEntry, start});
+            scope.own(std::make_unique<QWidget>(&window), progress);
+            shownProgress = progress;
+            EXPECT_TRUE(polling);
+            EXPECT_EQ(busy, 1);
+            EXPECT_FALSE(start->isEnabled());
+            EXPECT_FALSE(menuEntry.isEnabled());
+            ASSERT_NE(progress, nullptr);
+            if (way == Raises)
+                throw std::runtime_error("the line broke");
+            if (way == EndedEarly) {
+                scope.end();
+                // What follows the end, a message about the outcome, finds
+                // everything back.
+                EXPECT_TRUE(start->isEnabled());
+                EXPECT_EQ(progress, nullptr);
+                scope.end();
+            }
+        };
+        if (way == Raises)
+            EXPECT_THROW(operation(), std::runtime_error);
+        else
+            operation();
+
+        EXPECT_FALSE(polling);
+        EXPECT_EQ(busy, 0);
+        EXPECT_EQ(states, std::vector<bool>({true, false}));
+        EXPECT_TRUE(start->isEnabled());
+        EXPECT_FALSE(off->isEnabled());
+        EXPECT_TRUE(menuEntry.isEnabled());
+        EXPECT_EQ(progress, nullptr);
+        EXPECT_TRUE(shownProgress.isNull()) << "the progress window is deleted";
+        // Given back in the reverse order of taking.
+        EXPECT_EQ(steps, std::vector<std::string>({"bar", "page"}));
+    }
+}
+
+TEST(OperationScope, WhatItsOwnerDeletedFirstIsLeftAlone)
+{
+    auto owner = std::make_unique<QWidget>();
+    QWidget* progress = nullptr;
+    auto* button = new QPushButton(owner.get());
+    {
+        OperationScope scope;
+        scope.disable({button});
+        scope.own(std::make_unique<QWidget>(owner.get()), progress);
+        owner.reset();
+    }
+    EXPECT_EQ(progress, nullptr);
 }

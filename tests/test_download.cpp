@@ -11,10 +11,12 @@
 #include "Logger.h"
 #include "RecordGenerator.h"
 #include "SensorFixture.h"
+#include "SysUtils.h"
 #include "sonderecordcmd.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -409,6 +411,38 @@ TEST_F(DownloadRun, CancelKeepsWhatArrivedAndSaysHowMuch)
     EXPECT_GE(percent, kb * 1000 * 100 / long(expected));
     EXPECT_LE(percent, (kb + 1) * 1000 * 100 / long(expected));
     EXPECT_EQ(device->ProgressForm, nullptr);
+}
+
+// An error in the middle of a download (here from the activity hook the
+// windows set) goes on to the caller, and takes the progress window and its
+// timer with it.
+TEST_F(DownloadRun, ErrorMidDownloadLeavesNoProgressWindowOrTimer)
+{
+    struct Case {
+        const char* protocol;
+        size_t logged; // more records logged before the case
+        int32_t after; // bytes received before the error
+    };
+    for (const Case c : {Case{"single-frame", 3000, 500}, Case{"multi-frame", 30000, 20000}}) {
+        SCOPED_TRACE(c.protocol);
+        log(c.logged);
+        bool progressShown = false;
+        device->OnRxEvent = [&](QObject*) {
+            progressShown |= device->ProgressForm && device->ProgressForm->isVisible();
+            if (device->Comms->BytesReceived > c.after)
+                throw Exception("the line broke");
+        };
+        EXPECT_THROW(downloadAll(path("Broken.bin")), Exception);
+        device->OnRxEvent = nullptr;
+        EXPECT_TRUE(progressShown);
+        EXPECT_EQ(device->ProgressForm, nullptr);
+        EXPECT_EQ(device->DownloadTimer, nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            EXPECT_FALSE(qobject_cast<TDlProgForm*>(w)) << "a progress window is left";
+        // Let the rest of the stream pass before the next case.
+        QTest::qWait(500);
+        device->Comms->FlushInBuffer();
+    }
 }
 
 TEST_F(DownloadRun, SensorThatStopsAnsweringLeavesAPartialDownload)

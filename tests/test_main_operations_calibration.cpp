@@ -4,6 +4,7 @@
 #include "OperationsFixture.h"
 
 #include "ExtCtrls.h"
+#include "SysUtils.h"
 #include "UserCalInputUnit.h"
 
 #include <QComboBox>
@@ -257,6 +258,30 @@ TEST_F(Calibration, TwoPointsOnTheOxygenSensorAndACancelledPromptFail)
     EXPECT_TRUE(sameImage(sensor.images().cal, kept.cal));
     EXPECT_TRUE(sameImage(sensor.images().conf, kept.conf));
     EXPECT_TRUE(sameImage(form->Sensor->CalData, kept.cal));
+}
+
+// An error in the middle of a calibration is shown once, by the handler's
+// error box, after the page's buttons and the bar are back; no outcome
+// message goes with it.
+TEST_F(Calibration, ErrorMidCalibrationShowsOnlyTheErrorBox)
+{
+    openCalibration();
+    TSensorForm* f = form.get();
+    // The line breaks while the prompt is answered: the reading fails.
+    const auto breakLine = [f] { f->Sensor->OnRxEvent = [](QObject*) { throw Exception("the line broke"); }; };
+    std::vector<bool> busyAtMessage;
+    answer = [&](const ShownMessage&) {
+        busyAtMessage.push_back(!f->BackupBtn->isEnabled() || !f->RestoreBtn->isEnabled() ||
+                                !f->UserCalibrationBtn->isEnabled());
+        return int(mrOk);
+    };
+    run("Temperature", ctOnePointOffset, {{"14.2", breakLine}});
+    f->Sensor->OnRxEvent = [f](QObject* s) { f->RxActivityEvent(s); };
+    ASSERT_EQ(shown.size(), 1u) << messages().front();
+    EXPECT_EQ(shown[0].type, mtError);
+    EXPECT_EQ(messages()[0], "the line broke");
+    EXPECT_EQ(busyAtMessage, std::vector<bool>({false}));
+    EXPECT_TRUE(f->RestoreBtn->isEnabled());
 }
 
 } // namespace

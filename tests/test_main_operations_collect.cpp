@@ -8,6 +8,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "FileCtrl.h"
+#include "SysUtils.h"
 #include "sonderecordcmd.h"
 
 #include <QDateTimeEdit>
@@ -366,6 +367,43 @@ TEST_F(Collect, SensorHangingUpMidDownloadLeavesWhatArrived)
     start();
     EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check "
                                                     "connections and verify correct power to the Sensor."}));
+}
+
+// An error in the middle of the download reaches the handler's error box
+// once the progress window and its timer are gone and the buttons are back;
+// the window carries on.
+TEST_F(Collect, ErrorMidDownloadShowsOnceEverythingIsBack)
+{
+    log(30000);
+    openCollect("Weir");
+    TSensorForm* f = form.get();
+    bool progressShown = false;
+    f->Sensor->OnRxEvent = [f, &progressShown](QObject*) {
+        progressShown |= f->Sensor->ProgressForm && f->Sensor->ProgressForm->isVisible();
+        if (f->Sensor->ProgressForm && f->Sensor->Comms->BytesReceived > 10000)
+            throw Exception("the line broke");
+    };
+    std::vector<bool> progressAtError;
+    answer = [&](const ShownMessage&) {
+        progressAtError.push_back(f->Sensor->ProgressForm != nullptr || f->Sensor->DownloadTimer != nullptr);
+        return int(mrOk);
+    };
+    start();
+    EXPECT_TRUE(progressShown);
+    ASSERT_EQ(shown.size(), 1u) << messages().front();
+    EXPECT_EQ(shown[0].type, mtError);
+    EXPECT_EQ(messages()[0], "the line broke");
+    EXPECT_EQ(progressAtError, std::vector<bool>({false}));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<TDlProgForm*>(w)) << "a progress window is left";
+
+    f->Sensor->OnRxEvent = [f](QObject* s) { f->RxActivityEvent(s); };
+    QTest::qWait(500);
+    shown.clear();
+    form->DlFileNameEditBox->setText("Again");
+    start();
+    EXPECT_EQ(status(), "Download complete");
+    EXPECT_TRUE(readFile(file("Again.bin")) == expectedDownload(logger.stream()));
 }
 
 TEST_F(Collect, FailuresThatBringNothingSaySoAndLoseNothing)

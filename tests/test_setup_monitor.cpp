@@ -12,6 +12,8 @@
 #include <QTimer>
 
 #include <initializer_list>
+#include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -234,6 +236,30 @@ TEST_F(SetupMonitor, AModbusChannelMissingFromTheMonitorIsOfferedToIt)
         EXPECT_EQ(checked(form->MonitorCheckListBox).contains("Cond"), c.onMonitor);
         EXPECT_EQ(form->MonitorWarningMemo->isVisible(), c.onModbus && !c.onMonitor);
     }
+}
+
+// An error while a check is handled reaches the handler's error box instead
+// of vanishing.
+TEST_F(SetupMonitor, ErrorOfACheckIsShown)
+{
+    auto images = standin::defaultImages();
+    setList(images.conf.Schedules[0], {ch::Battery, ch::Temperature}, 0);
+    setList(images.conf.Schedules[6], {ch::Temperature}, 35);
+    setImages(images);
+    std::vector<TMsgDlgType> types;
+    answer = [&](const ShownMessage& m) -> int {
+        types.push_back(m.type);
+        if (m.type == mtWarning)
+            throw std::runtime_error("the question could not be asked");
+        return mrOk;
+    };
+    open();
+    click({"Modbus Registers"});
+    toggle(form->ModBusCheckListBox, "Cond");
+    answer = nullptr;
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages[1], "the question could not be asked");
+    EXPECT_EQ(types, std::vector<TMsgDlgType>({mtWarning, mtError}));
 }
 
 TEST_F(SetupMonitor, UncheckingTheLastModbusChannelKeepsTheCount)
