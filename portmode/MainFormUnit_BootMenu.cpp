@@ -141,6 +141,7 @@ void TMainForm::SeriousError(const std::exception& error)
 {
     ShowMessage(QString::fromLocal8Bit(error.what()));
     ShowMessage(QStringLiteral("Detected a serious error, closing application"));
+    ClosedBySeriousError = true;
     CloseWindow();
 }
 
@@ -292,9 +293,15 @@ void TMainForm::UpdateSensorBtnClick()
     const BusyScope busy(*this);
     guarded(
         [this] {
-            if (!WriteOptions())
+            const bool written = WriteOptions();
+            if (ClosedBySeriousError)
+                return;
+            if (!written) {
                 ShowMessage(QStringLiteral("Failed to update communictation options"));
-            else if (!ReadOrVerifyOptions(true))
+                return;
+            }
+            const bool verified = ReadOrVerifyOptions(true);
+            if (!verified && !ClosedBySeriousError)
                 ShowMessage(QStringLiteral("Failed to update verify communictation options"));
         },
         [this](const std::exception& error) { SeriousError(error); });
