@@ -83,7 +83,19 @@ void TStartUpForm::RefreshComportListClick()
 
 void TStartUpForm::ListComPorts()
 {
-    SavedPort = PortList::fill(AvailComportComboBox, QStringLiteral("COM%1"));
+    PortList::fill(AvailComportComboBox, QStringLiteral("COM%1"));
+    ReadIniSettings();
+    PortList::choose(AvailComportComboBox, SavedPort);
+}
+
+void TStartUpForm::ReadIniSettings()
+{
+    SavedPort = PortList::readSaved();
+}
+
+void TStartUpForm::WriteIniSettings()
+{
+    PortList::writeSaved(SavedPort);
 }
 
 void TStartUpForm::AvailComportComboBoxEdited(const QString& text)
@@ -95,14 +107,14 @@ void TStartUpForm::AvailComportComboBoxEdited(const QString& text)
 void TStartUpForm::AvailComportComboBoxChange()
 {
     SavedPort = PortList::selected(AvailComportComboBox);
-    PortList::writeSaved(SavedPort);
+    WriteIniSettings();
 }
 
 void TStartUpForm::ConnectBtnClick()
 {
     const QString port = PortList::selected(AvailComportComboBox);
     SavedPort = port;
-    PortList::writeSaved(SavedPort);
+    WriteIniSettings();
 
     // This window comes back once the main window has gone, however it ends.
     OperationScope scope;

@@ -70,6 +70,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // SavedPort from and to the settings file.
+    void ReadIniSettings();
+    void WriteIniSettings();
     void ListComPorts();
     void AvailComportComboBoxEdited(const QString& text);
 };

@@ -3,11 +3,71 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 Dialogs::Hook& hookRef()
 {
     static Dialogs::Hook h;
     return h;
+}
+
+bool staysOnTop(const QWidget* window)
+{
+    return window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+// A window of its own (not a menu or a tip).
+bool isFormWindow(const QWidget* window)
+{
+    const Qt::WindowType type = window->windowType();
+    return type == Qt::Window || type == Qt::Dialog || type == Qt::Tool;
+}
+
+// `window` is `owner` or a window that `owner` owns, however deep.
+bool ownedBy(const QWidget* window, const QWidget* owner)
+{
+    for (const QWidget* w = window; w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+        if (w == owner)
+            return true;
+    return false;
+}
+
+// The window a box belongs to: the one in front of the user now. A visible
+// stay-on-top window that takes input (the modal window or one it owns, such
+// as a progress window) covers every other window; of several, one owned by
+// another lies above it. Otherwise the modal window, else the active one. A
+// box owned by a window further back would open beneath it.
+QWidget* boxOwner()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    std::vector<QWidget*> onTop;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && isFormWindow(w) && staysOnTop(w) && (!modal || ownedBy(w, modal)))
+            onTop.push_back(w);
+    for (QWidget* candidate : onTop) {
+        const bool coveredByOwned = std::any_of(onTop.begin(), onTop.end(), [candidate](const QWidget* other) {
+            return other != candidate && ownedBy(other, candidate);
+        });
+        if (!coveredByOwned)
+            return candidate;
+    }
+    return modal ? modal : QApplication::activeWindow();
+}
+
+// Shows a box in front of the window the user looks at and returns the
+// button pressed. Over a stay-on-top window the box stays on top as well: a
+// window manager keeps a normal window beneath the stay-on-top ones even when
+// they own it.
+int execBox(QMessageBox::Icon icon, const QString& title, const QString& text, QMessageBox::StandardButtons buttons)
+{
+    QWidget* owner = boxOwner();
+    Qt::WindowFlags flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint;
+    if (owner && staysOnTop(owner))
+        flags |= Qt::WindowStaysOnTopHint;
+    QMessageBox box(icon, title, text, buttons, owner, flags);
+    return box.exec();
 }
 } // namespace
 
@@ -33,9 +93,7 @@ void ShowMessage(const QString& text)
         h(ShownMessage{text, mtInformation, mbOK});
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    execBox(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok);
 }
 
 void ShowMessage(const std::string& text)
@@ -74,8 +132,7 @@ int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, in
     case mtConfirmation: icon = QMessageBox::Question; title = QStringLiteral("Confirm"); break;
     case mtCustom: title = QApplication::applicationName(); break;
     }
-    QMessageBox box(icon, title, text, standard, QApplication::activeWindow());
-    const int pressed = box.exec();
+    const int pressed = execBox(icon, title, text, standard);
     for (const auto& m : map)
         if (pressed == m.standard)
             return m.result;
@@ -93,7 +150,5 @@ void ShowException(const QString& message)
         h(ShownMessage{message, mtError, mbOK});
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
+    execBox(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok);
 }

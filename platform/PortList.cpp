@@ -39,7 +39,7 @@ void prepare(QComboBox* box)
     box->setCompleter(nullptr);
 }
 
-QString fill(QComboBox* box, const QString& nameFormat)
+void fill(QComboBox* box, const QString& nameFormat)
 {
     const QSignalBlocker quiet(box);
     box->clear();
@@ -49,12 +49,15 @@ QString fill(QComboBox* box, const QString& nameFormat)
         box->addItem(nameFormat.arg(n));
         box->setItemData(box->count() - 1, ComPorts::devicePath(n), Qt::ToolTipRole);
     }
-    const QString saved = readSaved();
+}
+
+void choose(QComboBox* box, const QString& saved)
+{
+    const QSignalBlocker quiet(box);
     if (box->count() > 0) {
         const int index = saved.isEmpty() ? -1 : box->findText(saved, Qt::MatchFixedString);
         box->setCurrentIndex(index >= 0 ? index : 0);
     }
-    return saved;
 }
 
 QString selected(const QComboBox* box)

@@ -22,11 +22,14 @@ void writeSaved(const QString& port);
 void prepare(QComboBox* box);
 
 // Fills `box` with the ports that open, each named by `nameFormat` with its
-// number ("COM%1") and carrying its device path as tip, then selects the
-// remembered port (in any case) or else the first. Filling and choosing are
-// not the user's choice: `box` sends no signal and nothing is saved.
-// Returns the remembered port.
-QString fill(QComboBox* box, const QString& nameFormat);
+// number ("COM%1") and carrying its device path as tip. Filling is not the
+// user's choice: `box` sends no signal.
+void fill(QComboBox* box, const QString& nameFormat);
+
+// Selects the item named `saved` (in any case), else the first item; an empty
+// list keeps no selection. Not the user's choice either: no signal, so
+// nothing is saved.
+void choose(QComboBox* box, const QString& saved);
 
 // The selected port's name, or an empty string when no item is selected.
 QString selected(const QComboBox* box);

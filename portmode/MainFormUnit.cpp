@@ -411,7 +411,19 @@ void TMainForm::RefreshComportListClick()
 
 void TMainForm::ListComPorts()
 {
-    SavedPort = PortList::fill(AvailComportComboBox, QStringLiteral("Com%1"));
+    PortList::fill(AvailComportComboBox, QStringLiteral("Com%1"));
+    ReadIniSettings();
+    PortList::choose(AvailComportComboBox, SavedPort);
+}
+
+void TMainForm::ReadIniSettings()
+{
+    SavedPort = PortList::readSaved();
+}
+
+void TMainForm::WriteIniSettings()
+{
+    PortList::writeSaved(SavedPort);
 }
 
 QString TMainForm::SelectedPort() const
@@ -428,7 +440,7 @@ void TMainForm::AvailComportComboBoxEdited(const QString& text)
 void TMainForm::AvailComportComboBoxChange()
 {
     SavedPort = SelectedPort();
-    PortList::writeSaved(SavedPort);
+    WriteIniSettings();
 }
 
 void TMainForm::FormClose()

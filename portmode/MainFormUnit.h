@@ -147,6 +147,9 @@ public:
 
     // The settings file: the program file's path with the extension ".ini".
     static QString IniFileName();
+    // SavedPort from and to the settings file.
+    void ReadIniSettings();
+    void WriteIniSettings();
     // The folder of the program file, where the information files lie.
     static QString ProgramFolder();
 
@@ -259,11 +262,13 @@ private:
     // a text that is no number is a serious error, and false.
     bool OnBootCodePort(const std::function<bool()>& walk);
     // A serious error of an operation: its message, the closing message, and
-    // the window closes.
+    // the window closes. The operations that called it end quietly then: the
+    // closing message is the last the user sees.
     void SeriousError(const std::exception& error);
 
     int Busy = 0;
     bool ClosingByProgram = false;
+    bool ClosedBySeriousError = false;
     std::vector<uint8_t> ReceiveBuffer;
     std::string Received;
 };

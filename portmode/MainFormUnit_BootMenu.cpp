@@ -142,6 +142,7 @@ void TMainForm::SeriousError(const std::exception& error)
 {
     ShowMessage(QString::fromLocal8Bit(error.what()));
     ShowMessage(QStringLiteral("Detected a serious error, closing application"));
+    ClosedBySeriousError = true;
     CloseWindow();
 }
 
@@ -294,9 +295,15 @@ void TMainForm::UpdateSensorBtnClick()
     BeginOperation(operation);
     guarded(
         [this] {
-            if (!WriteOptions())
+            const bool written = WriteOptions();
+            if (ClosedBySeriousError)
+                return;
+            if (!written) {
                 ShowMessage(QStringLiteral("Failed to update communictation options"));
-            else if (!ReadOrVerifyOptions(true))
+                return;
+            }
+            const bool verified = ReadOrVerifyOptions(true);
+            if (!verified && !ClosedBySeriousError)
                 ShowMessage(QStringLiteral("Failed to update verify communictation options"));
         },
         [this](const std::exception& error) { SeriousError(error); });

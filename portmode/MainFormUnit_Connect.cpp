@@ -208,6 +208,8 @@ bool TMainForm::ConnectAndReadOptions(bool powerCycle)
         ShowPage(TabSheet2);
         return true;
     }
+    if (ClosedBySeriousError)
+        return false;
     StatusTxt->SetCaption(QStringLiteral("Failed to retrieve communications options"));
     ShowPage(TabSheet1);
     ExitBootCode();

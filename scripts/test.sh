@@ -16,7 +16,8 @@ run_suite() {
 }
 
 echo "=== normal build ==="
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The same folder as scripts/run.sh, which turns the tests off: turned on again.
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLECOT_TESTS=ON -DBRINDLECOT_BENCH=ON
 echo "=== sanitizer build (address, undefined, leaks) ==="
 run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DBRINDLECOT_SANITIZE=ON -DBRINDLECOT_BENCH=OFF
 echo "=== every fuzz target for 25 s (clang, libFuzzer, address, undefined) ==="

@@ -8,6 +8,7 @@
 #include "DlProgress.h"
 #include "Forms.h"
 #include "MainWindowFixture.h"
+#include "MessageBoxWatch.h"
 #include "StdCtrls.h"
 
 #include <QComboBox>
@@ -283,6 +284,22 @@ TEST_F(UserSession, MonitorAfterClearMemoryDuringAPollAsksAtOnce)
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), "measure");
     EXPECT_TRUE(shown.size() == 1u && shown[0].buttons == mbYesNo) << "no failure is reported";
+    expectStartUpUsable();
+}
+
+// The boxes of a failed connection come in front of the stay-on-top
+// progress window, which stays up until the sequence ends.
+TEST_F(UserSession, MessagesWhileConnectingComeInFrontOfTheProgressWindow)
+{
+    muteOn(standin::cmd::GetCalibration);
+    MessageBoxWatch watch;
+    session([](TSensorForm*) {});
+    ASSERT_EQ(watch.texts(), QStringList({"Failed to retrieve calibration file",
+                                          "Failed to establish reliable communication with the sensor. please check "
+                                          "power supply and cable connections"}));
+    for (const SeenBox& box : watch.boxes)
+        EXPECT_EQ(box.ownerTitle.toStdString(), "Sensor Initialisation");
+    watch.expectUsable();
     expectStartUpUsable();
 }
 

@@ -5,6 +5,8 @@
 // image bytes against the stand-in's image pair.
 #include "SetupDialogFixture.h"
 
+#include "MessageBoxWatch.h"
+
 #include "CSpin.h"
 #include "ChannelSelectionUnit.h"
 #include "ExtCtrls.h"
@@ -967,6 +969,24 @@ TEST_F(SetupSchedules, RenamingKeepsEditingTheSameSchedule)
     EXPECT_EQ(messages, QStringList({"Schedule name entered is not unique"}));
     expectImages();
     EXPECT_EQ(form->ScheduleIndex, 2);
+}
+
+// The dialog is modal and stays on top, as the main window shows it; the box
+// saying a name is taken comes in front of it, where the user can answer it.
+TEST_F(SetupSchedules, NameTakenMessageComesInFrontOfTheDialog)
+{
+    open();
+    form->hide();
+    form->setWindowModality(Qt::ApplicationModal);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    click({"Schedules", "Storm"});
+    MessageBoxWatch watch;
+    answerQuery("Hourly");
+    treeMenu(form->RenameSchedule);
+    ASSERT_EQ(watch.texts(), QStringList({"Schedule name entered is not unique"}));
+    watch.expectInFront({form.get()});
+    expectImages();
 }
 
 // --- start and stop methods -------------------------------------------------------------------
