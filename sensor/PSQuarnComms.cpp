@@ -128,8 +128,9 @@ namespace {
 // that many before the driver sees them...
 constexpr uint32_t QuietCharacters = 16;
 // ...and for at least this long: serial drivers and USB adapters hand
-// received bytes on in bursts some milliseconds apart.
-constexpr uint32_t QuietFloorMs = 20;
+// received bytes on in bursts up to some tens of milliseconds apart (an
+// adapter's latency timer alone may hold them 16 ms).
+constexpr uint32_t QuietFloorMs = 50;
 } // namespace
 
 uint32_t TQuarnComms::quietAfterBadFrameMs() const
