@@ -98,6 +98,48 @@ void TQuarnComms::waitUntil(uint32_t deadline)
     WaitForMessages(tickReached(now, deadline) ? 0 : deadline - now);
 }
 
+void TQuarnComms::waitForQuietLine(uint32_t quietMs, uint32_t giveUp)
+{
+    uint8_t scratch[256];
+    uint32_t lastByte = timeGetTime();
+    while (PortOpen && !ReplyAborted) {
+        const int n = GetBlock(scratch, sizeof scratch);
+        const uint32_t now = timeGetTime();
+        if (n > 0)
+            lastByte = now;
+        else if (tickReached(now, lastByte + quietMs))
+            break;
+        if (tickReached(now, giveUp))
+            break;
+        // A full read may have left more behind; otherwise sleep until more
+        // arrives or the line has been quiet long enough.
+        if (n < static_cast<int>(sizeof scratch)) {
+            const uint32_t quietEnd = lastByte + quietMs;
+            waitUntil(tickReached(quietEnd, giveUp) ? giveUp : quietEnd);
+        } else {
+            ProcessMessages();
+        }
+    }
+}
+
+namespace {
+// After a bad frame the line counts as quiet when no byte has come for this
+// many character times (10 bits each, 8N1): a UART's receive FIFO may hold
+// that many before the driver sees them...
+constexpr uint32_t QuietCharacters = 16;
+// ...and for at least this long: serial drivers and USB adapters hand
+// received bytes on in bursts up to some tens of milliseconds apart (an
+// adapter's latency timer alone may hold them 16 ms).
+constexpr uint32_t QuietFloorMs = 50;
+} // namespace
+
+uint32_t TQuarnComms::quietAfterBadFrameMs() const
+{
+    const uint32_t baud = Port && Port->Baudrate > 0 ? static_cast<uint32_t>(Port->Baudrate) : 19200u;
+    const uint32_t characters = (QuietCharacters * 10u * 1000u + baud - 1) / baud;
+    return std::max(QuietFloorMs, characters);
+}
+
 void TQuarnComms::Delay(int32_t milliseconds)
 {
     const uint32_t deadline = timeGetTime() + static_cast<uint32_t>(std::max(milliseconds, 0));
@@ -375,8 +417,14 @@ bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
                     std::memcpy(reply.Data, RxFrame.Buffer + 1, static_cast<size_t>(RxFrame.Length - 1));
                     return false;
                 }
-                if (RxFrame.Status == fsBad)
+                if (RxFrame.Status == fsBad) {
+                    // The rest of what is arriving (the logger's answer
+                    // behind a stray byte) would spoil the next try: let
+                    // the line fall quiet before the request goes out
+                    // again, within this try's time.
+                    waitForQuietLine(quietAfterBadFrameMs(), deadline);
                     return true;
+                }
             }
             // Sleep until the port has data, the user does something or the
             // time-out ends; a full read may have left more behind, so then

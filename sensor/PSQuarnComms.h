@@ -203,6 +203,13 @@ public:
     // One step of a wait: runs pending events, or sleeps until the next event
     // (port data, input, a timer) or `deadline`; never past the deadline.
     void waitUntil(uint32_t deadline);
+    // Reads and drops what arrives until no byte has come for `quietMs`, or
+    // until `giveUp`, a reply abort or a closed port; wakes on port data.
+    void waitForQuietLine(uint32_t quietMs, uint32_t giveUp);
+    // How long the line must be silent after a bad frame before the request
+    // goes out again: a few character times at the port's rate, with a
+    // floor for drivers that hand bytes on in bursts.
+    uint32_t quietAfterBadFrameMs() const;
 
     // --- frames and CRC (no object state) ----------------------------
     static void updateCcittCrc(uint16_t& crc, uint8_t byte);

@@ -246,28 +246,7 @@ bool TQuarnComms::sendFrameToLogger(int length)
 
 void TQuarnComms::drainLine()
 {
-    uint8_t scratch[256];
-    const uint32_t giveUp = timeGetTime() + QuietTimeMs;
-    const uint32_t quiet = std::min(DrainQuietMs, QuietTimeMs / 2);
-    uint32_t lastByte = timeGetTime();
-    while (PortOpen) {
-        const int n = GetBlock(scratch, sizeof scratch);
-        const uint32_t now = timeGetTime();
-        if (n > 0)
-            lastByte = now;
-        else if (tickReached(now, lastByte + quiet))
-            break;
-        if (tickReached(now, giveUp))
-            break;
-        // A full read may have left more behind; otherwise sleep until more
-        // arrives or the line has been quiet long enough.
-        if (n < static_cast<int>(sizeof scratch)) {
-            const uint32_t quietEnd = lastByte + quiet;
-            waitUntil(tickReached(quietEnd, giveUp) ? giveUp : quietEnd);
-        } else {
-            ProcessMessages();
-        }
-    }
+    waitForQuietLine(std::min(DrainQuietMs, QuietTimeMs / 2), timeGetTime() + QuietTimeMs);
 }
 
 int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, bool& afterDle)

@@ -39,6 +39,20 @@ protected:
             frames.push_back(r.frame);
         return frames;
     }
+    // With noise ahead of the answer to every new request: each exchange
+    // went out twice in a row, the same frame both times, and every first
+    // answer carried the noise.
+    void expectEveryExchangeRepeatedOnce() const
+    {
+        const auto all = sensor.requests();
+        ASSERT_EQ(all.size() % 2, 0u);
+        for (size_t i = 0; i < all.size(); i += 2) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(all[i].frame.content, all[i + 1].frame.content);
+            EXPECT_EQ(all[i].frame.data, all[i + 1].frame.data);
+        }
+        EXPECT_EQ(sensor.noisyAnswers(), static_cast<int>(all.size() / 2));
+    }
     void clear()
     {
         sensor.clearScript();

@@ -273,6 +273,36 @@ TEST_F(DownloadRun, SmallStreamUsesTheSingleFrameProtocol)
     EXPECT_TRUE(singleFrame);
 }
 
+TEST_F(DownloadRun, StrayBytesAheadOfTheFramesOfASmallDownload)
+{
+    // A range between two dates, below the multi-frame size, at the line's
+    // rate with a stray byte ahead of the answer to every new request: each
+    // exchange is repeated once and the download is whole.
+    log(12000);
+    const auto index = logger.index();
+    ASSERT_GT(index.size(), 40u);
+    const TDateTime from = timeOf(index[index.size() / 4].seconds);
+    const TDateTime to = timeOf(index[index.size() / 2].seconds);
+    sensor.setLineRate(19200);
+    sensor.setNoise({{0x00}, {}, true, {}});
+    const std::string file = path("Between.bin");
+    ASSERT_EQ(device->RetrieveData(file, from, to, true), drComplete);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    expectEveryExchangeRepeatedOnce();
+
+    // The range command went out twice; the logger answered both alike.
+    ASSERT_EQ(logger.requests().size(), 2u);
+    const auto range = logger.requests()[1];
+    EXPECT_EQ(logger.requests()[0].start, range.start);
+    EXPECT_EQ(logger.requests()[0].end, range.end);
+    const Bytes stream = logger.stream();
+    const size_t first = range.start - standin::Logger::BaseAddress;
+    const size_t end = range.end - standin::Logger::BaseAddress;
+    ASSERT_LT(end - first, 20000u);
+    ASSERT_GT(end - first, 1000u);
+    EXPECT_TRUE(readFile(file) == standin::downloadFile(device->CalData, device->ConfData, slice(stream, first, end)));
+}
+
 TEST_F(DownloadRun, ExistingFileOfTheSameSensorGetsANewHeaderAndTheNewRecordsAppended)
 {
     log(25000);

@@ -144,6 +144,63 @@ TEST_F(SingleFrame, RecoversFromEachFaultOfTheLogger)
     transfer.clearFaults();
 }
 
+TEST_F(SingleFrame, StrayByteAheadOfAFrameAtEachStep)
+{
+    // At the line's rate a frame takes a while to arrive; a stray byte ahead
+    // of it spoils that exchange, and the clean answer to the repeat must be
+    // taken. Three blocks of 64, 64 and 22 bytes: the first, an even and an
+    // odd block, then the end.
+    sensor.setLineRate(19200);
+    transfer.setBlockSize(64);
+    const std::vector<uint8_t> dialogue{0x8A, 0x8B, 0x90, 0x8B};
+    Bytes image(149);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<uint8_t>(i * 7);
+    const Bytes stream = standin::recordStream(150, 5);
+    struct Noise {
+        std::string what;
+        standin::NoisePlan plan;
+        std::vector<bool> spoilt; // which steps of the dialogue get noise
+    };
+    std::vector<Noise> noises;
+    for (size_t step = 0; step < dialogue.size(); ++step) {
+        std::vector<bool> spoilt(dialogue.size(), false);
+        spoilt[step] = true;
+        noises.push_back({"step " + std::to_string(step), {{0x00}, {step}, false, {}}, spoilt});
+    }
+    noises.push_back({"every step", {{0xFF, 0x00}, {}, true, {}}, std::vector<bool>(dialogue.size(), true)});
+
+    for (bool isImage : {true, false}) {
+        for (const Noise& n : noises) {
+            SCOPED_TRACE(std::string(isImage ? "image, " : "download, ") + n.what);
+            sensor.clearLog();
+            transfer.offer(isImage ? standin::wrapFile(image, false) : stream);
+            sensor.setNoise(n.plan);
+            enLinkStatus status = lsNone;
+            const std::string name = path(isImage ? "Conf.bin" : "dl.bin");
+            std::remove(name.c_str());
+            if (isImage) {
+                EXPECT_TRUE(link.RetrieveCCFile(name, status));
+                EXPECT_EQ(read(name), image);
+            } else {
+                EXPECT_EQ(link.RetrieveLogFile(name, 150, status), 150);
+                EXPECT_EQ(read(name), stream);
+            }
+            EXPECT_EQ(status, lsOk);
+            // Each spoilt step went out once more, and nothing else did.
+            std::vector<uint8_t> expected;
+            for (size_t step = 0; step < dialogue.size(); ++step) {
+                expected.push_back(dialogue[step]);
+                if (n.spoilt[step])
+                    expected.push_back(dialogue[step]);
+            }
+            EXPECT_EQ(requestHex(), hex(expected));
+            EXPECT_EQ(sensor.noisyAnswers(), static_cast<int>(std::count(n.spoilt.begin(), n.spoilt.end(), true)));
+        }
+    }
+    sensor.clearNoise();
+}
+
 TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
 {
     transfer.setBlockSize(100);

@@ -128,6 +128,24 @@ TEST_F(ImageTransfers, FetchesAndSendsBothImages)
     EXPECT_EQ(dialogue().substr(0, 8), "00 07 87");
 }
 
+TEST_F(ImageTransfers, FetchesBothImagesThroughStrayBytesAheadOfEveryFrame)
+{
+    // At the line's rate, with a stray byte ahead of the answer to every new
+    // request: each exchange goes out once more and both images arrive.
+    sensor.setLineRate(19200);
+    sensor.setNoise({{0x00}, {}, true, {}});
+    const standin::SensorImages logger = sensor.images();
+    EXPECT_TRUE(device->getConfigurationData());
+    EXPECT_TRUE(device->getCalibrationData());
+    EXPECT_EQ(device->LastStatus, lsOk);
+    EXPECT_EQ(bytesOf(device->ConfData), bytesOf(logger.conf));
+    EXPECT_EQ(bytesOf(device->CalData), bytesOf(logger.cal));
+    EXPECT_TRUE(noWorkingFiles());
+    // Null, get, start, then each block, every exchange twice.
+    EXPECT_EQ(dialogue().substr(0, 23), "00 00 04 04 8A 8A 8B 8B");
+    expectEveryExchangeRepeatedOnce();
+}
+
 TEST_F(ImageTransfers, FailedFetchLeavesTheImageAlone)
 {
     const Bytes before = bytesOf(device->ConfData);

@@ -161,6 +161,59 @@ TEST_F(LinkExchange, FailedTriesAreResentThenGiveUp)
     }
 }
 
+TEST_F(LinkExchange, StrayBytesAheadOfTheReplyAtLineRate)
+{
+    // At a real line rate a reply takes milliseconds to arrive: a stray byte
+    // ahead of it spoils the try at once, and the rest of the reply must pass
+    // before the repeat, or it spoils the repeat's answer too.
+    sensor.setLineRate(19200);
+    const Response good = Response::reply(0x13, Bytes(300, 0x5A)); // about 160 ms on the line
+    struct Case {
+        const char* what;
+        standin::Responses answers;
+        uint16_t tries;
+        uint8_t timeout;
+        bool ok;
+        size_t sends;
+        double minSeconds, maxSeconds;
+    };
+    const Case cases[] = {
+        {"one stray byte", {Response(good).withNoise({0x00}), good}, 3, 3, true, 2, 0.0, 1.0},
+        {"a few stray bytes", {Response(good).withNoise({0xFF, 0x10, 0x41}), good}, 2, 3, true, 2, 0.0, 1.0},
+        // Each spoilt try ends once the line is quiet, not at its time-out.
+        {"noise ahead of every answer",
+         {Response(good).withNoise({0x00}), Response(good).withNoise({0x00}), Response(good).withNoise({0x00}),
+          Response(good).withNoise({0x00})},
+         3, 3, false, 4, 0.4, 2.0},
+        // A line that never falls quiet ends each try at its time-out.
+        {"noise without end", {Response::raw(Bytes(4000, 0x55))}, 1, 1, false, 2, 0.9, 1.6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.script(c.answers);
+        const Outcome o = command({0x13}, c.tries, c.timeout);
+        EXPECT_EQ(o.ok, c.ok);
+        EXPECT_EQ(o.status, c.ok ? lsOk : lsNoReply);
+        if (c.ok) {
+            EXPECT_EQ(o.length, 303);
+            EXPECT_EQ(o.reply[301], 0x5A);
+        }
+        EXPECT_GE(o.seconds, c.minSeconds);
+        EXPECT_LT(o.seconds, c.maxSeconds);
+        // Nothing else changes on the wire: the same request, once per try
+        // and once after the last.
+        EXPECT_EQ(sends(c.sends), c.sends);
+        std::string wire;
+        for (size_t i = 0; i < c.sends; ++i)
+            wire += (wire.empty() ? "" : " ") + hex(standin::encodeFrame(0x80, {0x13}));
+        // The answer to the last send may still be on the line: let it pass.
+        Sleep(c.ok ? 50 : 1300);
+        EXPECT_EQ(hex(sensor.receivedBytes()), wire);
+    }
+}
+
 TEST_F(LinkExchange, LateReplyToAnEarlierRequestIsPurged)
 {
     // The first request's reply arrives after the PC gave up; it waits in the

@@ -171,6 +171,28 @@ TEST_F(MainWindow, ConnectsAndShowsTheSensorsState)
     EXPECT_EQ(w->TopPanelSensorClockTxt->text(), w->TopPanelPcClockTxt->text());
 }
 
+TEST_F(MainWindow, ConnectsThroughStrayBytesAheadOfEveryAnswer)
+{
+    // A sensor that puts a stray byte on the line ahead of the answer to
+    // every new request, at the line's rate: each exchange of the sequence is
+    // repeated once and the window connects as usual.
+    sensor.setLineRate(19200);
+    sensor.setNoise({{0x00}, {}, true, {}});
+    TSensorForm* w = connect();
+    const std::vector<int> codes = commandCodes();
+    const int noisy = sensor.noisyAnswers();
+    const size_t requests = sensor.requestCount();
+    sensor.clearNoise();
+    ASSERT_TRUE(ready(w));
+    EXPECT_TRUE(shown.empty()) << shown.front().text.toStdString();
+    EXPECT_EQ(codes, (std::vector<int>{0, 0, 4, 4, 0, 0, 6, 6, 0, 0, 19, 19, 0, 0, 1, 1}));
+    EXPECT_EQ(noisy, static_cast<int>(requests / 2));
+    const standin::SensorImages images = sensor.images();
+    EXPECT_EQ(std::memcmp(&w->Sensor->ConfData, &images.conf, sizeof images.conf), 0);
+    EXPECT_EQ(std::memcmp(&w->Sensor->CalData, &images.cal, sizeof images.cal), 0);
+    EXPECT_EQ(w->StatusTxt->text(), "Sensor status: Not Logging");
+}
+
 TEST_F(MainWindow, OldImagesAreUpgradedAndSentBackBeforeTheNextStep)
 {
     struct Case {

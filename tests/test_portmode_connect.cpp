@@ -124,6 +124,32 @@ TEST_F(Connect, LoggingIsStoppedBeforeTheJump)
     }
 }
 
+TEST_F(Connect, StrayBytesAheadOfTheFramedRepliesAtTheLineRate)
+{
+    // A stray byte ahead of the answer to every new framed request (the
+    // jump's own answer aside: the sensor restarts and would not hear its
+    // repeat); each exchange is repeated once and the connection is made.
+    model->update([](standin::SensorState& s) { s.logging = true; });
+    line.setLineRate(19200);
+    line.setNoise({{0x00}, {}, true, {12}});
+    click(form->ConnectBtn);
+    const int noisy = line.noisyAnswers();
+    line.clearNoise();
+    // Two null commands in a row look alike on the line: only the first is
+    // spoilt.
+    EXPECT_EQ(commands(), "00 00 00 13 13 00 00 11 11 00 00 0C");
+    EXPECT_EQ(noisy, 5);
+    EXPECT_TRUE(inOrder(statusTexts, {"Sensor awake", "Scheduler running", "Scheduler stopped",
+                                      "JumpToBoot command succesful, waiting for sensor to reboot",
+                                      "Sensor connected, bootcode loaded"}))
+        << statusTexts.join(" | ").toStdString();
+    EXPECT_EQ(bootCode.jumps(), 1);
+    EXPECT_FALSE(model->state().logging);
+    EXPECT_EQ(page(), form->TabSheet2);
+    EXPECT_TRUE(form->inBootCode);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(" | ").toStdString();
+}
+
 TEST_F(Connect, SensorAlreadyInItsBootCode)
 {
     bootCode.setOptions(SerialOptions{4, 3, 200});

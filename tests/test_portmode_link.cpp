@@ -100,6 +100,30 @@ TEST_F(PlainTextLink, PortOpensAtTheRequestedRate)
     }
 }
 
+TEST_F(PlainTextLink, StrayByteAheadOfAReplyAtTheLowerRates)
+{
+    // The quiet line before the repeat is counted in characters at the
+    // port's rate: at 1200 baud the bytes of a reply come tens of
+    // milliseconds apart, and a repeat in such a gap would be spoilt too.
+    const Response reply = Response::reply(0x13, Bytes(40, 0x33));
+    for (int rate : {19200, 2400, 1200}) {
+        SCOPED_TRACE(rate);
+        device->CloseComs();
+        ASSERT_TRUE(device->StartComs("Com1", rate));
+        sensor.setLineRate(rate);
+        sensor.clearLog();
+        sensor.script({Response(reply).withNoise({0x00}), reply});
+        const uint8_t command = 0x13;
+        ReplyBuffer answer{};
+        uint16_t length = 0;
+        enLinkStatus status = lsNone;
+        EXPECT_TRUE(device->Comms->SendCommandAwaitReply(&command, 1, answer, length, 3, 3, status));
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(length, 43);
+        EXPECT_EQ(sensor.requestCount(), 2u);
+    }
+}
+
 TEST_F(PlainTextLink, SendStringWritesPlainBytes)
 {
     struct Case {

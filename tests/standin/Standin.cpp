@@ -1,5 +1,6 @@
 #include "Standin.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -233,10 +234,54 @@ void Standin::perform(const Response& r)
     }
 }
 
+void Standin::setNoise(NoisePlan plan)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    noise_ = std::move(plan);
+    noiseRequest_ = 0;
+    noisyAnswers_ = 0;
+}
+
+int Standin::noisyAnswers() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return noisyAnswers_;
+}
+
+void Standin::addNoise(const standin::Frame& request, Responses& answer)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const size_t number = noiseRequest_++;
+    const bool repeat = previous_ && previous_->content == request.content && previous_->data == request.data;
+    previous_ = request;
+    const bool named = std::find(noise_.requests.begin(), noise_.requests.end(), number) != noise_.requests.end();
+    const auto& spared = noise_.sparedCommands;
+    const bool sparedCommand = request.content == 0x80 && !request.data.empty() &&
+                               std::find(spared.begin(), spared.end(), request.data[0]) != spared.end();
+    if (noise_.bytes.empty() || !(named || (noise_.everyNewRequest && !repeat && !sparedCommand)))
+        return;
+    for (Response& r : answer) {
+        if (r.kind == Response::Frame) {
+            r.noiseBefore.insert(r.noiseBefore.begin(), noise_.bytes.begin(), noise_.bytes.end());
+        } else if (r.kind == Response::Raw) {
+            r.data.insert(r.data.begin(), noise_.bytes.begin(), noise_.bytes.end());
+        } else if (r.kind == Response::HangUp) {
+            return; // nothing goes on the line
+        } else {
+            continue;
+        }
+        ++noisyAnswers_;
+        return;
+    }
+}
+
 void Standin::handle(Request& request)
 {
-    if (muted_)
+    if (muted_) {
+        Responses none;
+        addNoise(request.frame, none); // counted all the same
         return;
+    }
     Responses answer;
     bool scripted = false;
     Handler handler;
@@ -258,6 +303,7 @@ void Standin::handle(Request& request)
     }
     if (!scripted)
         answer = handler ? handler(request.frame) : Responses{};
+    addNoise(request.frame, answer);
     for (const Response& r : answer) {
         if (stop_ || hungUp_)
             break;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +56,23 @@ struct Response {
 };
 
 using Responses = std::vector<Response>;
+
+// Stray bytes on the line just ahead of answers, as a sensor that is
+// powering up or a glitch on the cable puts there. They go out with the
+// answer, whether it comes from the script or a handler.
+struct NoisePlan {
+    Bytes bytes{0x00};
+    // Requests, counted from setNoise (0 is the next one), whose answers get
+    // the noise...
+    std::vector<size_t> requests;
+    // ...or every answer to a request that is not the same frame as the one
+    // before it, so that the PC's repeat of a spoilt exchange is answered
+    // clean...
+    bool everyNewRequest = false;
+    // ...except answers to these commands (a jump that restarts the sensor,
+    // whose repeat nobody hears).
+    std::vector<uint8_t> sparedCommands;
+};
 
 // A request frame as the stand-in received it.
 struct Request {
@@ -106,6 +124,11 @@ public:
     // While muted the stand-in still reads and logs every request but
     // answers none, as a sensor whose power failed with the cable in place.
     void setMuted(bool muted) { muted_ = muted; }
+    // Noise ahead of answers (above); clearNoise ends it.
+    void setNoise(NoisePlan plan);
+    void clearNoise() { setNoise(NoisePlan{}); }
+    // Answers that went out with noise ahead of them since setNoise.
+    int noisyAnswers() const;
 
     std::vector<Request> requests() const;
     size_t requestCount() const;
@@ -132,6 +155,9 @@ public:
 private:
     void run();
     void handle(Request& request);
+    // Puts the plan's noise ahead of the first bytes of `answer` when the
+    // request is one it names.
+    void addNoise(const standin::Frame& request, Responses& answer);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
     struct Writes {
@@ -160,6 +186,10 @@ private:
     Bytes received_;
     std::vector<std::string> transcript_;
     FrameReader reader_;
+    NoisePlan noise_;            // guarded by mutex_
+    size_t noiseRequest_ = 0;    // requests since setNoise; guarded by mutex_
+    int noisyAnswers_ = 0;       // guarded by mutex_
+    std::optional<standin::Frame> previous_; // the request before; guarded by mutex_
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
     std::mutex filterMutex_; // held while the input filter runs
