@@ -172,12 +172,12 @@ bool TQuarnComms::SendFrame(const uint8_t* data, uint16_t length, uint8_t conten
     std::vector<uint8_t> frame(4 + 2 * (static_cast<size_t>(length) + 3));
     frame[0] = DLE;
     frame[1] = STX;
-    int n = 2 + dleEncode(content, crc, data, frame.data() + 2, length);
+    size_t n = 2 + static_cast<size_t>(dleEncode(content, crc, data, frame.data() + 2, length));
     frame[n++] = DLE;
     frame[n++] = ETX;
     if (!PortOpen)
         return false;
-    PutBlock(frame.data(), n);
+    PutBlock(frame.data(), static_cast<int>(n)); // at most 131080 bytes
     return true;
 }
 
