@@ -277,7 +277,7 @@ void TSensorForm::openListedFile(const TFileListBox* list, const QString& name)
         folder += QLatin1Char('/');
     // The extension with its dot; only graph files written in lower case go
     // to the viewer.
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot >= 0 ? name.mid(dot) : QString();
     if (extension.contains(QLatin1String("dat")))
         LaunchGraphViewer(GraphViewerName, (folder + name).toLocal8Bit().toStdString());

@@ -46,9 +46,9 @@ constexpr int GravityRole = 2;
 QString formatDecimals(double value, int decimals)
 {
     QString text = QString::number(value, 'f', decimals);
-    const int point = text.indexOf(QLatin1Char('.'));
+    const qsizetype point = text.indexOf(QLatin1Char('.'));
     if (point >= 0) {
-        int end = text.size();
+        qsizetype end = text.size();
         while (end > point + 2 && text.at(end - 1) == QLatin1Char('0'))
             --end;
         text.truncate(end);

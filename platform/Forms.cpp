@@ -55,9 +55,9 @@ void setExeName(const QString& path)
 
 QString ChangeFileExt(const QString& fileName, const QString& extension)
 {
-    const int slash = fileName.lastIndexOf(QLatin1Char('/'));
-    const int dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const int end = dot > slash ? dot : fileName.size();
+    const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const qsizetype end = dot > slash ? dot : fileName.size();
     return fileName.left(end) + extension;
 }
 

@@ -17,7 +17,7 @@ void TMemo::enforceLimit()
 {
     if (maxLength_ == 0)
         return;
-    const int excess = toPlainText().size() - maxLength_;
+    const int excess = static_cast<int>(toPlainText().size()) - maxLength_; // a document's positions are int
     if (excess <= 0)
         return;
     // The characters just typed or pasted end at the cursor: drop the last

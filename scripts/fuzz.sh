@@ -39,9 +39,12 @@ fi
 
 bash scripts/install-deps.sh
 build=build-fuzz
+# BRINDLECOT_WERROR=ON in the environment makes warnings errors (CI does).
 if [[ ! -f $build/build.ninja ]]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRINDLECOT_FUZZ=ON -DBRINDLECOT_TESTS=OFF -DBRINDLECOT_BENCH=OFF
+    -DBRINDLECOT_FUZZ=ON -DBRINDLECOT_TESTS=OFF -DBRINDLECOT_BENCH=OFF -DBRINDLECOT_WERROR="${BRINDLECOT_WERROR:-OFF}"
+else
+  cmake -S . -B "$build" -DBRINDLECOT_WERROR="${BRINDLECOT_WERROR:-OFF}" >/dev/null
 fi
 build_targets=()
 for t in "${run[@]}"; do

@@ -1,8 +1,9 @@
 // The configuration and calibration images: their files, the defaults of a
 // free schedule record, the format check with the upgrade of older images,
 // and the pressure datum.
-#include "HvSensor_Quarn.h"
+#include "SensorImageModel.h"
 
+#include "PSQuarnComms.h"
 #include "SysUtils.h"
 
 #include <QDate>
@@ -126,37 +127,37 @@ void setFormatVersion3(char (&field)[8])
 
 } // namespace
 
-bool TSensor_Quarn::WriteBinConf(ConfigurationData* conf, const std::string& fileName)
+bool TSensorImageModel::WriteBinConf(ConfigurationData* conf, const std::string& fileName)
 {
     return writeImage(conf, ConfigurationCrcSpan, fileName);
 }
 
-bool TSensor_Quarn::ReadBinConf(const std::string& fileName, ConfigurationData* conf)
+bool TSensorImageModel::ReadBinConf(const std::string& fileName, ConfigurationData* conf)
 {
     return readImage(fileName, conf);
 }
 
-void TSensor_Quarn::ReadBinConf(const uint8_t* data, size_t size, ConfigurationData* conf)
+void TSensorImageModel::ReadBinConf(const uint8_t* data, size_t size, ConfigurationData* conf)
 {
     imageFromBytes(data, size, conf);
 }
 
-void TSensor_Quarn::ReadBinCal(const uint8_t* data, size_t size, CalibrationData* cal)
+void TSensorImageModel::ReadBinCal(const uint8_t* data, size_t size, CalibrationData* cal)
 {
     imageFromBytes(data, size, cal);
 }
 
-bool TSensor_Quarn::WriteBinCal(CalibrationData* cal, const std::string& fileName)
+bool TSensorImageModel::WriteBinCal(CalibrationData* cal, const std::string& fileName)
 {
     return writeImage(cal, CalibrationCrcSpan, fileName);
 }
 
-bool TSensor_Quarn::ReadBinCal(const std::string& fileName, CalibrationData* cal)
+bool TSensorImageModel::ReadBinCal(const std::string& fileName, CalibrationData* cal)
 {
     return readImage(fileName, cal);
 }
 
-void TSensor_Quarn::ClearSchedule(int record)
+void TSensorImageModel::ClearSchedule(int record)
 {
     if (record < 0 || record >= ScheduleRecordCount)
         return;
@@ -186,7 +187,7 @@ void TSensor_Quarn::ClearSchedule(int record)
     }
 }
 
-bool TSensor_Quarn::verifyConfigFile()
+bool TSensorImageModel::verifyConfigFile()
 {
     if (formatVersionOf(ConfData.FormatVersion) >= 3.0f)
         return true;
@@ -224,7 +225,7 @@ bool TSensor_Quarn::verifyConfigFile()
     return false;
 }
 
-bool TSensor_Quarn::verifyCalFile()
+bool TSensorImageModel::verifyCalFile()
 {
     if (formatVersionOf(CalData.FormatVersion) >= 3.0f)
         return true;
@@ -259,7 +260,7 @@ bool TSensor_Quarn::verifyCalFile()
     return false;
 }
 
-bool TSensor_Quarn::SetPressureChannelDatum(uint16_t channel, const float coeffs[5])
+bool TSensorImageModel::SetPressureChannelDatum(uint16_t channel, const float coeffs[5])
 {
     if (channel >= ImageChannelCount)
         return false;
@@ -270,7 +271,7 @@ bool TSensor_Quarn::SetPressureChannelDatum(uint16_t channel, const float coeffs
     return true;
 }
 
-bool TSensor_Quarn::GetPressureChannelDatum(uint16_t channel, float coeffs[5]) const
+bool TSensorImageModel::GetPressureChannelDatum(uint16_t channel, float coeffs[5]) const
 {
     if (channel >= ImageChannelCount)
         return false;

@@ -2,7 +2,7 @@
 // the monitor selection, and the bookkeeping of schedule records, trigger
 // entries and their methods. Pure image work; nothing here talks to the
 // logger.
-#include "HvSensor_Quarn.h"
+#include "SensorImageModel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +21,7 @@ int scheduleLimit(const ConfigurationData& conf)
 
 int scheduleChannelCount(const ScheduleSetupData& schedule)
 {
-    return std::min<int>(schedule.ChannelCount, TSensor_Quarn::MaxScheduleChannels);
+    return std::min<int>(schedule.ChannelCount, TSensorImageModel::MaxScheduleChannels);
 }
 
 // A dependency walk visits each channel once per path (a loop in the image
@@ -87,7 +87,7 @@ bool alphabetically(const std::string& a, const std::string& b)
 int appendUnique(const std::vector<int>& from, int numbers[], int count)
 {
     for (int channel : from) {
-        if (count >= TSensor_Quarn::MaxScheduleChannels)
+        if (count >= TSensorImageModel::MaxScheduleChannels)
             break;
         if (std::find(numbers, numbers + count, channel) == numbers + count)
             numbers[count++] = channel;
@@ -97,7 +97,7 @@ int appendUnique(const std::vector<int>& from, int numbers[], int count)
 
 } // namespace
 
-void TSensor_Quarn::zz_backupMonitorSchedule(int* count, int channels[MaxScheduleChannels])
+void TSensorImageModel::zz_backupMonitorSchedule(int* count, int channels[MaxScheduleChannels])
 {
     const ScheduleSetupData& monitor = ConfData.Schedules[MonitorScheduleRecord];
     *count = monitor.ChannelCount;
@@ -105,7 +105,7 @@ void TSensor_Quarn::zz_backupMonitorSchedule(int* count, int channels[MaxSchedul
         channels[i] = monitor.Channels[i];
 }
 
-bool TSensor_Quarn::zz_setMonitorSchedule(int count, const int channels[])
+bool TSensorImageModel::zz_setMonitorSchedule(int count, const int channels[])
 {
     count = std::clamp(count, 0, static_cast<int>(MaxScheduleChannels));
     ScheduleSetupData& monitor = ConfData.Schedules[MonitorScheduleRecord];
@@ -116,7 +116,7 @@ bool TSensor_Quarn::zz_setMonitorSchedule(int count, const int channels[])
     return true;
 }
 
-void TSensor_Quarn::zz_AddChannelDependencies(std::vector<std::string>& list, uint16_t channel, int position)
+void TSensorImageModel::zz_AddChannelDependencies(std::vector<std::string>& list, uint16_t channel, int position)
 {
     std::deque<std::string> walk(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
     std::vector<int> path;
@@ -125,7 +125,7 @@ void TSensor_Quarn::zz_AddChannelDependencies(std::vector<std::string>& list, ui
     list.assign(std::make_move_iterator(walk.begin()), std::make_move_iterator(walk.end()));
 }
 
-bool TSensor_Quarn::zz_findChannelDependencies(int* count, int channels[MaxScheduleChannels])
+bool TSensorImageModel::zz_findChannelDependencies(int* count, int channels[MaxScheduleChannels])
 {
     std::vector<std::string> list;
     zz_AddChannelDependencies(list, static_cast<uint16_t>(channels[0]), 0);
@@ -147,7 +147,7 @@ template <typename Find>
 std::vector<int> mapNames(const std::vector<std::string>& names, Find find)
 {
     std::vector<int> mapped;
-    for (size_t i = 0; i < names.size() && i < static_cast<size_t>(TSensor_Quarn::MaxScheduleChannels); ++i) {
+    for (size_t i = 0; i < names.size() && i < static_cast<size_t>(TSensorImageModel::MaxScheduleChannels); ++i) {
         const int channel = find(names[i]);
         if (channel >= 0)
             mapped.push_back(channel);
@@ -167,7 +167,7 @@ int composeList(const std::vector<int>& combined, int numbers[])
 }
 } // namespace
 
-uint16_t TSensor_Quarn::composeScheduleChannelsList(const std::vector<std::string>& names,
+uint16_t TSensorImageModel::composeScheduleChannelsList(const std::vector<std::string>& names,
                                                     int numbers[MaxScheduleChannels])
 {
     const std::vector<int> mapped = mapNames(names, [this](const std::string& n) { return findDepChannelNumber(n); });
@@ -181,13 +181,13 @@ uint16_t TSensor_Quarn::composeScheduleChannelsList(const std::vector<std::strin
     return static_cast<uint16_t>(composeList(combined, numbers));
 }
 
-int TSensor_Quarn::composeMonitoScheduleChannelsList(const std::vector<std::string>& names,
+int TSensorImageModel::composeMonitoScheduleChannelsList(const std::vector<std::string>& names,
                                                      int numbers[MaxScheduleChannels])
 {
     return composeList(mapNames(names, [this](const std::string& n) { return findDepChannelNumber(n); }), numbers);
 }
 
-int TSensor_Quarn::GetNextAvailableClearedSchedule()
+int TSensorImageModel::GetNextAvailableClearedSchedule()
 {
     for (int s = FirstUserSchedule; s <= LastUserSchedule; ++s)
         if (ConfData.Schedules[s].InUse == 0)
@@ -195,7 +195,7 @@ int TSensor_Quarn::GetNextAvailableClearedSchedule()
     return 0;
 }
 
-void TSensor_Quarn::GetTriggerableChannels(std::vector<std::string>& list)
+void TSensorImageModel::GetTriggerableChannels(std::vector<std::string>& list)
 {
     list.clear();
     std::vector<std::string> names;
@@ -216,7 +216,7 @@ void TSensor_Quarn::GetTriggerableChannels(std::vector<std::string>& list)
             list.push_back(name);
 }
 
-int TSensor_Quarn::GetNextFreeTrigger()
+int TSensorImageModel::GetNextFreeTrigger()
 {
     for (int t = 1; t < TriggerEntryCount; ++t)
         if (ConfData.Triggers[t].InUse == 0)
@@ -224,7 +224,7 @@ int TSensor_Quarn::GetNextFreeTrigger()
     return -1;
 }
 
-void TSensor_Quarn::ValidateTriggers()
+void TSensorImageModel::ValidateTriggers()
 {
     for (int t = 0; t < TriggerEntryCount; ++t) {
         if (!ConfData.Triggers[t].InUse)
@@ -237,7 +237,7 @@ void TSensor_Quarn::ValidateTriggers()
     }
 }
 
-bool TSensor_Quarn::CheckTriggeredScheduleDependency(int record)
+bool TSensorImageModel::CheckTriggeredScheduleDependency(int record)
 {
     if (record < 0 || record >= ScheduleRecordCount)
         return false;

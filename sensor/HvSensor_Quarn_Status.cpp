@@ -65,7 +65,7 @@ bool TSensor_Quarn::LoggerStatus()
     const ReplyReader r(reply.data(), replyLength - 1u);
     SensorStatusData& s = Status;
     if (r.has(3, 4))
-        for (int i = 0; i < 4; ++i)
+        for (size_t i = 0; i < 4; ++i)
             s.StatusValues[i] = r.signedByte(3 + i);
     if (r.has(7, 8)) {
         std::memset(s.ConnectedSensorID, 0, sizeof s.ConnectedSensorID);

@@ -1,6 +1,6 @@
 // The fixed tables over a channel's unit code: default text, family (base
 // unit type), the texts a family offers, and text back to code.
-#include "HvSensor_Quarn.h"
+#include "SensorImageModel.h"
 
 #include <cstddef>
 
@@ -86,19 +86,19 @@ constexpr FamilyList Families[] = {
 
 } // namespace
 
-uint8_t TSensor_Quarn::GetBaseUnitType(uint8_t code)
+uint8_t TSensorImageModel::GetBaseUnitType(uint8_t code)
 {
     const UnitEntry* e = entryOf(code);
     return e ? e->baseType : static_cast<uint8_t>(ucNone);
 }
 
-std::string TSensor_Quarn::GetDefaultUnitsString(uint8_t code)
+std::string TSensorImageModel::GetDefaultUnitsString(uint8_t code)
 {
     const UnitEntry* e = entryOf(code);
     return e ? e->text : std::string();
 }
 
-void TSensor_Quarn::GetDefaultUnitsStringList(uint8_t baseType, std::vector<std::string>& list)
+void TSensorImageModel::GetDefaultUnitsStringList(uint8_t baseType, std::vector<std::string>& list)
 {
     list.clear();
     for (const FamilyList& f : Families)
@@ -108,7 +108,7 @@ void TSensor_Quarn::GetDefaultUnitsStringList(uint8_t baseType, std::vector<std:
                     list.emplace_back(text);
 }
 
-uint8_t TSensor_Quarn::GetUnitTypeFromString(const std::string& text)
+uint8_t TSensorImageModel::GetUnitTypeFromString(const std::string& text)
 {
     for (const UnitEntry& e : Units)
         if (text == e.text)

@@ -205,47 +205,7 @@ void TQuarnComms::Debug(const std::string& text)
 }
 
 // ---------------------------------------------------------------------------
-// Frames and CRC
-
-void TQuarnComms::updateCcittCrc(uint16_t& crc, uint8_t byte)
-{
-    uint8_t x = byte ^ static_cast<uint8_t>(crc & 0xFF);
-    x = static_cast<uint8_t>(x ^ (x << 4));
-    crc = static_cast<uint16_t>((crc >> 8) ^ (x << 8) ^ (x << 3) ^ (x >> 4));
-}
-
-uint16_t TQuarnComms::blockCalcCcittCrc(const uint8_t* data, uint16_t initial, size_t count)
-{
-    uint16_t crc = initial;
-    for (size_t i = 0; i < count; ++i)
-        updateCcittCrc(crc, data[i]);
-    return crc;
-}
-
-uint16_t TQuarnComms::CalcCcittCrc(uint8_t first, const uint8_t* data, uint16_t initial, size_t count)
-{
-    uint16_t crc = initial;
-    updateCcittCrc(crc, first);
-    return blockCalcCcittCrc(data, crc, count);
-}
-
-static inline int putStuffed(uint8_t* out, int n, uint8_t byte)
-{
-    out[n++] = byte;
-    if (byte == DLE)
-        out[n++] = DLE_STUFFED;
-    return n;
-}
-
-int TQuarnComms::dleEncode(uint8_t content, uint16_t crc, const uint8_t* data, uint8_t* out, uint16_t count)
-{
-    int n = putStuffed(out, 0, content);
-    for (uint16_t i = 0; i < count; ++i)
-        n = putStuffed(out, n, data[i]);
-    n = putStuffed(out, n, static_cast<uint8_t>(crc & 0xFF));
-    n = putStuffed(out, n, static_cast<uint8_t>(crc >> 8));
-    return n;
-}
+// Frames
 
 bool TQuarnComms::SendFrame(const uint8_t* data, uint16_t length, uint8_t content)
 {
@@ -254,142 +214,13 @@ bool TQuarnComms::SendFrame(const uint8_t* data, uint16_t length, uint8_t conten
     std::vector<uint8_t> frame(4 + 2 * (static_cast<size_t>(length) + 3));
     frame[0] = DLE;
     frame[1] = STX;
-    int n = 2 + dleEncode(content, crc, data, frame.data() + 2, length);
+    size_t n = 2 + static_cast<size_t>(dleEncode(content, crc, data, frame.data() + 2, length));
     frame[n++] = DLE;
     frame[n++] = ETX;
     if (!PortOpen)
         return false;
-    PutBlock(frame.data(), n);
+    PutBlock(frame.data(), static_cast<int>(n)); // at most 131080 bytes
     return true;
-}
-
-void TQuarnComms::resetFrame(CommsFrame& frame)
-{
-    frame.Length = 0;
-    frame.Buffer[0] = 0;
-    frame.Status = fsReceiving;
-}
-
-static void endOfFrame(CommsFrame& frame)
-{
-    // A frame needs its content code besides the two CRC bytes: readers take
-    // Length - 1 data bytes, which a CRC-only frame would make negative.
-    if (frame.Length < 3) {
-        frame.Status = fsBad;
-        return;
-    }
-    frame.Length -= 2;
-    frame.Crc = TQuarnComms::blockCalcCcittCrc(frame.Buffer, 0, static_cast<size_t>(frame.Length));
-    const uint16_t sent = static_cast<uint16_t>(frame.Buffer[frame.Length] | (frame.Buffer[frame.Length + 1] << 8));
-    frame.Status = frame.Crc == sent ? fsGood : fsBad;
-}
-
-void TQuarnComms::frameDecoder(uint8_t& state, uint8_t byte, CommsFrame& frame)
-{
-    // A length outside the buffer can only come from a caller's stale frame;
-    // treat it as full so nothing is written past the buffer.
-    const bool full = frame.Length >= MaxRxFrameBytes || frame.Length < 0;
-    switch (state) {
-    case dsIdle:
-        if (byte == DLE) {
-            resetFrame(frame);
-            state = dsStartDle;
-        } else {
-            frame.Status = fsBad;
-        }
-        break;
-    case dsStartDle:
-        if (byte == STX) {
-            state = dsInFrame;
-        } else if (byte != DLE) {
-            frame.Status = fsBad;
-            state = dsIdle;
-        }
-        break;
-    case dsInFrame:
-        if (byte == DLE) {
-            state = dsInFrameDle;
-        } else if (!full) {
-            frame.Buffer[frame.Length++] = byte;
-        } else {
-            state = dsIdle;
-        }
-        break;
-    case dsInFrameDle:
-        if (byte == ETX) {
-            endOfFrame(frame);
-            state = dsIdle;
-        } else if (byte == DLE_STUFFED && !full) {
-            frame.Buffer[frame.Length++] = DLE;
-            state = dsInFrame;
-        } else {
-            state = dsIdle;
-        }
-        break;
-    default:
-        state = dsIdle;
-        break;
-    }
-}
-
-bool TQuarnComms::frameEncoder(uint8_t& step, CommsFrame& frame, uint8_t& out, uint8_t& index)
-{
-    // The index is one byte wide; a longer frame could never finish, so it is
-    // clamped to what the index can reach.
-    const int length = std::clamp<int32_t>(frame.Length, 0, 255);
-    switch (step) {
-    case esStartDle:
-        out = DLE;
-        step = esStx;
-        return true;
-    case esStx:
-        out = STX;
-        index = 0;
-        frame.Crc = 0;
-        step = esData;
-        return true;
-    case esData:
-        if (index < length) {
-            out = frame.Buffer[index++];
-            step = out == DLE ? esDataStuff : esData;
-        } else {
-            frame.Crc = blockCalcCcittCrc(frame.Buffer, 0, static_cast<size_t>(length));
-            out = static_cast<uint8_t>(frame.Crc & 0xFF);
-            step = out == DLE ? esCrcLowStuff : esCrcHigh;
-        }
-        return true;
-    case esDataStuff:
-        out = DLE_STUFFED;
-        step = esData;
-        return true;
-    case esCrcLowStuff:
-        out = DLE_STUFFED;
-        step = esCrcHigh;
-        return true;
-    case esCrcHigh:
-        out = static_cast<uint8_t>(frame.Crc >> 8);
-        step = out == DLE ? esCrcHighStuff : esEndDle;
-        return true;
-    case esCrcHighStuff:
-        out = DLE_STUFFED;
-        step = esEndDle;
-        return true;
-    case esEndDle:
-        out = DLE;
-        step = esEtx;
-        return true;
-    case esEtx:
-        out = ETX;
-        step = esDone;
-        return true;
-    case esDone:
-        frame.Status = fsEncoded;
-        step = esStartDle;
-        return false;
-    default:
-        step = esStartDle;
-        return false;
-    }
 }
 
 // ---------------------------------------------------------------------------

@@ -20,9 +20,6 @@ namespace {
 // long (some hundred byte times at 19200 baud), or half the quiet time that
 // ends a burst when that is shorter.
 constexpr uint32_t DrainQuietMs = 50;
-// Bytes of the stream that may still be missing when a quiet line is taken
-// for the stream's end.
-constexpr int64_t NearEndBytes = 2560;
 
 std::string num(int64_t v)
 {
@@ -187,32 +184,6 @@ int32_t TQuarnComms::RetrieveLogFile(const std::string& name, int32_t size, enLi
 // ---------------------------------------------------------------------------
 // Multi-frame protocol
 
-bool TQuarnComms::isData(uint8_t content)
-{
-    return content == fcMultiNextEven || content == fcMultiNextOdd;
-}
-
-uint8_t TQuarnComms::framesWanted(uint8_t trouble)
-{
-    if (trouble <= 3)
-        return 10;
-    if (trouble <= 6)
-        return 4;
-    return 2;
-}
-
-uint8_t TQuarnComms::judgeFrame(uint8_t frame, uint8_t content)
-{
-    if (frame == fcWait)
-        return 5;
-    if ((frame == fcMultiBlockEven && content == fcMultiNextEven) ||
-        (frame == fcMultiBlockOdd && content == fcMultiNextOdd))
-        return 0;
-    if (frame == fcFileSenderAbort || frame == fcMultiEndEven)
-        return 0;
-    return isData(content) ? 7 : 0;
-}
-
 uint8_t TQuarnComms::checkIO(uint8_t content) const
 {
     return judgeFrame(RxFrame.Buffer[0], content);
@@ -249,82 +220,6 @@ void TQuarnComms::drainLine()
     waitForQuietLine(std::min(DrainQuietMs, QuietTimeMs / 2), timeGetTime() + QuietTimeMs);
 }
 
-int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, bool& afterDle)
-{
-    int pairs = 0;
-    for (int i = 0; i < count; ++i) {
-        if (afterDle && bytes[i] == ETX)
-            ++pairs;
-        afterDle = bytes[i] == DLE;
-    }
-    return pairs;
-}
-
-enMultiFrameResult TQuarnComms::quietVerdict(int pairs, int collected, int64_t stillToCome)
-{
-    if (pairs == 0 || stillToCome >= NearEndBytes)
-        return pairs >= 1 && collected >= 256 ? mfPartial : mfRetry;
-    return mfComplete;
-}
-
-TQuarnComms::BurstVerdict TQuarnComms::decodeBurst(const uint8_t* burst, int collected, uint8_t content,
-                                                   uint8_t wanted, CommsFrame& frame,
-                                                   const std::function<bool(const uint8_t*, size_t)>& store)
-{
-    BurstVerdict v;
-    uint8_t state = dsIdle;
-    resetFrame(frame);
-    for (int i = 0; i < collected; ++i) {
-        frameDecoder(state, burst[i], frame);
-        if (frame.Status == fsBad) {
-            v.result = collected > 7 ? mfBadFrame : mfRetry;
-            return v;
-        }
-        if (frame.Status != fsGood)
-            continue;
-        v.frames = true;
-        v.receivedContent = frame.Buffer[0];
-        const uint8_t io = judgeFrame(v.receivedContent, content);
-        if (io == 7) {
-            v.debug = "BAD_FRAME0";
-            v.result = mfBadFrame;
-            return v;
-        }
-        if (io == 5) {
-            v.result = mfRetry;
-            return v;
-        }
-        switch (v.receivedContent) {
-        case fcFileFirstBlock:
-        case fcMultiBlockEven:
-        case fcMultiBlockOdd:
-            if (!store(frame.Buffer + 1, static_cast<size_t>(frame.Length - 1))) {
-                v.result = mfBadFrame;
-                return v;
-            }
-            ++v.written;
-            if (v.written == wanted) {
-                v.result = mfComplete;
-                return v;
-            }
-            resetFrame(frame);
-            state = dsIdle;
-            break;
-        case fcMultiEndEven:
-        case fcMultiEndOdd:
-            v.result = mfComplete;
-            return v;
-        default:
-            v.debug = "BAD_FRAME1";
-            v.result = mfBadFrame;
-            return v;
-        }
-    }
-    // The bytes ran out before the burst was complete.
-    v.debug = "BAD_FRAME3";
-    v.result = mfBadFrame;
-    return v;
-}
 
 enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int length, uint8_t& receivedContent,
                                                          uint8_t& written, uint8_t wanted, std::FILE* file)

@@ -327,7 +327,7 @@ template <size_t N>
 std::string ImageText(const char (&field)[N])
 {
     const void* end = std::memchr(field, 0, N);
-    return std::string(field, end ? static_cast<const char*>(end) - field : N);
+    return std::string(field, end ? static_cast<size_t>(static_cast<const char*>(end) - field) : N);
 }
 
 // Stores `text` cut to N - 1 characters, zero-terminated, the rest of the

@@ -16,7 +16,7 @@ namespace {
 std::string fieldText(const char* field, size_t size)
 {
     const void* nul = std::memchr(field, 0, size);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : size);
+    return std::string(field, nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : size);
 }
 
 // True when the text needs no quotes: no separator, quote or line break.
@@ -69,7 +69,7 @@ std::string commentText(const uint8_t* payload, uint16_t length)
         return std::string();
     const char* text = reinterpret_cast<const char*>(payload + 2);
     const void* nul = std::memchr(text, 0, length - 2u);
-    return std::string(text, nul ? static_cast<const char*>(nul) - text : length - 2u);
+    return std::string(text, nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : length - 2u);
 }
 
 } // namespace

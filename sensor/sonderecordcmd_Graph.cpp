@@ -288,7 +288,7 @@ std::string recordText(const uint8_t* payload, uint16_t length)
         return std::string();
     const char* text = reinterpret_cast<const char*>(payload + 2);
     const void* nul = std::memchr(text, 0, end - 2);
-    return std::string(text, nul ? static_cast<const char*>(nul) - text : end - 2);
+    return std::string(text, nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : end - 2);
 }
 
 } // namespace

@@ -109,10 +109,10 @@ protected:
         progressTexts.clear();
     }
 
-    void setPage(int baudIndex, int line, int modbus, const QString& address)
+    void setPage(int baudIndex, int mode, int modbus, const QString& address)
     {
         form->BaudRateCB->setCurrentIndex(baudIndex);
-        form->CommsModeGB->SetItemIndex(line);
+        form->CommsModeGB->SetItemIndex(mode);
         form->ModBusRG->SetItemIndex(modbus);
         form->ModbusAddressEB->setText(address);
     }

@@ -110,10 +110,10 @@ TEST_F(Logging, StartSendsTheStartAndTheCommentOfTheInitials)
         EXPECT_TRUE(form->DataBtn->isEnabled());
 
         form.reset();
-        model->update([](standin::SensorState& s) {
-            s.comments.clear();
-            s.clearTexts.clear();
-            s.memoryUsed = 123456;
+        model->update([](standin::SensorState& next) {
+            next.comments.clear();
+            next.clearTexts.clear();
+            next.memoryUsed = 123456;
         });
         shown.clear();
     }

@@ -663,7 +663,7 @@ TEST_F(OpenFiles, GraphFilesGoToTheViewerOthersToTheDesktop)
 
     // The hidden twin of the list opens its own double-clicked item.
     form->FileListBox1->Update();
-    form->FileListBox1->setCurrentRow(form->FileListBox1->Items().indexOf("Weir.csv"));
+    form->FileListBox1->setCurrentRow(static_cast<int>(form->FileListBox1->Items().indexOf("Weir.csv")));
     opened.clear();
     form->DlFileListBoxDblClick(form->FileListBox1);
     EXPECT_EQ(opened, std::vector<QString>({folder() + "Weir.csv"}));

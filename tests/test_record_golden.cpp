@@ -144,7 +144,7 @@ Bytes everyType()
     g.add(record::SamplerEvent, record::samplerEvent(30, 3.25f));
     g.add(record::SamplerEvent, record::samplerEvent(1, record::NoValue));
     g.add(record::AlarmEvent, record::alarmEvent(4, {2}, {-1.0f}));
-    for (uint8_t e : {0, 9, 26, 27, 200})
+    for (uint8_t e : std::initializer_list<uint8_t>{0, 9, 26, 27, 200})
         g.add(record::SystemLog, record::systemLog(e));
     g.add(record::DataVariation, record::dataVariation(5, 7.25f));
     g.add(record::DataVariation, record::dataVariation(30, -0.5f));

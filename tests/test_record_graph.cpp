@@ -311,7 +311,7 @@ TEST_F(GraphFile, ChannelNumbersAboveNineTakeOneUnderscore)
 {
     for (const Channel& c : channels())
         images.cal.Channels[c.number].Enabled = 0;
-    for (uint8_t n : {0, 1, 12})
+    for (uint8_t n : std::initializer_list<uint8_t>{0, 1, 12})
         images.cal.Channels[n].Enabled = 1;
     const auto lines = graph(frame(record::Null, T0, {}));
     ASSERT_GT(lines.size(), 17u);

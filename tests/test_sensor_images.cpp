@@ -261,10 +261,7 @@ struct CalTraits {
 };
 
 template <typename T>
-class ImageFile : public SensorFixture {
-protected:
-    using Image = typename T::Image;
-};
+class ImageFile : public SensorFixture {};
 
 using ImageKinds = ::testing::Types<ConfTraits, CalTraits>;
 TYPED_TEST_SUITE(ImageFile, ImageKinds);

@@ -80,4 +80,4 @@ INSTANTIATE_TEST_SUITE_P(
                        return d.GetDateTimeBounds(&a, &b, st);
                    },
                    1, 10, 2, true}),
-    [](const ::testing::TestParamInfo<SilentCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SilentCase>& p) { return std::string(p.param.name); });

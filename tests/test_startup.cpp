@@ -193,7 +193,7 @@ TEST_F(StartUp, TypingIntoThePortBoxSavesTheEmptyText)
     TStartUpForm form;
     form.show();
     QLineEdit* field = form.AvailComportComboBox->lineEdit();
-    field->setCursorPosition(field->text().size());
+    field->setCursorPosition(static_cast<int>(field->text().size()));
     QTest::keyClicks(field, "x");
     EXPECT_EQ(form.AvailComportComboBox->currentIndex(), -1);
     EXPECT_EQ(field->text(), "COM5x");

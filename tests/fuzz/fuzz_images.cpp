@@ -9,25 +9,20 @@
 // readers do with a short file. The other bits pick the channel whose
 // dependencies are expanded (each expansion may take thousands of steps on a
 // hostile image, so one per input keeps the target fast).
-#include "HvSensor_Quarn.h"
+#include "SensorImageModel.h"
 #include "ImageBuilder.h"
 #include "SysUtils.h"
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
-
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::unique_ptr<QTemporaryDir> dataHome;
-TSensor_Quarn* sensor = nullptr;
+TSensorImageModel* sensor = nullptr;
 
-void walkImages(TSensor_Quarn& s, int expanded)
+void walkImages(TSensorImageModel& s, int expanded)
 {
     float coeffs[5];
     for (uint16_t ch = 0; ch <= ImageChannelCount; ++ch) {
@@ -39,7 +34,7 @@ void walkImages(TSensor_Quarn& s, int expanded)
             s.zz_setCompensationCoeffs(user, coeffs);
         s.zz_getUnitsCalCompensationNumber(ch);
     }
-    int numbers[TSensor_Quarn::MaxScheduleChannels] = {expanded};
+    int numbers[TSensorImageModel::MaxScheduleChannels] = {expanded};
     int count = 1;
     s.zz_findChannelDependencies(&count, numbers);
     std::vector<std::string> names;
@@ -58,17 +53,10 @@ void walkImages(TSensor_Quarn& s, int expanded)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
 {
-    // The device model makes its working folders in the data folder: a
-    // temporary one, removed at exit.
-    dataHome = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/fuzz-images-XXXXXX");
-    if (!dataHome->isValid())
-        std::abort();
-    setenv("XDG_DATA_HOME", dataHome->path().toLocal8Bit().constData(), 1);
-    static QCoreApplication app(*argc, *argv);
-    sensor = new TSensor_Quarn(nullptr);
-    std::atexit([] { dataHome.reset(); });
+    // The images alone: no link, no working folders.
+    sensor = new TSensorImageModel();
     return 0;
 }
 
@@ -82,10 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool calibration = data[0] & 1;
     try {
         if (calibration) {
-            TSensor_Quarn::ReadBinCal(data + 1, size - 1, &sensor->CalData);
+            TSensorImageModel::ReadBinCal(data + 1, size - 1, &sensor->CalData);
             sensor->verifyCalFile();
         } else {
-            TSensor_Quarn::ReadBinConf(data + 1, size - 1, &sensor->ConfData);
+            TSensorImageModel::ReadBinConf(data + 1, size - 1, &sensor->ConfData);
             sensor->verifyConfigFile();
         }
     } catch (const EConvertError&) {

@@ -3,17 +3,13 @@
 // one image long, then read and checked; all in memory. Also the wrapper's
 // round trip and agreement with the stand-in's unwrapping.
 #include "FileTransfer.h"
-#include "HvSensor_Quarn.h"
+#include "SensorImageModel.h"
 #include "SysUtils.h"
 #include "filecompression.h"
-
-#include <QCoreApplication>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -28,21 +24,14 @@ void require(bool condition, const char* what)
     }
 }
 
-std::unique_ptr<QTemporaryDir> dataHome;
-TSensor_Quarn* sensor = nullptr;
+TSensorImageModel* sensor = nullptr;
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/)
 {
-    // The device model makes its working folders in the data folder: a
-    // temporary one, removed at exit.
-    dataHome = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/fuzz-wrapper-XXXXXX");
-    require(dataHome->isValid(), "temporary folder");
-    setenv("XDG_DATA_HOME", dataHome->path().toLocal8Bit().constData(), 1);
-    static QCoreApplication app(*argc, *argv);
-    sensor = new TSensor_Quarn(nullptr);
-    std::atexit([] { dataHome.reset(); });
+    // The images alone: no link, no working folders.
+    sensor = new TSensorImageModel();
     return 0;
 }
 
@@ -81,10 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     try {
         if (file.size() == sizeof(ConfigurationData)) {
-            TSensor_Quarn::ReadBinConf(file.data(), file.size(), &sensor->ConfData);
+            TSensorImageModel::ReadBinConf(file.data(), file.size(), &sensor->ConfData);
             sensor->verifyConfigFile();
         } else if (file.size() == sizeof(CalibrationData)) {
-            TSensor_Quarn::ReadBinCal(file.data(), file.size(), &sensor->CalData);
+            TSensorImageModel::ReadBinCal(file.data(), file.size(), &sensor->CalData);
             sensor->verifyCalFile();
         }
     } catch (const EConvertError&) {
