@@ -138,6 +138,12 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
         const QString text = key->text();
         if (text.isEmpty())
             return false;
+        // A shortcut (Ctrl+A, Ctrl+V), whatever text the platform gives it,
+        // is the edit's own. Ctrl with Alt is AltGr on some systems, which
+        // types characters.
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if ((mods & Qt::MetaModifier) || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
+            return text.contains(QLatin1Char('\t')) && memo_;
         if (text.contains(QLatin1Char('\t'))) {
             // Tab and Shift+Tab move the focus; whatever else types a tab
             // (Ctrl+Tab, Ctrl+I in a memo) puts none into the text.
