@@ -7,6 +7,7 @@
 #include "Folders.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "KeyFilter.h"
 #include "OperationScope.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
@@ -537,8 +538,13 @@ void TSensorForm::connectHandlers()
 
     ConnectHandler(SetClockRadioGroup, &TRadioGroup::Click, this, &TSensorForm::SetClockRadioGroupClick);
     ConnectHandler(UpdateTimeBtn, &QPushButton::clicked, this, &TSensorForm::UpdateTimeBtnClick);
-    InitialsEditBox->installEventFilter(this);
-    CommentsMemo->installEventFilter(this);
+    // The handler judges every character alone, typed or pasted.
+    const auto initialsRule = [this](const QString&, QChar key) {
+        InitialsEditBoxKeyPress(nullptr, key);
+        return !key.isNull();
+    };
+    for (QWidget* edit : {static_cast<QWidget*>(InitialsEditBox), static_cast<QWidget*>(CommentsMemo)})
+        TKeyFilter::Install(edit, initialsRule, KeyPressHandler(this, &TSensorForm::InitialsEditBoxKeyPress, edit));
 
     ConnectHandler(CollectDataBtn, &QPushButton::clicked, this, &TSensorForm::CollectDataBtnClick);
     ConnectHandler(DlCollectionOptions, &TRadioGroup::Click, this, &TSensorForm::DlCollectionOptionsClick);
@@ -779,7 +785,9 @@ void TSensorForm::CheckDownloadFolder()
             c = '_';
     if (name == "." || name == "..")
         name = "_";
-    DownloadsFolder = DataFolder + "data/" + name;
+    // The folder bears the name the windows show (Latin-1), as the file
+    // lists and the backups read it.
+    DownloadsFolder = DataFolder + "data/" + Latin1ToPath(name);
     if (!DirectoryExists(DownloadsFolder) && !CreateDir(DownloadsFolder))
         throw Exception("Cannot create data directory.");
     if (DownloadsFolder.back() != '/')
@@ -810,25 +818,4 @@ void TSensorForm::releaseSensor()
     Sensor->CloseComs();
     delete Sensor;
     Sensor = nullptr;
-}
-
-bool TSensorForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if ((watched == InitialsEditBox || watched == CommentsMemo) && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Keys that type no character (arrows, Delete, Tab, Ctrl shortcuts)
-        // are editing commands, not characters: they pass.
-        if (text.size() == 1) {
-            const char16_t code = text.at(0).unicode();
-            const bool character = code == 8 || code == 12 || code == 13 || (code >= 32 && code != 127);
-            if (character) {
-                QChar k = text.at(0);
-                RunHandler([&] { InitialsEditBoxKeyPress(watched, k); });
-                if (k.isNull())
-                    return true;
-            }
-        }
-    }
-    return TForm::eventFilter(watched, event);
 }

@@ -64,7 +64,7 @@ std::string TSensorForm::FormatValue(double value, int precision)
 void TSensorForm::ClockTimerTimer()
 {
     const TDateTime now = Now();
-    const QString pcText = Latin1Text(DateTimeText(now));
+    const QString pcText = LocalText(DateTimeText(now));
     TopPanelPcClockTxt->setText(pcText);
 
     const int32_t offset = Sensor ? Sensor->Status.ClockOffsetSeconds : 0;
@@ -73,7 +73,7 @@ void TSensorForm::ClockTimerTimer()
     if (magnitude < 2) {
         TopPanelSensorClockTxt->setText(pcText);
     } else {
-        TopPanelSensorClockTxt->setText(Latin1Text(DateTimeText(now + offset / SecsPerDay)));
+        TopPanelSensorClockTxt->setText(LocalText(DateTimeText(now + offset / SecsPerDay)));
         if (magnitude >= 60)
             colour = QColor(255, 0, 0);
     }

@@ -7,6 +7,7 @@
 #include "FormatSettings.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "KeyFilter.h"
 #include "OperationScope.h"
 #include "StdCtrls.h"
 #include "StringQueryForm.h"
@@ -178,7 +179,8 @@ void TSensorSetupForm::FillWith(QWidget* parent, QWidget* child)
 void TSensorSetupForm::BuildInfoPage()
 {
     SensorNameEdit = Named(new QLineEdit(SS_InfoTab), "SensorNameEdit");
-    SensorNameEdit->setMaxLength(19);
+    // No length limit on the edit itself: it would cut a longer name from
+    // the image. The key filter limits typing.
     SS_SensorIDEdit = readOnlyEdit(SS_InfoTab, "SS_SensorIDEdit");
     SS_FirmwareVersionEdit = readOnlyEdit(SS_InfoTab, "SS_FirmwareVersionEdit");
     SS_FactoryCalDateEdit = readOnlyEdit(SS_InfoTab, "SS_FactoryCalDateEdit");
@@ -471,32 +473,16 @@ void TSensorSetupForm::FocusNext()
 
 void TSensorSetupForm::SetKeyFilter(QWidget* control, TKeyPressHandler handler)
 {
-    keyFilters_[control] = handler;
-    control->installEventFilter(this);
-    // Text dropped or pasted from a menu would pass by the filter.
-    control->setAcceptDrops(false);
-    control->setContextMenuPolicy(Qt::NoContextMenu);
-}
-
-bool TSensorSetupForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress) {
-        const auto found = keyFilters_.find(watched);
-        if (found != keyFilters_.end()) {
-            const QString text = static_cast<QKeyEvent*>(event)->text();
-            // Tab, Escape and Delete type no character: they stay editing
-            // and navigation keys.
-            if (text.size() == 1 && text.at(0) != QLatin1Char('\t') && text.at(0).unicode() != 27
-                && text.at(0).unicode() != 127) {
-                QChar key = text.at(0);
-                const TKeyPressHandler handler = found->second;
-                RunHandler([&] { (this->*handler)(watched, key); });
-                if (key.isNull())
-                    return true;
-            }
-        }
-    }
-    return TForm::eventFilter(watched, event);
+    // The rule each handler applies to a character, for text that arrives
+    // without a key press.
+    TKeyFilter::TKeyRule rule = KeyRules::Decimal;
+    if (handler == &TSensorSetupForm::Chan_PresisionEditKeyPress)
+        rule = KeyRules::Digit;
+    else if (handler == &TSensorSetupForm::Chan_UnitNameEditKeyPress)
+        rule = UnitNameKey;
+    else if (handler == &TSensorSetupForm::SensorNameEditKeyPress)
+        rule = SensorNameKey;
+    TKeyFilter::Install(control, rule, KeyPressHandler(this, handler, control));
 }
 
 namespace {
@@ -510,26 +496,18 @@ QString controlText(QObject* control)
     return QString();
 }
 
-bool isDigit(QChar key)
-{
-    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
-}
-
 } // namespace
 
 void TSensorSetupForm::Chan_PresisionEditKeyPress(QObject*, QChar& Key)
 {
-    if (!(Key.unicode() == 8 || Key.unicode() == 12 || isDigit(Key)))
+    if (!KeyRules::Digit(QString(), Key))
         Key = QChar();
 }
 
 void TSensorSetupForm::Chan_DataVariationValueEditKeyPress(QObject* Sender, QChar& Key)
 {
-    if (Key.unicode() == 8 || Key.unicode() == 12 || isDigit(Key))
-        return;
-    if (Key == QLatin1Char('.') && !controlText(Sender).contains(QLatin1Char('.')))
-        return;
-    Key = QChar();
+    if (!KeyRules::Decimal(controlText(Sender), Key))
+        Key = QChar();
 }
 
 void TSensorSetupForm::TriggerSetPointValueEditKeyPress(QObject* Sender, QChar& Key)

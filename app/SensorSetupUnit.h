@@ -191,7 +191,8 @@ public:
 
     // Key filters: the handler sees each typed character of `control` before
     // the control does and discards it by setting it to 0. Keys that type no
-    // character (arrows, Delete, Tab, Escape) do not reach it.
+    // character (arrows, Delete, Tab, Escape) do not reach it; pasted and
+    // dropped text is held to the handler's rule (KeyFilter.h).
     using TKeyPressHandler = void (TSensorSetupForm::*)(QObject* Sender, QChar& Key);
     void SetKeyFilter(QWidget* control, TKeyPressHandler handler);
 
@@ -217,6 +218,12 @@ public:
     void ShowChannelKindPage();
     void Chan_UnitNameEditKeyPress(QObject* Sender, QChar& Key);
     void SensorNameEditKeyPress(QObject* Sender, QChar& Key);
+    // Their rules for one character going into `text` (Enter aside).
+    static bool UnitNameKey(const QString& text, QChar key);
+    static bool SensorNameKey(const QString& text, QChar key);
+    // Typing stops at this many characters; a longer name from the image
+    // is shown and kept whole.
+    static constexpr int SensorNameTypingLimit = 19;
 
 public slots:
     void Chan_PresisionEditChange();
@@ -261,7 +268,6 @@ public slots:
     void SS_MemoryWrapCheckBoxClick();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Sets a flag (Updating) for a block and restores what it was however
@@ -311,7 +317,6 @@ private:
     void StoreMonitorSelection();
     void StoreModbusSelection();
 
-    std::map<QObject*, TKeyPressHandler> keyFilters_;
     QWidget* shownPage_ = nullptr;
 
     // =====================================================================

@@ -554,20 +554,26 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
 
 void TSensorSetupForm::Chan_UnitNameEditKeyPress(QObject*, QChar& Key)
 {
-    const char16_t code = Key.unicode();
-    // The name holds at most 11 characters; backspace still shortens it.
-    if (Chan_UnitNameEdit->text().size() >= 11 && code != 8) {
-        Key = QChar();
-        return;
-    }
-    if (code == 13) {
+    const QString text = Chan_UnitNameEdit->text();
+    if (Key.unicode() == 13 && text.size() < 11) {
         FocusNext();
         Key = QChar();
         return;
     }
-    const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
-    if (!(code == 8 || code == 12 || (code >= u'0' && code <= u'9') || code == u'_' || letter))
+    if (!UnitNameKey(text, Key))
         Key = QChar();
+}
+
+bool TSensorSetupForm::UnitNameKey(const QString& text, QChar key)
+{
+    const char16_t code = key.unicode();
+    // The name holds at most 11 characters; backspace still shortens it.
+    if (code == 8)
+        return true;
+    if (text.size() >= 11)
+        return false;
+    const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
+    return code == 12 || (code >= u'0' && code <= u'9') || code == u'_' || letter;
 }
 
 void TSensorSetupForm::Chan_UnitNameEditChange()
@@ -766,11 +772,24 @@ void TSensorSetupForm::RenameChannelClick()
 
 void TSensorSetupForm::SensorNameEditKeyPress(QObject*, QChar& Key)
 {
-    const char16_t code = Key.unicode();
-    const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
-    if (!(code == 8 || code == 12 || code == 13 || code == u' ' || code == u'-' || (code >= u'0' && code <= u'9')
-          || code == u'_' || letter))
+    // A typed character replaces the selection, so the limit counts the
+    // rest.
+    QString text = SensorNameEdit->text();
+    if (SensorNameEdit->hasSelectedText())
+        text.remove(SensorNameEdit->selectionStart(), SensorNameEdit->selectedText().size());
+    if (!SensorNameKey(text, Key))
         Key = QChar();
+}
+
+bool TSensorSetupForm::SensorNameKey(const QString& text, QChar key)
+{
+    const char16_t code = key.unicode();
+    if (code == 8 || code == 12 || code == 13)
+        return true;
+    const bool letter = (code >= u'A' && code <= u'Z') || (code >= u'a' && code <= u'z');
+    const bool allowed =
+        code == u' ' || code == u'-' || (code >= u'0' && code <= u'9') || code == u'_' || letter;
+    return allowed && text.size() < SensorNameTypingLimit;
 }
 
 void TSensorSetupForm::SensorNameEditChange()
@@ -778,5 +797,7 @@ void TSensorSetupForm::SensorNameEditChange()
     // An emptied edit keeps the last name: a sensor always has one.
     if (Updating || SensorNameEdit->text().isEmpty())
         return;
-    SetImageText(Cal->SensorName, SensorNameEdit->text().left(19).toLatin1().toStdString());
+    // The whole text, as far as the field holds it: a longer name from the
+    // image stays whole when the user shortens it.
+    SetImageText(Cal->SensorName, SensorNameEdit->text().toLatin1().toStdString());
 }

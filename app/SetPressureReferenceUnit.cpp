@@ -4,6 +4,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "KeyFilter.h"
 #include "OperationScope.h"
 #include "SensorStatus.h"
 #include "StdCtrls.h"
@@ -239,7 +240,8 @@ TSetPressureReferenceForm::TSetPressureReferenceForm(QWidget* owner, Configurati
     ConnectHandler(RadioGroup1, &TRadioGroup::Click, this, &TSetPressureReferenceForm::RadioGroup1Click);
     ConnectHandler(GCV_Btn, &QPushButton::clicked, this, &TSetPressureReferenceForm::GCV_BtnClick);
     ConnectHandler(UpdateBtn, &QPushButton::clicked, this, &TSetPressureReferenceForm::UpdateBtnClick);
-    DatumValueEdit->installEventFilter(this);
+    TKeyFilter::Install(DatumValueEdit, KeyRules::Decimal,
+                        KeyPressHandler(this, &TSetPressureReferenceForm::DatumValueEditKeyPress, DatumValueEdit));
 
     if (ChannelNumber < ImageChannelCount) {
         const QString unit = Latin1Text(ImageText(Cal->Channels[ChannelNumber].UnitsText));
@@ -281,32 +283,8 @@ void TSetPressureReferenceForm::RadioGroup1Click()
 
 void TSetPressureReferenceForm::DatumValueEditKeyPress(QObject* /*Sender*/, QChar& Key)
 {
-    const char16_t code = Key.unicode();
-    if (code == 8 || code == 12 || (code >= u'0' && code <= u'9'))
-        return;
-    if (code == u'.' && !DatumValueEdit->text().contains(QLatin1Char('.')))
-        return;
-    Key = QChar(0);
-}
-
-bool TSetPressureReferenceForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == DatumValueEdit && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Keys that type no character (arrows, Delete, Tab) edit the text and
-        // pass; every character, Enter included, goes through the filter.
-        if (text.size() == 1) {
-            const char16_t code = text.at(0).unicode();
-            if (code == 8 || code == 12 || code == 13 || code >= 32) {
-                QChar k = text.at(0);
-                DatumValueEditKeyPress(watched, k);
-                if (k.isNull())
-                    return true;
-            }
-        }
-    }
-    return TForm::eventFilter(watched, event);
+    if (!KeyRules::Decimal(DatumValueEdit->text(), Key))
+        Key = QChar(0);
 }
 
 void TSetPressureReferenceForm::SetAllButtonsEnabled(bool enabled)

@@ -87,9 +87,6 @@ public:
     void DatumValueEditKeyPress(QObject* Sender, QChar& Key);
     void SetAllButtonsEnabled(bool enabled);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     enum ReadingResult { rrOk, rrNotMonitored, rrNoValue };
     // One reading of the channel into Reading and GCVEdit; the buttons are

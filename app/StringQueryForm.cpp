@@ -1,5 +1,7 @@
 #include "StringQueryForm.h"
 
+#include "KeyFilter.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,7 +27,10 @@ TStringQuery::TStringQuery(QWidget* owner) : TForm(owner, NoBorderIcons | Qt::Wi
     layout->addWidget(Edit);
     layout->addLayout(buttons);
     resize(300, 120);
-    Edit->installEventFilter(this);
+    TKeyFilter::Install(Edit, QueryKey, [this](QChar& key) {
+        if (!EditKeyPress(key))
+            key = QChar();
+    });
 }
 
 void TStringQuery::showEvent(QShowEvent* event)
@@ -47,25 +52,15 @@ bool TStringQuery::EditKeyPress(QChar key)
         done(mrOk);
         return false;
     }
-    if (code == 8 || code == 12 || code == u' ' || code == u'-' || code == u'_' || (code >= u'0' && code <= u'9'))
-        return true;
-    return key.isLetter();
+    return QueryKey(QString(), key);
 }
 
-bool TStringQuery::eventFilter(QObject* watched, QEvent* event)
+bool TStringQuery::QueryKey(const QString&, QChar key)
 {
-    if (watched == Edit && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Keys that type no character (arrows, Delete, Tab, Escape, Ctrl
-        // shortcuts) are editing commands here, not characters: they pass.
-        // Backspace, Enter and every printable character go through the filter.
-        if (text.size() == 1) {
-            const char16_t code = text.at(0).unicode();
-            const bool character = code == 8 || code == 12 || code == 13 || (code >= 32 && code != 127);
-            if (character && !EditKeyPress(text.at(0)))
-                return true;
-        }
-    }
-    return TForm::eventFilter(watched, event);
+    const char16_t code = key.unicode();
+    if (code == 8 || code == 12 || code == u' ' || code == u'-' || code == u'_' || (code >= u'0' && code <= u'9'))
+        return true;
+    // The names are stored as 8-bit text: a letter beyond Latin-1 has no
+    // byte there.
+    return key.isLetter() && code <= 0xFF;
 }

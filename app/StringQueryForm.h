@@ -24,8 +24,9 @@ public slots:
 public:
     // The key filter of Edit: false drops the character `key`.
     bool EditKeyPress(QChar key);
+    // Whether `key` passes into Edit, typed or pasted (Enter aside).
+    static bool QueryKey(const QString& text, QChar key);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 };

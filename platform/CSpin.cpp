@@ -1,5 +1,6 @@
 #include "CSpin.h"
 
+#include "KeyFilter.h"
 #include "SysUtils.h"
 
 #include <QLineEdit>
@@ -79,6 +80,8 @@ void TCSpinEdit::SetText(const QString& text)
 
 QValidator::State TCSpinEdit::validate(QString& text, int&) const
 {
+    if (const TKeyFilter* filter = TKeyFilter::Of(this); filter && !filter->AdmitsChange(lineEdit(), text))
+        return QValidator::Invalid;
     // Any run of digits stands, even beyond the limits: the form judges the
     // number, as it does with an empty edit.
     for (QChar c : text)

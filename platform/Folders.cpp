@@ -10,6 +10,11 @@ static QString q(const std::string& s)
     return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size()));
 }
 
+std::string Latin1ToPath(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size())).toLocal8Bit().toStdString();
+}
+
 std::string GetAppDataFolder()
 {
     QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);

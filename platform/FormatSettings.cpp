@@ -66,6 +66,11 @@ TFormatSettings TFormatSettings::System()
     return last;
 }
 
+QString LocalText(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 std::string DateToStr(TDateTime value, const TFormatSettings& settings)
 {
     int y = 0, m = 0, d = 0;

@@ -31,6 +31,10 @@ struct TFormatSettings {
 std::string DateToStr(TDateTime value, const TFormatSettings& settings);
 std::string TimeToStr(TDateTime value, const TFormatSettings& settings);
 
+// Text of these conversions (the system's 8-bit encoding) as a window shows
+// it.
+QString LocalText(const std::string& text);
+
 enum TFloatFormat { ffFixed };
 
 // Fixed-point notation: the value rounded (a half away from zero) to

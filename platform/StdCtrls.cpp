@@ -1,5 +1,8 @@
 #include "StdCtrls.h"
 
+#include "KeyFilter.h"
+
+#include <QMimeData>
 #include <QTextCursor>
 
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
@@ -28,6 +31,20 @@ void TMemo::enforceLimit()
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     setTextCursor(cursor);
+}
+
+void TMemo::insertFromMimeData(const QMimeData* source)
+{
+    if (const TKeyFilter* filter = TKeyFilter::Of(this)) {
+        // Only the text is taken, and only when the filter lets all of it in.
+        const QTextCursor cursor = textCursor();
+        if (!source->hasText() || !filter->Admits(toPlainText(), cursor.selectionStart(),
+                                                  cursor.selectionEnd() - cursor.selectionStart(), source->text()))
+            return;
+        insertPlainText(source->text());
+        return;
+    }
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {}

@@ -6,7 +6,8 @@
 #include <QPlainTextEdit>
 
 // A multi-line edit holding at most MaxLength characters (0: no limit).
-// Typing or pasting past the limit keeps only what fits.
+// Typing or pasting past the limit keeps only what fits. Pasted or dropped
+// text goes through the memo's key filter (KeyFilter.h), when it has one.
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -14,6 +15,9 @@ public:
 
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int length);
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     void enforceLimit();

@@ -7,6 +7,7 @@
 #include "ExtCtrls.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
+#include "KeyFilter.h"
 #include "OperationScope.h"
 #include "PortList.h"
 #include "PortModeControls.h"
@@ -29,7 +30,6 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStackedWidget>
@@ -240,9 +240,6 @@ void TMainForm::BuildSettingsPage()
     ModbusAddressLabel = Named(new QLabel(QStringLiteral("Modbus address(1...247)"), modbusGroup), "ModbusAddressLabel");
     ModbusAddressEB = Named(new QLineEdit(QStringLiteral("1"), modbusGroup), "ModbusAddressEB");
     ModbusAddressEB->setMaxLength(3);
-    // Typed keys are filtered below; this keeps pasted text to digits too.
-    ModbusAddressEB->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), ModbusAddressEB));
     ModbusAddressLabel->setBuddy(ModbusAddressEB);
     auto* modbusLayout = new QGridLayout(modbusGroup);
     modbusLayout->addWidget(ModBusRG, 0, 0, 1, 2);
@@ -274,6 +271,8 @@ void TMainForm::BuildSettingsPage()
 
     ConnectHandler(BaudRateCB->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::BaudRateCBEdited);
     ConnectHandler(ModbusAddressEB, &QLineEdit::textChanged, this, &TMainForm::ModbusAddressEBChange);
+    TKeyFilter::Install(ModbusAddressEB, KeyRules::Digit,
+                        KeyPressHandler(this, &TMainForm::ModbusAddressEBKeyPress, ModbusAddressEB));
     ModbusAddressEB->installEventFilter(this);
     ConnectHandler(RestoreDefaultsBtn, &QPushButton::clicked, this, &TMainForm::RestoreDefaultsBtnClick);
     ConnectHandler(UpdateSensorBtn, &QPushButton::clicked, this, &TMainForm::UpdateSensorBtnClick);
@@ -528,11 +527,6 @@ void TMainForm::LedTimerTimer()
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ModbusAddressEB) {
-        if (event->type() == QEvent::KeyPress) {
-            bool discard = false;
-            RunHandler([&] { discard = ModbusAddressEBKeyPress(static_cast<QKeyEvent*>(event)); });
-            return discard;
-        }
         if (event->type() == QEvent::FocusOut) {
             // Leaving the field, not the window switching or a menu opening.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -546,25 +540,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::ModbusAddressEBKeyPress(QKeyEvent* event)
+void TMainForm::ModbusAddressEBKeyPress(QObject* /*Sender*/, QChar& Key)
 {
-    // Keys that type no character (arrows, Home, Delete) and the focus keys
-    // are not the filter's business.
-    switch (event->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return false;
-    default:
-        break;
-    }
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar c = text.at(0);
-    const bool passes = text.size() == 1 && ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c.unicode() == 8 ||
-                                             c.unicode() == 12);
-    return !passes;
+    // Enter (13) is discarded too.
+    if (!KeyRules::Digit(QString(), Key))
+        Key = QChar();
 }
 
 void TMainForm::ModbusAddressEBChange()

@@ -220,7 +220,7 @@ private:
     QString SelectedPort() const;
     void AvailComportComboBoxEdited(const QString& text);
     void BaudRateCBEdited(const QString& text);
-    bool ModbusAddressEBKeyPress(QKeyEvent* event);
+    void ModbusAddressEBKeyPress(QObject* Sender, QChar& Key);
     void OpenWiringPicture(const QString& fileName);
     void ShowPage(QWidget* page);
 

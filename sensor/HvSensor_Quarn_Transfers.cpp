@@ -142,10 +142,9 @@ std::string TSensor_Quarn::backupFileName(const std::string& extension) const
     for (char& c : id)
         if (c == '/' || c == '\\')
             c = '_';
-    // The ID is Latin-1 text; the file name holds the same characters in the
-    // file system's encoding (UTF-8), so every ID has a name of its own and
-    // the Qt and C library file calls all find the same file.
-    return BackupFolder + Latin1Text(id).toUtf8().toStdString() + extension;
+    // Every ID has a name of its own: Latin-1 maps each byte to one
+    // character.
+    return BackupFolder + Latin1ToPath(id) + extension;
 }
 
 bool TSensor_Quarn::BackupCalConfig()

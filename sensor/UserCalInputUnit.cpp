@@ -1,6 +1,7 @@
 #include "UserCalInputUnit.h"
 
 #include "Dialogs.h"
+#include "KeyFilter.h"
 #include "SensorImages.h"
 #include "SysUtils.h"
 
@@ -84,7 +85,12 @@ TUserCalInputForm::TUserCalInputForm(QObject* owner)
 
     UC_InputEditBox = Named(new QLineEdit(this), "UC_InputEditBox");
     UC_InputEditBox->setGeometry(120, 132, 121, 24);
-    UC_InputEditBox->installEventFilter(this);
+    TKeyFilter::Install(UC_InputEditBox, KeyRules::Decimal, [this](QChar& key) {
+        char k = key.unicode() < 0x100 ? static_cast<char>(key.unicode()) : 0;
+        RunHandler([&] { UC_InputEditBoxKeyPress(UC_InputEditBox, k); });
+        if (k == 0)
+            key = QChar();
+    });
 
     UC_UnitsLabel = Named(new QLabel(this), "UC_UnitsLabel");
     UC_UnitsLabel->setGeometry(248, 136, 80, 16);
@@ -130,15 +136,12 @@ void TUserCalInputForm::SetupPrompt(uint8_t unitCode, uint8_t calibrationType, i
 void TUserCalInputForm::UC_InputEditBoxKeyPress(QObject* /*Sender*/, char& Key)
 {
     const unsigned char k = static_cast<unsigned char>(Key);
-    if (k == 8 || k == 12 || (k >= '0' && k <= '9'))
-        return;
     if (k == 13) {
         UC_OK_BtnClick();
         return;
     }
-    if (k == '.' && !UC_InputEditBox->text().contains(QLatin1Char('.')))
-        return;
-    Key = 0;
+    if (!KeyRules::Decimal(UC_InputEditBox->text(), QChar(static_cast<char16_t>(k))))
+        Key = 0;
 }
 
 void TUserCalInputForm::UC_OK_BtnClick()
@@ -178,23 +181,4 @@ void TUserCalInputForm::showEvent(QShowEvent* event)
             move(area.center() - rect().center());
         FormShow();
     }
-}
-
-bool TUserCalInputForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == UC_InputEditBox && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Only typed characters are filtered; moving, deleting, Tab and
-        // Escape (the dialog's Cancel) are not characters of the value.
-        if (text.size() != 1 || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Escape ||
-            key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
-            return TForm::eventFilter(watched, event);
-        const QChar c = text.at(0);
-        char k = c.unicode() < 0x100 ? static_cast<char>(c.unicode()) : 0;
-        UC_InputEditBoxKeyPress(UC_InputEditBox, k);
-        if (k == 0)
-            return true; // dropped
-    }
-    return TForm::eventFilter(watched, event);
 }

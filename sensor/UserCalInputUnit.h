@@ -45,7 +45,6 @@ public slots:
     void FormShow();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Escape, like the Cancel button and the close box, gives Cancel.
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;

@@ -10,7 +10,10 @@
 #include "SetPressureReferenceUnit.h"
 #include "StdCtrls.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -243,6 +246,29 @@ TEST_F(DatumDialog, KeyFilterTakesDigitsAndOneDecimalPoint)
     EXPECT_EQ(dialog->DatumValueEdit->text(), "1.234");
     EXPECT_TRUE(commandCodes().empty()) << "Enter applies nothing";
     EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(DatumDialog, PastedOrDroppedMinusNeverReachesTheDatum)
+{
+    hold(standin::defaultImages());
+    open();
+    chooseMode(dmSurfaceLevel);
+    typeReference("");
+    QApplication::clipboard()->setText("-3.5");
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Insert, Qt::ShiftModifier);
+    QMimeData data;
+    data.setText("-3.5");
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dialog->DatumValueEdit, &drop);
+    EXPECT_EQ(dialog->DatumValueEdit->text(), "");
+
+    // A number without a sign is pasted as typed and applied.
+    QApplication::clipboard()->setText("2.5");
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog->DatumValueEdit->text(), "2.5");
+    apply();
+    EXPECT_FLOAT_EQ(datumOf(device->CalData, ch::Depth)[0], 1.5f);
 }
 
 TEST_F(DatumDialog, BadInputSaysSoAndSendsNothingComputed)

@@ -12,6 +12,7 @@
 #include "sonderecordcmd.h"
 
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -200,6 +201,51 @@ TEST_F(Collect, AllDataNeverOverwritesAndHoldsTheStandinsRecords)
     EXPECT_TRUE(readFile(file("Weir_2.bin")) == expectedDownload(stream));
     expectConverted("Weir_2");
     EXPECT_EQ(listed(), QStringList({"Weir_1.csv", "Weir_1.dat", "Weir_2.csv", "Weir_2.dat"}));
+}
+
+TEST_F(Collect, SensorNamedBeyondAsciiDownloadsConvertsAndBacksUpInItsOneFolder)
+{
+    // "Café" as the image holds it: 8-bit text with one byte 0xE9.
+    standin::SensorImages images = sensor.images();
+    SetImageText(images.cal.SensorName, "Caf\xE9");
+    SetImageText(images.cal.SensorID, "QS\xE9" "4217");
+    standin::setImageCrc(images.cal);
+    sensor.setImages(images);
+    log(4000);
+    connect();
+    const QString name = QStringLiteral("Caf\u00E9");
+    EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral("  Sensor: ") + name));
+    press(form->DataBtn);
+    const QString base = form->DlFileNameEditBox->text();
+    EXPECT_TRUE(base.startsWith(name + QLatin1Char('_'))) << base.toStdString();
+    form->Sensor->Comms->QuietTimeMs = 300;
+    start();
+    EXPECT_EQ(status(), "Download complete");
+    EXPECT_TRUE(shown.empty()) << messages().front();
+
+    // One folder, named as the windows show the sensor, holds the files and
+    // is the one the lists show.
+    const QString data = QString::fromLocal8Bit(form->DataFolder.c_str()) + QStringLiteral("data");
+    EXPECT_EQ(QDir(data).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({name}));
+    EXPECT_EQ(QString::fromLocal8Bit(downloads().c_str()), data + QLatin1Char('/') + name + QLatin1Char('/'));
+    EXPECT_TRUE(readFile(file(base.toLocal8Bit().toStdString() + ".bin")) == expectedDownload(logger.stream()));
+    expectConverted(base.toLocal8Bit().toStdString());
+    EXPECT_EQ(listed(), QStringList({base + ".csv", base + ".dat"}));
+
+    // Backed up under the ID as the windows show it, and restored from there.
+    press(form->UserCalibrationBtn);
+    clickThroughWindow(form->BackupBtn);
+    EXPECT_EQ(form->StatusTxt->text(), "Calibration and configuration files are backed up");
+    EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(form->Sensor->BackupFolder.c_str()) +
+                              QStringLiteral("QS\u00E94217.cal")));
+    const standin::SensorImages held = sensor.images();
+    standin::SensorImages changed = held;
+    SetImageText(changed.cal.SensorName, "Changed");
+    standin::setImageCrc(changed.cal);
+    sensor.setImages(changed);
+    clickThroughWindow(form->RestoreBtn);
+    EXPECT_EQ(form->StatusTxt->text(), "Calibration and configuration files are restored");
+    EXPECT_TRUE(standin::imageBytes(sensor.images().cal) == standin::imageBytes(held.cal));
 }
 
 TEST_F(Collect, NewDataGoesIntoTheClickedFileFromItsLastRecord)

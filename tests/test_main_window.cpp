@@ -17,17 +17,20 @@
 #include "SysUtils.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QDateEdit>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QPushButton>
@@ -1129,6 +1132,40 @@ TEST_F(MainWindow, InitialsAndCommentTakeNoComma)
     QTest::keyClick(w.CommentsMemo, Qt::Key_Return);
     QTest::keyClicks(w.CommentsMemo, "b");
     EXPECT_EQ(w.CommentsMemo->toPlainText(), "a\nb");
+}
+
+TEST_F(MainWindow, PastedCommasAndTabsNeverReachTheLoggingComment)
+{
+    TSensorForm* w = connect();
+    ASSERT_TRUE(ready(w));
+    clickThroughWindow(w->StartStopBtn);
+    ASSERT_EQ(w->ActivePage(), w->Logging);
+    const auto paste = [&](const char* text) {
+        QApplication::clipboard()->setText(QString::fromLatin1(text));
+        QTest::keyClick(w->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    };
+    clickThroughWindow(w->InitialsEditBox);
+    paste("A,B");
+    paste("A\tB");
+    paste("AB");
+    EXPECT_EQ(w->InitialsEditBox->text(), "AB");
+    clickThroughWindow(w->CommentsMemo);
+    for (const char key : std::string("ok"))
+        QTest::keyClick(w->windowHandle(), key);
+    paste("a,b");
+    paste("x\ty");
+    paste(" fine");
+    QMimeData data;
+    data.setText("3,5");
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w->CommentsMemo->viewport(), &drop);
+    // Tab leaves the comment.
+    QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), w->CommentsMemo);
+    EXPECT_EQ(w->CommentsMemo->toPlainText(), "ok fine");
+
+    clickThroughWindow(w->StartStopBtn2);
+    EXPECT_EQ(model->state().comments, std::vector<std::string>({"SAB_____ok fine"}));
 }
 
 TEST_F(MainWindow, CalibrationKindsCanBeReplaced)

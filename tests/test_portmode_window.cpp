@@ -13,6 +13,7 @@
 #include "SingleInstance.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QLockFile>
@@ -130,6 +131,17 @@ TEST_F(Window, ModbusAddressInput)
             EXPECT_EQ(shown.first(), tooLarge);
         }
     }
+
+    // Pasted text is held to the same rule.
+    edit->clear();
+    shown.clear();
+    click(edit);
+    for (const char* pasted : {"2a", "-2", "2\r", "24"}) {
+        QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+        QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    }
+    EXPECT_EQ(edit->text(), "24");
+    EXPECT_TRUE(shown.isEmpty());
 
     // Clearing the field says nothing until the focus leaves it; then the
     // message shows and the focus comes back.

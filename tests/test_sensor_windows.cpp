@@ -281,7 +281,7 @@ TEST_F(UserCalInput, ValueCheck)
         {"0.25", true, 0.25, nullptr},
         {"3.", true, 3, nullptr},
         {".5", true, 0.5, nullptr},
-        {" -2.5 ", true, -2.5, nullptr}, // pasted
+        {" -2.5 ", true, -2.5, nullptr}, // not typed
         {"1e3", true, 1000, nullptr},
     };
     for (const Case& c : cases) {

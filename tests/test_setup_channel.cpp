@@ -10,6 +10,7 @@
 #include "Unitsconversion.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
@@ -686,6 +687,43 @@ TEST_F(SetupChannel, SensorNameTakesItsKeysAndKeepsTheLastName)
     expectImages();
     // The tree keeps the old name until it is rebuilt.
     EXPECT_EQ(form->RootNode->text(0), "Weir Sonde 4");
+}
+
+TEST_F(SetupChannel, LongerSensorNameFromTheImageIsShownAndKeptWhole)
+{
+    // 28 characters, one beyond ASCII, from an image made elsewhere.
+    const std::string longName = "Lower weir sonde, caf\xE9 sides";
+    SetImageText(cal.SensorName, longName);
+    device->CalData = cal;
+    open();
+    QLineEdit* edit = form->SensorNameEdit;
+    EXPECT_EQ(edit->text(), QString::fromLatin1(longName.c_str()));
+    edit->setFocus();
+    QTest::keyClick(form->windowHandle(), Qt::Key_End);
+    // Typing stops at the limit; so does pasting.
+    QTest::keyClick(form->windowHandle(), Qt::Key_X);
+    QApplication::clipboard()->setText("x");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text().size(), 28);
+    expectImages();
+    // One backspace stores the name less one character, not a cut one.
+    QTest::keyClick(form->windowHandle(), Qt::Key_Backspace);
+    SetImageText(cal.SensorName, longName.substr(0, 27));
+    expectImages();
+
+    // Over a selection, typing and pasting count what stays.
+    QTest::keyClick(form->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    QApplication::clipboard()->setText("Lake, 2");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text().size(), 27) << "a comma is never pasted";
+    QApplication::clipboard()->setText("Lake 2");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), "Lake 2");
+    QApplication::clipboard()->setText(" and a long name");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), "Lake 2") << "19 characters at most by the user";
+    SetImageText(cal.SensorName, "Lake 2");
+    expectImages();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -265,10 +266,20 @@ TEST_F(SetupFrame, TypingGoesThroughTheFilterOfTheEdit)
     EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "0.05");
     retype(form->Chan_DataVariationValueEdit, "1.2.5");
     EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "1.25");
-    // Paste is a character the filter drops.
-    QApplication::clipboard();
-    QTest::keyClick(form->Chan_DataVariationValueEdit, Qt::Key_V, Qt::ControlModifier);
+    // Pasted text is held to the same rule; what it takes goes in.
+    QApplication::clipboard()->setText("-1");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "1.25");
+    QApplication::clipboard()->setText("75");
+    QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "1.2575");
+    // The editing keys work: select all, cut, undo.
+    QTest::keyClick(form->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(form->windowHandle(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "");
+    EXPECT_EQ(QApplication::clipboard()->text(), "1.2575");
+    QTest::keyClick(form->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(form->Chan_DataVariationValueEdit->text(), "1.2575");
 }
 
 TEST_F(SetupFrame, OkAndCancelCloseWithTheirResultsAndLeaveTheEditsInTheImages)

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDate>
 #include <QDateEdit>
@@ -1014,6 +1015,15 @@ TEST_F(SetupSchedules, TriggersTakenEditedAndGivenBack)
     QTest::keyClicks(form->TriggerSetPointValueEdit, "-.5");
     EXPECT_EQ(form->TriggerSetPointValueEdit->text(), "2.255");
     conf.Triggers[1].SetPoint = 2.255f;
+    expectImages();
+    // Nor pasted: the set point stays positive.
+    form->TriggerSetPointValueEdit->setFocus();
+    for (const char* pasted : {"-5", "\t7", "1,5"}) {
+        QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+        QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(form->windowHandle(), Qt::Key_Insert, Qt::ShiftModifier);
+        EXPECT_EQ(form->TriggerSetPointValueEdit->text(), "2.255") << pasted;
+    }
     expectImages();
     // A lone point is no number: nothing changes, and the tab says why.
     // (Erasing key by key stored each number on the way, "2" the last.)

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -185,6 +186,7 @@ TEST(StringQuery, KeyFilterPassesNameCharactersOnly)
         {"a", true},  {" ", true},  {"b", true},  {"-", true},         {"1", true},
         {"_", true},  {".", false}, {",", false}, {"/", false},        {"\u00E9", true}, // a letter beyond ASCII
         {"\u20AC", false}, {"Z", true}, {"#", false},
+        {"\u0142", false}, // a letter with no Latin-1 byte for the 8-bit name
     };
     TStringQuery query(nullptr);
     query.Label->setText("Name");
@@ -201,6 +203,13 @@ TEST(StringQuery, KeyFilterPassesNameCharactersOnly)
     // Backspace and the cursor keys still edit.
     QTest::keyClick(query.Edit, Qt::Key_Backspace);
     expected.chop(1);
+    EXPECT_EQ(query.Edit->text(), expected);
+    // Pasted text goes in only when every character would.
+    for (const char* pasted : {"x.y", "x\ty", "xy"}) {
+        QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+        QTest::keyClick(query.windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    }
+    expected += "xy";
     EXPECT_EQ(query.Edit->text(), expected);
     QTest::keyClick(query.Edit, Qt::Key_Home);
     EXPECT_EQ(query.Edit->cursorPosition(), 0);
