@@ -353,6 +353,14 @@ protected:
         OperationsFixture::SetUp();
         reference->place(ch::Depth, 1.0);
         connect();
+        chooseDatumOnCalibrationPage();
+        ASSERT_EQ(form->CalibrationTypeRadioGroup->ItemIndex(), ctSetDatumReferences);
+        saved = sensor.images();
+    }
+    // Opens the Calibration page and chooses the depth channel's datum, as
+    // the user does.
+    void chooseDatumOnCalibrationPage()
+    {
         press(form->UserCalibrationBtn);
         QLineEdit* edit = form->ChannelNameBox->lineEdit();
         edit->selectAll();
@@ -361,8 +369,6 @@ protected:
         ASSERT_NE(b, nullptr);
         QApplication::processEvents();
         clickThroughWindow(b, QPoint(8, b->height() / 2));
-        ASSERT_EQ(form->CalibrationTypeRadioGroup->ItemIndex(), ctSetDatumReferences);
-        saved = sensor.images();
     }
     // Starts "Set Datum References"; `inDialog` acts in the dialog, which
     // must then be ended by one of its buttons.
@@ -440,13 +446,7 @@ TEST_F(DatumFromCalibrationPage, CancelSendsTheSavedImageOnceAndNothingElse)
         EXPECT_TRUE(sameImage(sensor.images().cal, saved.cal));
         EXPECT_TRUE(sameImage(form->Sensor->CalData, saved.cal));
         EXPECT_TRUE(sameImage(form->Sensor->ConfData, saved.conf));
-        press(form->UserCalibrationBtn);
-        QLineEdit* edit = form->ChannelNameBox->lineEdit();
-        edit->selectAll();
-        typeThroughWindow(edit, "Depth");
-        QRadioButton* b = form->CalibrationTypeRadioGroup->Button(ctSetDatumReferences);
-        QApplication::processEvents();
-        clickThroughWindow(b, QPoint(8, b->height() / 2));
+        chooseDatumOnCalibrationPage();
     }
 }
 
@@ -513,13 +513,7 @@ TEST_F(DatumFromCalibrationPage, CancelWhoseResendingIsRefusedKeepsWhatTheSensor
         EXPECT_TRUE(standin::imageBytes(form->Sensor->CalData) == standin::imageBytes(sensor.images().cal));
         EXPECT_TRUE(standin::imageBytes(form->Sensor->ConfData) == standin::imageBytes(sensor.images().conf));
         // Back to the page for the next case.
-        press(form->UserCalibrationBtn);
-        QLineEdit* edit = form->ChannelNameBox->lineEdit();
-        edit->selectAll();
-        typeThroughWindow(edit, "Depth");
-        QRadioButton* b = form->CalibrationTypeRadioGroup->Button(ctSetDatumReferences);
-        QApplication::processEvents();
-        clickThroughWindow(b, QPoint(8, b->height() / 2));
+        chooseDatumOnCalibrationPage();
     }
 }
 
