@@ -2,6 +2,7 @@
 // request, long record streams in bursts of several frames per request.
 #include "PSQuarnComms.h"
 
+#include "FileHandle.h"
 #include "SysUtils.h"
 #include "filecompression.h"
 
@@ -60,7 +61,8 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
     uint32_t exchange = 0;
     uint8_t request = fcFileStart;
 
-    std::FILE* file = std::fopen(name.c_str(), append ? "ab" : "wb");
+    OwnedFile owned = openFile(name, append ? "ab" : "wb");
+    std::FILE* file = owned.get();
     if (!file) {
         FileWriteError = std::strerror(errno);
         return false;
@@ -133,7 +135,7 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
             break;
         ++exchange;
     }
-    if (std::fclose(file) != 0 && !FileWriteFailed) {
+    if (std::fclose(owned.release()) != 0 && !FileWriteFailed) {
         FileWriteFailed = true;
         FileWriteError = std::strerror(errno);
         Debug("Cannot write to " + name);
@@ -373,7 +375,8 @@ bool TQuarnComms::getMultipleFrames(uint8_t content, uint8_t& receivedContent, u
 bool TQuarnComms::retrieveMultiFramedDataFile(const std::string& name)
 {
     FileWriteError.clear();
-    std::FILE* file = std::fopen(name.c_str(), "ab");
+    OwnedFile owned = openFile(name, "ab");
+    std::FILE* file = owned.get();
     if (!file) {
         FileWriteError = std::strerror(errno);
         return false;
@@ -420,7 +423,7 @@ bool TQuarnComms::retrieveMultiFramedDataFile(const std::string& name)
             break;
         }
     }
-    if (std::fclose(file) != 0 && !FileWriteFailed) {
+    if (std::fclose(owned.release()) != 0 && !FileWriteFailed) {
         FileWriteFailed = true;
         FileWriteError = std::strerror(errno);
         Debug("Cannot write to " + name);

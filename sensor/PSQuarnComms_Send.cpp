@@ -2,6 +2,7 @@
 // acknowledged blocks.
 #include "PSQuarnComms.h"
 
+#include "FileHandle.h"
 #include "filecompression.h"
 
 #include <cerrno>
@@ -60,7 +61,8 @@ bool TQuarnComms::SendFile(const std::string& name, uint8_t compress, enLinkStat
         toSend = wrapper;
     }
 
-    std::FILE* file = std::fopen(toSend.c_str(), "rb");
+    OwnedFile owned = openFile(toSend, "rb");
+    std::FILE* file = owned.get();
     if (!file) {
         Debug("Cannot read " + toSend + ": " + std::strerror(errno));
         status = lsFileError;
@@ -133,7 +135,7 @@ bool TQuarnComms::SendFile(const std::string& name, uint8_t compress, enLinkStat
             ++exchange;
         }
     }
-    std::fclose(file);
+    owned.reset();
     removeTemporaries();
     return result;
 }

@@ -1,5 +1,7 @@
 #include "filecompression.h"
 
+#include "FileHandle.h"
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -9,19 +11,7 @@ namespace {
 
 constexpr int MaxPacket = 128;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const
-    {
-        if (f)
-            std::fclose(f);
-    }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::string& name, const char* mode)
-{
-    return File(std::fopen(name.c_str(), mode));
-}
+using File = OwnedFile;
 
 void reportError(const char* fallback)
 {

@@ -17,7 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -446,6 +448,17 @@ TEST_F(DownloadRun, CancelKeepsWhatArrivedAndSaysHowMuch)
 // An error in the middle of a download (here from the activity hook the
 // windows set) goes on to the caller, and takes the progress window and its
 // timer with it.
+// Whether this process holds a file descriptor on `file`.
+static bool isOpenHere(const std::string& file)
+{
+    const QString wanted = QFileInfo(QString::fromStdString(file)).canonicalFilePath();
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+        if (!wanted.isEmpty() && QFileInfo(fds.filePath(fd)).symLinkTarget() == wanted)
+            return true;
+    return false;
+}
+
 TEST_F(DownloadRun, ErrorMidDownloadLeavesNoProgressWindowOrTimer)
 {
     struct Case {
@@ -465,6 +478,7 @@ TEST_F(DownloadRun, ErrorMidDownloadLeavesNoProgressWindowOrTimer)
         EXPECT_THROW(downloadAll(path("Broken.bin")), Exception);
         device->OnRxEvent = nullptr;
         EXPECT_TRUE(progressShown);
+        EXPECT_FALSE(isOpenHere(path("Broken.bin"))) << "the download file is left open";
         EXPECT_EQ(device->ProgressForm, nullptr);
         EXPECT_EQ(device->DownloadTimer, nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
