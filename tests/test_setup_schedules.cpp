@@ -585,7 +585,7 @@ TEST_F(SetupSchedules, ShowingTheAveragingTabOfAScheduleWithoutAveragingStoresOn
     // off, and showing the tab stores it so: one reading, no interval.
     auto images = standin::defaultImages();
     images.conf.Schedules[1].AverageInterval = 0;
-    ASSERT_NE(images.conf.Schedules[1].AverageCount, 1);
+    ASSERT_NE(int(images.conf.Schedules[1].AverageCount), 1);
     setImages(images);
     openOn({"Schedules", "Hourly"});
     expectImages();
