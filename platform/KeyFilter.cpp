@@ -84,6 +84,18 @@ QString TKeyFilter::editText() const
     return QString();
 }
 
+void TKeyFilter::selection(int& position, int& replaced) const
+{
+    if (line_) {
+        position = line_->hasSelectedText() ? line_->selectionStart() : line_->cursorPosition();
+        replaced = static_cast<int>(line_->selectedText().size());
+    } else if (auto* memo = qobject_cast<const TMemo*>(edit_)) {
+        const QTextCursor cursor = memo->textCursor();
+        position = cursor.selectionStart();
+        replaced = cursor.selectionEnd() - cursor.selectionStart();
+    }
+}
+
 bool TKeyFilter::Admits(QString text, int position, int replaced, const QString& inserted) const
 {
     position = std::clamp(position, 0, static_cast<int>(text.size()));
@@ -165,14 +177,7 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
         // Several characters from one key (a compose sequence) arrive like
         // pasted text.
         int position = 0, replaced = 0;
-        if (line_) {
-            position = line_->hasSelectedText() ? line_->selectionStart() : line_->cursorPosition();
-            replaced = static_cast<int>(line_->selectedText().size());
-        } else if (auto* memo = qobject_cast<TMemo*>(edit_)) {
-            const QTextCursor cursor = memo->textCursor();
-            position = cursor.selectionStart();
-            replaced = cursor.selectionEnd() - cursor.selectionStart();
-        }
+        selection(position, replaced);
         return !Admits(editText(), position, replaced, text);
     }
     case QEvent::InputMethod: {
@@ -180,9 +185,9 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
         // memo has none.
         auto* input = static_cast<QInputMethodEvent*>(event);
         if (memo_ && watched == edit_ && !input->commitString().isEmpty()) {
-            const QTextCursor cursor = static_cast<TMemo*>(edit_)->textCursor();
-            if (!Admits(editText(), cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart(),
-                        input->commitString()))
+            int position = 0, replaced = 0;
+            selection(position, replaced);
+            if (!Admits(editText(), position, replaced, input->commitString()))
                 input->setCommitString(QString());
         }
         break;

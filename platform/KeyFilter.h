@@ -55,6 +55,8 @@ protected:
 private:
     TKeyFilter(QWidget* edit, TKeyRule rule, TKeyPressEvent onKeyPress);
     QString editText() const;
+    // Where typed text goes in: the cursor, or the selection it replaces.
+    void selection(int& position, int& replaced) const;
     bool admitsDrop(QObject* target, const QString& inserted, const QPoint& at) const;
 
     QWidget* edit_;

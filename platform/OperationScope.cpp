@@ -43,26 +43,29 @@ void OperationScope::busy(const std::function<void(bool)>& state)
     push([state] { state(false); });
 }
 
+namespace {
+// Disables `control` (a widget or an action) and returns the step that gives
+// it back the state it had, unless it is gone by then.
+template <class Control>
+std::function<void()> disabled(Control* control)
+{
+    const QPointer<Control> watched(control);
+    const bool was = control->isEnabled();
+    control->setEnabled(false);
+    return [watched, was] {
+        if (watched)
+            watched->setEnabled(was);
+    };
+}
+} // namespace
+
 void OperationScope::disable(std::initializer_list<QObject*> controls)
 {
     for (QObject* control : controls) {
-        if (auto* widget = qobject_cast<QWidget*>(control)) {
-            const QPointer<QWidget> watched(widget);
-            const bool was = widget->isEnabled();
-            widget->setEnabled(false);
-            push([watched, was] {
-                if (watched)
-                    watched->setEnabled(was);
-            });
-        } else if (auto* action = qobject_cast<QAction*>(control)) {
-            const QPointer<QAction> watched(action);
-            const bool was = action->isEnabled();
-            action->setEnabled(false);
-            push([watched, was] {
-                if (watched)
-                    watched->setEnabled(was);
-            });
-        }
+        if (auto* widget = qobject_cast<QWidget*>(control))
+            push(disabled(widget));
+        else if (auto* action = qobject_cast<QAction*>(control))
+            push(disabled(action));
     }
 }
 

@@ -70,12 +70,31 @@ bool writeAll(std::FILE* f, const void* data, size_t size)
 
 // Tells the user which file could not be used and the system's reason, in
 // the words the conversion uses for its files.
-void fileProblem(const char* what, const std::string& fileName, int error)
+void fileProblem(const char* what, const std::string& fileName, const std::string& reason)
 {
     std::string text = std::string(what) + " \"" + fileName + "\".";
-    if (error != 0)
-        text += std::string(" ") + std::strerror(error);
+    if (!reason.empty())
+        text += " " + reason;
     ShowMessage(text);
+}
+
+// The system's text for `error`, or none when nothing set it.
+std::string reasonOf(int error)
+{
+    return error != 0 ? std::string(std::strerror(error)) : std::string();
+}
+
+// Closes `f` after writing to it: true when the writing and the close (which
+// may flush the last bytes) both succeeded, otherwise with the reason.
+bool closeWritten(std::FILE* f, bool written, std::string& reason)
+{
+    int error = written ? 0 : errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    reason = reasonOf(error);
+    return written;
 }
 
 } // namespace
@@ -115,7 +134,7 @@ bool TSensor_Quarn::writeDownloadHeader(const std::string& fileName)
             return false;
         std::FILE* f = std::fopen(fileName.c_str(), "r+b");
         if (!f) {
-            fileProblem("Cannot open file", fileName, errno);
+            fileProblem("Cannot open file", fileName, reasonOf(errno));
             return false;
         }
         CalibrationData held{};
@@ -127,33 +146,27 @@ bool TSensor_Quarn::writeDownloadHeader(const std::string& fileName)
             ShowMessage(std::string("Currently connected Sensor ID does not match with selected file"));
             return false;
         }
-        bool written = std::fseek(f, 0, SEEK_SET) == 0 && writeAll(f, &CalData, sizeof CalData) &&
-                       writeAll(f, &ConfData, sizeof ConfData);
-        int error = written ? 0 : errno;
-        if (std::fclose(f) != 0 && written) {
-            written = false;
-            error = errno;
-        }
+        const bool wrote = std::fseek(f, 0, SEEK_SET) == 0 && writeAll(f, &CalData, sizeof CalData) &&
+                           writeAll(f, &ConfData, sizeof ConfData);
+        std::string reason;
+        const bool written = closeWritten(f, wrote, reason);
         if (!written)
-            fileProblem("Cannot write file", fileName, error);
+            fileProblem("Cannot write file", fileName, reason);
         return written;
     }
     std::FILE* f = std::fopen(fileName.c_str(), "wb");
     if (!f) {
-        fileProblem("Cannot create file", fileName, errno);
+        fileProblem("Cannot create file", fileName, reasonOf(errno));
         return false;
     }
-    bool written = writeAll(f, &CalData, sizeof CalData) && writeAll(f, &ConfData, sizeof ConfData);
-    int error = written ? 0 : errno;
-    if (std::fclose(f) != 0 && written) {
-        written = false;
-        error = errno;
-    }
+    const bool wrote = writeAll(f, &CalData, sizeof CalData) && writeAll(f, &ConfData, sizeof ConfData);
+    std::string reason;
+    const bool written = closeWritten(f, wrote, reason);
     if (!written) {
         // A header cut short would make the file another sensor's for the
         // next "New data": the new file holds nothing else, so it goes.
         std::remove(fileName.c_str());
-        fileProblem("Cannot write file", fileName, error);
+        fileProblem("Cannot write file", fileName, reason);
     }
     return written;
 }
@@ -220,7 +233,7 @@ enDownloadResult TSensor_Quarn::RetrieveData(const std::string& fileName, TDateT
     // The PC's side gave up (a full disk): that is the one thing to tell,
     // not sizes as if the logger had stopped. What reached the file stays.
     if (!Comms->FileWriteError.empty()) {
-        ShowMessage("Cannot write file \"" + fileName + "\". " + Comms->FileWriteError);
+        fileProblem("Cannot write file", fileName, Comms->FileWriteError);
         return drFailed;
     }
     if (received == 0)
