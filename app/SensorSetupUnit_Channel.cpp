@@ -527,7 +527,8 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
             value = ToBaseUnit(EditNumber(Chan_DataVariationValueEdit), old);
             // The value in the new unit must fit the image before anything
             // of the unit changes.
-            checkFloatRange(FromBaseUnit(value, code), QString::number(FromBaseUnit(value, code), 'g', 9));
+            const double converted = FromBaseUnit(value, code);
+            checkFloatRange(converted, QString::number(converted, 'g', 9));
         } catch (const EConvertError&) {
             // The unit stays as it was: the list shows it again.
             ShowChannel();
@@ -679,7 +680,8 @@ void TSensorSetupForm::DensityConversionEditChange()
     if (value == 0.0)
         return;
     // The record holds the reciprocal, which a tiny gravity takes past a float.
-    checkFloatRange(1.0 / value, QString::number(1.0 / value, 'g', 9));
+    const double reciprocal = 1.0 / value;
+    checkFloatRange(reciprocal, QString::number(reciprocal, 'g', 9));
     const int n = ChannelCompensation(GravityRole);
     if (n < 0)
         return;
