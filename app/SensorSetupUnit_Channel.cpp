@@ -28,13 +28,11 @@
 #include <QTreeWidgetItem>
 #include <QVBoxLayout>
 
-#include <cfloat>
 #include <charconv>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <tuple>
-#include <cmath>
-#include <memory>
 
 namespace {
 
@@ -416,17 +414,11 @@ int TSensorSetupForm::ChannelCompensation(int role)
     return -1;
 }
 
-// Refuses a value the image's 32-bit float cannot hold, named as `shown`.
-static void checkFloatRange(double value, const QString& shown)
-{
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX)
-        throw EConvertError("'" + shown.toStdString() + "' is too large a value");
-}
-
 double TSensorSetupForm::EditNumber(QLineEdit* edit)
 {
-    const double value = StrToFloat(edit->text().toStdString());
-    checkFloatRange(value, edit->text());
+    const std::string text = edit->text().toStdString();
+    const double value = StrToFloat(text);
+    CheckImageFloat(value, text);
     return value;
 }
 
@@ -523,18 +515,23 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
 
     double value = 0;
     if (variation) {
+        float base = 0;
         try {
+            // The value in the base unit and in the new one must both fit
+            // the image before anything of the unit changes.
             value = ToBaseUnit(EditNumber(Chan_DataVariationValueEdit), old);
-            // The value in the new unit must fit the image before anything
-            // of the unit changes.
-            const double converted = FromBaseUnit(value, code);
-            checkFloatRange(converted, QString::number(converted, 'g', 9));
+            base = ImageFloat(value);
+            ImageFloat(FromBaseUnit(value, code));
         } catch (const EConvertError&) {
             // The unit stays as it was: the list shows it again.
             ShowChannel();
             throw;
         }
+        // Shown for the moment and stored as checked: read back from its
+        // text, a value at the edge of the range could pass it.
+        UpdatingScope updating(Updating);
         Chan_DataVariationValueEdit->setText(QString::number(value, 'g', 15));
+        Conf->ChannelSetup[ch].DataVariationValue = base;
     }
 
     channel.UnitsCode = code;
@@ -680,12 +677,11 @@ void TSensorSetupForm::DensityConversionEditChange()
     if (value == 0.0)
         return;
     // The record holds the reciprocal, which a tiny gravity takes past a float.
-    const double reciprocal = 1.0 / value;
-    checkFloatRange(reciprocal, QString::number(reciprocal, 'g', 9));
+    const float reciprocal = ImageFloat(1.0 / value);
     const int n = ChannelCompensation(GravityRole);
     if (n < 0)
         return;
-    Cal->CompensationTable[n].Coeffs[1] = static_cast<float>(1.0 / value);
+    Cal->CompensationTable[n].Coeffs[1] = reciprocal;
 }
 
 void TSensorSetupForm::DensityConversionDefaulBtnClick()

@@ -17,9 +17,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-#include <cfloat>
 #include <charconv>
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -461,7 +459,7 @@ void TSensorSetupForm::TriggerSetPointValueEditChange(QObject* Sender)
                       + QStringLiteral(" stays ") + floatText(stored) + QStringLiteral("."));
         return;
     }
-    if (!std::isfinite(value) || std::fabs(value) > FLT_MAX) {
+    if (!FitsImageFloat(value)) {
         note->setText(QStringLiteral("\"") + edit->text() + QStringLiteral("\" is too large: the ") + what
                       + QStringLiteral(" stays ") + floatText(stored) + QStringLiteral("."));
         return;

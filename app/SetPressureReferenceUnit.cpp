@@ -375,8 +375,9 @@ void TSetPressureReferenceForm::UpdateBtnClick()
     const int mode = RadioGroup1->ItemIndex();
     // The reference is checked before anything is sent.
     double entered = 0;
+    QString text;
     if (mode != dmDepth) {
-        const QString text = DatumValueEdit->text().trimmed();
+        text = DatumValueEdit->text().trimmed();
         bool number = !text.isEmpty();
         if (number) {
             try {
@@ -403,12 +404,17 @@ void TSetPressureReferenceForm::UpdateBtnClick()
         return;
     }
 
+    // The reference must fit the datum's float as typed and in the base
+    // unit; refused, nothing is sent and nothing changes.
+    const uint8_t unit = Cal->Channels[ChannelNumber].UnitsCode;
+    CheckImageFloat(entered, text.toStdString());
+    const double reference = ToBaseUnit(entered, unit);
+    ImageFloat(reference);
+
     GCVEdit->clear();
     // The progress window goes and the buttons come back on every way out.
     OperationScope scope;
     scope.busy([this](bool busy) { SetAllButtonsEnabled(!busy); });
-    const uint8_t unit = Cal->Channels[ChannelNumber].UnitsCode;
-    const double reference = ToBaseUnit(entered, unit);
 
     scope.own(std::make_unique<TDlProgForm>(this, false), ProgressForm);
     ProgressForm->setWindowTitle(QString::fromLatin1(Caption));
@@ -443,12 +449,16 @@ void TSetPressureReferenceForm::UpdateBtnClick()
     }
     Reading = ToBaseUnit(Reading, unit);
     float coeffs[5] = {0, 1.0f, 0, 0, 0};
-    if (mode == dmTopOfCase) {
-        coeffs[0] = static_cast<float>(Reading + reference);
-        coeffs[1] = -1.0f;
-    } else {
-        coeffs[0] = static_cast<float>(reference - Reading);
+    try {
+        // Known only now, with the reading: an offset beyond a float is no
+        // datum either.
+        coeffs[0] = ImageFloat(mode == dmTopOfCase ? Reading + reference : reference - Reading);
+    } catch (const EConvertError& e) {
+        applyFailed(QString::fromStdString(e.what()) + QStringLiteral(". The datum was not changed."));
+        return;
     }
+    if (mode == dmTopOfCase)
+        coeffs[1] = -1.0f;
     Sensor->SetPressureChannelDatum(ChannelNumber, coeffs);
     setProgress("Configuring Sensor", 50);
     if (!Sensor->sendCalibrationData()) {

@@ -1,12 +1,15 @@
 #include "SysUtils.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <cctype>
+#include <cfloat>
 #include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <thread>
 
 int32_t StrToInt(const std::string& text)
@@ -83,6 +86,24 @@ double StrToFloat(const std::string& text)
     if (result.ec != std::errc() || result.ptr != number.data() + number.size())
         throw fail();
     return value;
+}
+
+bool FitsImageFloat(double value)
+{
+    return std::isfinite(value) && std::fabs(value) <= static_cast<double>(FLT_MAX);
+}
+
+void CheckImageFloat(double value, const std::string& shown)
+{
+    if (!FitsImageFloat(value))
+        throw EConvertError("'" + shown + "' is too large a value");
+}
+
+float ImageFloat(double value)
+{
+    if (!FitsImageFloat(value))
+        CheckImageFloat(value, QByteArray::number(value, 'g', 9).toStdString());
+    return static_cast<float>(value);
 }
 
 uint32_t timeGetTime()

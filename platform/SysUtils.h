@@ -1,6 +1,7 @@
 // Run-time helpers the sensor and window code call by their familiar names:
-// the message pump, the millisecond tick counter, sleeping, and integer
-// conversion that raises on text that is not a number.
+// the message pump, the millisecond tick counter, sleeping, number
+// conversion that raises on text that is not a number, and the range rule of
+// the images' floats.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +31,20 @@ int32_t StrToInt(const std::string& text);
 // sensor. Raises EConvertError ("'text' is not a valid floating point value")
 // otherwise.
 double StrToFloat(const std::string& text);
+
+// The one rule for a value computed or read in double and stored as a 32-bit
+// float in an image: it must be finite and within a float's range. Anything
+// else would reach the sensor as infinity or as a number it never meant.
+bool FitsImageFloat(double value);
+
+// Raises EConvertError ("'shown' is too large a value") unless the value
+// fits an image's float; `shown` is the value as the user knows it (the text
+// typed).
+void CheckImageFloat(double value, const std::string& shown);
+
+// `value` as the image's float; a value that does not fit raises as
+// CheckImageFloat does, shown with nine significant digits ("1e+41").
+float ImageFloat(double value);
 
 // Monotonic millisecond counter; wraps as an unsigned 32-bit value, so
 // deadlines must be compared with tickReached(), never with <.

@@ -310,6 +310,85 @@ TEST_F(DatumDialog, BadInputSaysSoAndSendsNothingComputed)
     EXPECT_TRUE(dialog->Applied);
 }
 
+// A reference the datum's float cannot hold, as typed or in metres, is
+// refused before anything is sent: both images stay as they were.
+TEST_F(DatumDialog, ReferenceBeyondAFloatIsRefusedBeforeAnythingIsSent)
+{
+    struct Case {
+        const char* name;
+        int mode;
+        uint8_t code;
+        const char* unit;
+        QString typed;
+        QString message;
+    };
+    const QString huge = "1" + QString(39, QLatin1Char('0'));     // 1e39
+    const QString bars = "34" + QString(37, QLatin1Char('0'));    // 3.4e38 Bar, 3.5e39 m
+    const QString tooLarge = QStringLiteral("'%1' is too large a value");
+    const Case cases[] = {
+        {"surface level", dmSurfaceLevel, ucMetres, "Metres", huge, tooLarge.arg(huge)},
+        {"top of case", dmTopOfCase, ucMetres, "Metres", huge, tooLarge.arg(huge)},
+        {"surface level, in metres only", dmSurfaceLevel, ucBar, "Bar", bars, tooLarge.arg("3.4732757e+39")},
+        {"top of case, in metres only", dmTopOfCase, ucBar, "Bar", bars, tooLarge.arg("3.4732757e+39")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        standin::SensorImages images = standin::defaultImages();
+        images.cal.Channels[ch::Depth].UnitsCode = c.code;
+        SetImageText(images.cal.Channels[ch::Depth].UnitsText, c.unit);
+        hold(images);
+        const standin::SensorImages before = sensor.images();
+        open();
+        chooseMode(c.mode);
+        typeReference(c.typed);
+        shown.clear();
+        clickThroughWindow(dialog->UpdateBtn);
+        EXPECT_EQ(shown, std::vector<std::string>({c.message.toStdString()}));
+        EXPECT_TRUE(commandCodes().empty()) << "nothing is sent";
+        EXPECT_TRUE(standin::imageBytes(device->CalData) == standin::imageBytes(before.cal));
+        EXPECT_TRUE(standin::imageBytes(device->ConfData) == standin::imageBytes(before.conf));
+        EXPECT_TRUE(standin::imageBytes(sensor.images().cal) == standin::imageBytes(before.cal));
+        EXPECT_TRUE(standin::imageBytes(sensor.images().conf) == standin::imageBytes(before.conf));
+        EXPECT_FALSE(dialog->Applied);
+        EXPECT_FALSE(dialog->ApplyFailed);
+        EXPECT_TRUE(dialog->UpdateBtn->isEnabled());
+    }
+}
+
+// The offset is known only with the reading, taken under the neutral datum:
+// one beyond a float is not written, and memory's image goes back.
+TEST_F(DatumDialog, OffsetBeyondAFloatIsNoDatum)
+{
+    struct Case {
+        const char* name;
+        int mode;
+        double water; // the reading, in metres
+    };
+    const Case cases[] = {
+        {"top of case: reading plus reference", dmTopOfCase, 3e38},
+        {"surface level: reference less reading", dmSurfaceLevel, -3e38},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hold(standin::defaultImages());
+        const standin::SensorImages before = sensor.images();
+        reference->place(ch::Depth, c.water);
+        open();
+        chooseMode(c.mode);
+        typeReference("1" + QString(38, QLatin1Char('0')));
+        shown.clear();
+        apply();
+        EXPECT_EQ(shown, std::vector<std::string>(
+                             {"'4.00000001e+38' is too large a value. The datum was not changed."}));
+        EXPECT_TRUE(standin::imageBytes(device->CalData) == standin::imageBytes(before.cal));
+        EXPECT_EQ(datumOf(sensor.images().cal, ch::Depth), std::vector<float>({0, 1, 0, 0, 0}))
+            << "only the neutral datum of the reading went out";
+        const std::vector<int> codes = commandCodes();
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), 7), 1);
+        EXPECT_TRUE(dialog->ApplyFailed);
+    }
+}
+
 TEST_F(DatumDialog, ChannelWithoutALiveValueIsRefusedBeforeAnythingIsSent)
 {
     standin::SensorImages images = standin::defaultImages();

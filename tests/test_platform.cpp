@@ -13,8 +13,11 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 using namespace testsupport;
 
@@ -75,6 +78,51 @@ TEST(StrToFloat, ConvertsDecimalWithPointOrRaises)
                 EXPECT_EQ(std::string(e.what()), std::string("'") + c.text + "' is not a valid floating point value");
             }
         }
+    }
+}
+
+// The bound is a float's own range: its largest value and the tiniest ones
+// pass, the next double past it and anything not finite raise.
+TEST(ImageFloat, TakesWhatAFloatHoldsAndRaisesOnTheRest)
+{
+    struct Case {
+        double value;
+        const char* refused; // the value as the message shows it; nullptr when taken
+    };
+    const double flt = static_cast<double>(FLT_MAX);
+    const Case cases[] = {
+        {0.8, nullptr},
+        {flt, nullptr},
+        {-flt, nullptr},
+        {1e-60, nullptr}, // a float holds it as 0
+        {std::nextafter(flt, HUGE_VAL), "3.40282347e+38"},
+        {std::nextafter(-flt, -HUGE_VAL), "-3.40282347e+38"},
+        {1e41, "1e+41"},
+        {HUGE_VAL, "inf"},
+        {-HUGE_VAL, "-inf"},
+        {std::nan(""), "nan"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(FitsImageFloat(c.value), c.refused == nullptr);
+        if (!c.refused) {
+            EXPECT_EQ(ImageFloat(c.value), static_cast<float>(c.value));
+            continue;
+        }
+        try {
+            ImageFloat(c.value);
+            ADD_FAILURE() << "no range error";
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("'") + c.refused + "' is too large a value");
+        }
+    }
+    // A value the user typed is named as typed.
+    const std::string typed(40, '9');
+    try {
+        CheckImageFloat(std::stod(typed), typed);
+        ADD_FAILURE() << "no range error";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(std::string(e.what()), "'" + typed + "' is too large a value");
     }
 }
 

@@ -282,6 +282,9 @@ TEST_F(SetupChannel, EditsLandInTheirBytes)
         {"specific gravity too small for a float", "Depth",
          [](TSensorSetupForm* f) { replace(f->DensityConversionEdit, "0." + QString(40, QLatin1Char('0')) + "1"); },
          [](ConfigurationData&, CalibrationData&) {}, {"'1e+41' is too large a value"}},
+        {"specific gravity whose reciprocal just fits", "Depth",
+         [](TSensorSetupForm* f) { replace(f->DensityConversionEdit, "0." + QString(38, QLatin1Char('0')) + "3"); },
+         [](ConfigurationData&, CalibrationData& c) { setCoeff(c, ch::Depth, Gravity, 1, float(1.0 / 3e-39)); }},
         {"specific gravity typed key by key", "Depth",
          [](TSensorSetupForm* f) { retype(f->DensityConversionEdit, "2"); },
          // "1.2", "1." and "1" are stored on the way; the empty edit is not.
@@ -489,37 +492,45 @@ TEST_F(SetupChannel, UnitChangeConvertsTheVariationAndWritesTheUnitsCoefficients
     }
 }
 
-// A variation that cannot be read, or that the new unit takes past a float,
-// refuses the change of unit: nothing of the unit changes.
+// A variation that cannot be read, or that the base unit or the new unit
+// takes past a float, refuses the change of unit: nothing of the unit changes.
 TEST_F(SetupChannel, UnitChangeWithAnUnusableVariationChangesNothing)
 {
     struct Case {
         const char* name;
+        uint8_t code; // the depth channel's unit before the change
+        QString text;
         QString variation;
+        float stored; // the variation the image holds then
         QString unit;
         QString message;
     };
-    const QString large(QStringLiteral("300000000000000000000000000000000000000")); // 3e38, just inside a float
+    const QString large = "3" + QString(38, QLatin1Char('0')); // 3e38, just inside a float
+    const QString bars = "1" + QString(38, QLatin1Char('0'));  // 1e38 Bar, 1.02e39 m, 9.9e37 atm
     const Case cases[] = {
-        {"unreadable", "", "Feet", "'' is not a valid floating point value"},
-        {"beyond a float in the new unit", large, "mm", "'3e+41' is too large a value"},
+        {"unreadable", ucMetres, "Metres", "", 0.05f, "Feet", "'' is not a valid floating point value"},
+        {"beyond a float in the new unit", ucMetres, "Metres", large, 3e38f, "mm", "'3e+41' is too large a value"},
+        {"beyond a float in the base unit only", ucBar, "Bar", bars, 1e38f, "atm",
+         "'1.02155168e+39' is too large a value"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         form.reset();
-        setImages(standin::defaultImages());
+        Images images = standin::defaultImages();
+        images.cal.Channels[ch::Depth].UnitsCode = c.code;
+        SetImageText(images.cal.Channels[ch::Depth].UnitsText, c.text.toStdString());
+        setImages(images);
         open();
         click({"Channels", "Depth"});
         replace(form->Chan_DataVariationValueEdit, c.variation);
-        if (!c.variation.isEmpty())
-            conf.ChannelSetup[ch::Depth].DataVariationValue = 3e38f;
+        conf.ChannelSetup[ch::Depth].DataVariationValue = c.stored;
         expectImages();
         messages.clear();
         choose(form->Chan_UnitTypeComboBox, c.unit);
         EXPECT_EQ(messages, QStringList({c.message}));
         // The list shows the unit the image still holds.
-        EXPECT_EQ(form->Chan_UnitTypeComboBox->currentText(), "Metres");
-        EXPECT_EQ(form->Chan_UnitNameEdit->text(), "Metres");
+        EXPECT_EQ(form->Chan_UnitTypeComboBox->currentText(), c.text);
+        EXPECT_EQ(form->Chan_UnitNameEdit->text(), c.text);
         expectImages();
     }
 }
