@@ -27,48 +27,62 @@ TEST_F(SingleFrame, FollowsTheDialogueAndRefusesWhatIsOutOfSequence)
 {
     struct Case {
         const char* what;
-        standin::Responses answers; // one per request
+        std::vector<standin::Responses> answers; // one per request
         bool ended;
         enLinkStatus status;
         std::string file;
         std::string requests;
     };
+    const Response end = Response::frame(0x89, EndOk);
     const Case cases[] = {
-        {"one block then the end",
-         {Response::frame(0x87, text("abc")), Response::frame(0x89, EndOk)}, true, lsOk, "abc", "8A 8B"},
+        {"one block then the end", {{Response::frame(0x87, text("abc"))}, {end}}, true, lsOk, "abc", "8A 8B"},
         {"blocks alternate even and odd",
-         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")),
-          Response::frame(0x88, text("gh")), Response::frame(0x89, EndOk)},
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x88, text("cd"))}, {Response::frame(0x8F, text("ef"))},
+          {Response::frame(0x88, text("gh"))}, {end}},
          true, lsOk, "abcdefgh", "8A 8B 90 8B 90"},
-        {"a repeated block is skipped and asked for again",
-         {Response::frame(0x87, text("ab")), Response::frame(0x8F, text("ab")), Response::frame(0x88, text("cd")),
-          Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")), Response::frame(0x89, EndOk)},
-         true, lsOk, "abcdef", "8A 8B 8B 90 90 8B"},
-        {"empty blocks", {Response::frame(0x87, {}), Response::frame(0x88, {}), Response::frame(0x89, EndOk)}, true,
-         lsOk, "", "8A 8B 90"},
-        {"wait frame, then the block", {Response::frame(0x87, text("ab")), Response::wait(),
-                                        Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
-         true, lsOk, "abcd", "8A 8B 8B 90"},
+        // Answers to earlier requests arrive ahead of the asked ones: they
+        // are dropped, nothing is asked again, and the answers behind them
+        // are taken.
+        {"a block of the other parity, the answer to an earlier repeat",
+         {{Response::frame(0x87, text("ab"))},
+          {Response::frame(0x8F, text("ab")), Response::frame(0x88, text("cd"))},
+          {Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef"))},
+          {end}},
+         true, lsOk, "abcdef", "8A 8B 90 8B"},
+        {"an earlier retrieval's end and block ahead of the first block",
+         {{end, Response::frame(0x88, text("xy")), Response::frame(0x87, text("ab"))}, {end}}, true, lsOk, "ab",
+         "8A 8B"},
+        {"the first block again after the first exchange",
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x87, text("ab")), end}}, true, lsOk, "ab",
+         "8A 8B"},
+        {"a command reply ahead of a block",
+         {{Response::frame(0x87, text("ab"))}, {Response::reply(0x13, {}), Response::frame(0x88, text("cd"))}, {end}},
+         true, lsOk, "abcd", "8A 8B 90"},
+        {"empty blocks", {{Response::frame(0x87, {})}, {Response::frame(0x88, {})}, {end}}, true, lsOk, "",
+         "8A 8B 90"},
+        {"wait frame, then the block",
+         {{Response::frame(0x87, text("ab"))}, {Response::wait()}, {Response::frame(0x88, text("cd"))}, {end}}, true,
+         lsOk, "abcd", "8A 8B 8B 90"},
         {"bad CRC, then the block",
-         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")).withBadCrc(),
-          Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x88, text("cd")).withBadCrc()},
+          {Response::frame(0x88, text("cd"))}, {end}},
          true, lsOk, "abcd", "8A 8B 8B 90"},
-        {"end in answer to the start", {Response::frame(0x89, EndOk)}, false, lsUnexpectedReply, "", "8A"},
-        {"a block in answer to the start", {Response::frame(0x88, text("ab"))}, false, lsUnexpectedReply, "", "8A"},
-        {"first block after the first exchange", {Response::frame(0x87, text("ab")), Response::frame(0x87, text("cd"))},
-         false, lsUnexpectedReply, "ab", "8A 8B"},
-        {"end without FE FF", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE, 0x00})}, false,
+        // Answers to this request that are wrong.
+        {"end without FE FF", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x89, {0xFE, 0x00})}}, false,
          lsUnexpectedReply, "ab", "8A 8B"},
-        {"end with only one data byte", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE})}, false,
+        {"end with only one data byte", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x89, {0xFE})}}, false,
          lsUnexpectedReply, "ab", "8A 8B"},
-        {"a command reply", {Response::frame(0x87, text("ab")), Response::reply(0x13, {})}, false, lsUnexpectedReply,
-         "ab", "8A 8B"},
+        {"the logger aborts", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x8D, {})}}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
+        {"a frame no logger sends", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x84, text("cd"))}}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         sensor.clearScript();
-        sensor.script(c.answers);
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
         enLinkStatus status = lsNone;
         const std::string name = path("image.bin");
         write(name, text("old content"));
@@ -216,7 +230,7 @@ TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
         sensor.clearLog();
         transfer.offer(stream);
         if (!c.loggerAcknowledges)
-            sensor.onContent(0x8E, [](const standin::Frame&) { return standin::Responses{Response::reply(0, {})}; });
+            sensor.onContent(0x8E, [](const standin::Frame&) { return standin::Responses{Response::frame(0x84, {})}; });
         int blocks = 0;
         link.OnRxActivity = [&](QObject*) {
             if (++blocks == 3)
@@ -316,7 +330,7 @@ TEST_F(ImageRetrieval, UntrustedWrapperOrTransferFailsTheCall)
          {Response::frame(0x87, {0x01, 0x04, 0x00, 0x05, 'a', 'b', 0xFF, 0xFF}), Response::frame(0x89, EndOk)}, lsOk},
         // What arrived would expand, but the transfer never ended.
         {"transfer broken off",
-         {Response::frame(0x87, {0x00, 'a', 'b', 'c'}), Response::frame(0x87, {'d'})}, lsUnexpectedReply},
+         {Response::frame(0x87, {0x00, 'a', 'b', 'c'}), Response::frame(0x89, {0xFE, 0x00})}, lsUnexpectedReply},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -139,27 +139,35 @@ TEST_F(FileSending, LoggerAnswersOutOfSequence)
 {
     struct Case {
         const char* what;
-        standin::Responses answers;
+        std::vector<standin::Responses> answers; // one per frame sent
         bool ok;
         enLinkStatus status;
         std::string sent;
     };
+    const Response start = Response::frame(0x8A, {});
+    const Response done = Response::frame(0x8C, {});
     const Case cases[] = {
-        {"first block acknowledged as a later one", {Response::frame(0x8B, {})}, false, lsUnexpectedReply, "87:101"},
         {"end frame answered with a request for more: sent again",
-         {Response::frame(0x8A, {}), Response::frame(0x8B, {}), Response::frame(0x8C, {})}, true, lsOk,
-         "87:101 89:2 89:2"},
-        {"done before any block was acknowledged", {Response::frame(0x8C, {})}, false, lsUnexpectedReply, "87:101"},
-        {"start acknowledged twice", {Response::frame(0x8A, {}), Response::frame(0x8A, {})}, false,
-         lsUnexpectedReply, "87:101 89:2"},
-        {"the logger refuses the file", {Response::frame(0x8A, {}), Response::frame(0x8E, {})}, false,
-         lsUnexpectedReply, "87:101 89:2"},
+         {{start}, {Response::frame(0x8B, {})}, {done}}, true, lsOk, "87:101 89:2 89:2"},
+        // Answers to earlier frames (or an earlier send's) ahead of the
+        // asked ones are dropped; nothing goes out again for them.
+        {"a later block's acknowledgement ahead of the first block's",
+         {{Response::frame(0x8B, {}), start}, {done}}, true, lsOk, "87:101 89:2"},
+        {"the end accepted ahead of the first block's acknowledgement", {{done, start}, {done}}, true, lsOk,
+         "87:101 89:2"},
+        {"the first block acknowledged twice", {{start}, {start, done}}, true, lsOk, "87:101 89:2"},
+        // Answers to this frame that end the send.
+        {"the logger refuses the file", {{start}, {Response::frame(0x8E, {})}}, false, lsUnexpectedReply,
+         "87:101 89:2"},
+        {"the logger aborts at the first block", {{Response::frame(0x8E, {})}}, false, lsUnexpectedReply, "87:101"},
+        {"a frame no logger sends", {{start}, {Response::frame(0x84, {})}}, false, lsUnexpectedReply, "87:101 89:2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         sensor.clearScript();
-        sensor.script(c.answers);
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
         write(path("Cal.bin"), noRepeats(100));
         enLinkStatus status = lsNone;
         EXPECT_EQ(link.SendFile(path("Cal.bin"), 1, status), c.ok);
@@ -181,7 +189,7 @@ TEST_F(FileSending, AbortSendsTheSenderAbort)
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         if (!c.acknowledged)
-            sensor.onContent(0x8D, [](const standin::Frame&) { return standin::Responses{Response::frame(0x8B, {})}; });
+            sensor.onContent(0x8D, [](const standin::Frame&) { return standin::Responses{Response::frame(0x84, {})}; });
         write(path("Cal.bin"), noRepeats(3607));
         int frames = 0;
         link.OnTxActivity = [&](QObject*) {
