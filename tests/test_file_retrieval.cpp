@@ -215,6 +215,62 @@ TEST_F(SingleFrame, StrayByteAheadOfAFrameAtEachStep)
     sensor.clearNoise();
 }
 
+TEST_F(SingleFrame, LateAnswersAndStrayBytesAtADistance)
+{
+    // Answers that arrive after the PC purged its input and sent its next
+    // request are dropped there: nothing is asked again for them, nothing of
+    // them is stored, and the next command after the transfer gets its own
+    // reply. Blocks of 64, 64 and 22 bytes: the first, an even and an odd
+    // block, then the end.
+    sensor.setLineRate(19200);
+    transfer.setBlockSize(64);
+    const Bytes stream = standin::recordStream(150, 5);
+    const std::vector<uint8_t> dialogue{0x8A, 0x8B, 0x90, 0x8B};
+    struct Case {
+        std::string what;
+        standin::NoisePlan noise;
+        standin::LatePlan late;
+        std::vector<uint8_t> requests;
+    };
+    std::vector<Case> cases;
+    // Every answer comes a second time, after the next request.
+    cases.push_back({"every answer again, late", {{}, {}, false, {}, 0}, {{0, 1, 2, 3}, 1, true}, dialogue});
+    // A stray byte 150 ms ahead of the answer at one step: after 50 ms of
+    // quiet the request goes out again, the first answer is taken, and the
+    // answer to the repeat arrives once the next request has gone out.
+    for (size_t step = 0; step < dialogue.size(); ++step) {
+        std::vector<uint8_t> requests = dialogue;
+        requests.insert(requests.begin() + static_cast<long>(step), dialogue[step]);
+        cases.push_back({"stray byte at step " + std::to_string(step), {{0x00}, {step}, false, {}, 150},
+                         {{step + 1}, 1, false}, requests});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        transfer.offer(stream);
+        sensor.setNoise(c.noise);
+        sensor.setLate(c.late);
+        enLinkStatus status = lsNone;
+        const std::string name = path("dl.bin");
+        std::remove(name.c_str());
+        EXPECT_EQ(link.RetrieveLogFile(name, 150, status), 150);
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(read(name), stream);
+        // The next command: what is still held goes out ahead of its reply.
+        ReplyBuffer reply{};
+        uint16_t length = 0;
+        const uint8_t null = 0;
+        EXPECT_TRUE(link.SendCommandAwaitReply(&null, 1, reply, length, 1, 3, status));
+        EXPECT_EQ(hex(reply.data(), 2), "80 00");
+        std::vector<uint8_t> requests = c.requests;
+        requests.push_back(0x80);
+        EXPECT_EQ(requestHex(), hex(requests));
+        EXPECT_EQ(sensor.lateAnswers(), static_cast<int>(c.late.requests.size()));
+    }
+    sensor.clearNoise();
+    sensor.clearLate();
+}
+
 TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
 {
     transfer.setBlockSize(100);

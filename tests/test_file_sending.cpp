@@ -177,6 +177,65 @@ TEST_F(FileSending, LoggerAnswersOutOfSequence)
     }
 }
 
+TEST_F(FileSending, LateAnswersAndStrayBytesAtADistance)
+{
+    // Two sends of two blocks each with a null command between them; answers
+    // that arrive after the PC has sent its next frame are dropped there.
+    const Bytes first = noRepeats(300);
+    const Bytes second = noRepeats(400);
+    const std::string firstBlocks = "87:230 88:71 89:2";
+    const std::string secondBlocks = "87:230 88:171 89:2";
+    struct Case {
+        const char* what;
+        int baud;
+        standin::NoisePlan noise;
+        standin::LatePlan late;
+        bool firstOk;
+        enLinkStatus firstStatus;
+        std::string sent; // the first send's frames
+    };
+    const Case cases[] = {
+        // Its answer ahead of the second block's is no acknowledgement.
+        {"the first block's acknowledgement again, late", 0, {}, {{0}, 1, true}, true, lsOk, firstBlocks},
+        // An end accepted after a data block would report a partly sent
+        // file as sent.
+        {"the end's acceptance again, after the next send's second block", 0, {}, {{2}, 3, true}, true, lsOk,
+         firstBlocks},
+        // A stray byte 150 ms ahead of the end's acceptance: the end frame
+        // goes out again after 50 ms of quiet and the send fails (one try).
+        // The acceptance and the answer to the repeat, which arrives once
+        // the null command has gone out, are that command's to drop.
+        {"a stray byte ahead of the end's acceptance", 19200, {{0x00}, {2}, false, {}, 150}, {{3}, 1, false}, false,
+         lsNoReply, firstBlocks + " 89:2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.setLineRate(c.baud);
+        sensor.setNoise(c.noise);
+        sensor.setLate(c.late);
+        write(path("Cal.bin"), first);
+        write(path("Conf.bin"), second);
+        enLinkStatus status = lsNone;
+        EXPECT_EQ(link.SendFile(path("Cal.bin"), 1, status), c.firstOk);
+        EXPECT_EQ(status, c.firstStatus);
+        ReplyBuffer reply{};
+        uint16_t length = 0;
+        const uint8_t null = 0;
+        EXPECT_TRUE(link.SendCommandAwaitReply(&null, 1, reply, length, 1, 3, status));
+        EXPECT_EQ(hex(reply.data(), 2), "80 00");
+        EXPECT_TRUE(link.SendFile(path("Conf.bin"), 1, status));
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(blocks(), c.sent + " 80:1 " + secondBlocks);
+        // The logger holds the second file whole.
+        ASSERT_FALSE(heldFiles().empty());
+        EXPECT_EQ(heldFiles().back(), second);
+        EXPECT_EQ(sensor.lateAnswers(), 1);
+    }
+    sensor.clearNoise();
+    sensor.clearLate();
+}
+
 TEST_F(FileSending, AbortSendsTheSenderAbort)
 {
     struct Case {

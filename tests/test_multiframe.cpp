@@ -257,6 +257,63 @@ TEST_F(MultiFrame, FailedRecoveryIsAskedForAgainInTheSameWords)
     }
 }
 
+TEST_F(MultiFrame, LateAnswersAndStrayBytesAtADistance)
+{
+    // Frames that answer an earlier request (a burst of the other parity,
+    // the first block after the start, the end of a start, a command's
+    // reply) arrive ahead of a burst: they count toward none of its frame
+    // ends and fail nothing, so the download asks exactly what a clean one
+    // asks. 1 + 7 x 10 blocks, then 8 and the end frame.
+    const Bytes stream = standin::recordStream(20000, 1);
+    std::vector<std::string> clean{"8A"};
+    for (int i = 1; i < 9; ++i)
+        clean.push_back(i % 2 ? "92 0A" : "94 0A");
+    struct Case {
+        const char* what;
+        standin::LatePlan late;
+        std::vector<Responses> script; // answers ahead of the handlers'
+        int baud;
+        standin::NoisePlan noise;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {"every burst again, after the next request", {{0, 1, 2, 3, 4, 5, 6, 7}, 1, true}, {}, 0, {}, clean},
+        {"a command's reply and the end of a start ahead of bursts",
+         {},
+         {{Response::reply(0x02, {0x00}), Response::byHandler()},
+          {Response::frame(0x97, {}), Response::frame(0x87, Bytes(256, 0x41)), Response::byHandler()}},
+         0,
+         {},
+         clean},
+        // A stray byte 150 ms ahead of the second burst spoils it: it is
+        // asked again one frame at a time, and nothing is stored twice.
+        {"a stray byte ahead of a burst",
+         {},
+         {},
+         460800,
+         {{0x00}, {1}, false, {}, 150},
+         {"8A", "92 0A", "92 01 00 00", "94 0A", "92 0A", "94 0A", "92 0A", "94 0A", "92 0A", "94 0A", "92 0A"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        debug.clear();
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.setLineRate(c.baud);
+        for (const Responses& answer : c.script)
+            sensor.scriptAnswer(answer);
+        sensor.setLate(c.late);
+        sensor.setNoise(c.noise);
+        // download() checks the file holds the stream and nothing else.
+        EXPECT_EQ(download(stream, 256), 20000);
+        EXPECT_EQ(dataRequests(), c.sent);
+        EXPECT_FALSE(debugHas("BAD_FRAME0"));
+        EXPECT_EQ(sensor.lateAnswers(), static_cast<int>(c.late.requests.size()));
+    }
+    sensor.clearLate();
+    sensor.clearNoise();
+}
+
 TEST_F(MultiFrame, JudgesFramesAgainstTheRequest)
 {
     struct Case {
