@@ -289,9 +289,10 @@ public:
         bool afterDle = false;  // the bytes so far end with a DLE
         uint8_t state = dsIdle; // the frame decoder's, over the bytes so far
         CommsFrame frame{};
+        int lateEnds = 0;       // frame ends of late answers so far
     };
     // Frame ends (DLE ETX) among `count` newly read bytes that count toward
-    // the burst: every one but those of late answers.
+    // the burst: every one but those of late answers, which `scan` counts.
     static int countFrameEnds(const uint8_t* bytes, int count, BurstScan& scan);
     // A burst the quiet time ended: mfPartial or mfRetry when it is given up
     // undecoded, mfComplete when it is decoded all the same (the end of the

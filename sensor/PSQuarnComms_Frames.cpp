@@ -308,8 +308,10 @@ int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, BurstScan& scan
         frameDecoder(scan.state, bytes[i], scan.frame);
         if (scan.frame.Status == fsGood) {
             if (isLateAnswer(scan.request, 0, true, scan.frame.Buffer[0], scan.frame.Buffer + 1,
-                             static_cast<size_t>(scan.frame.Length - 1)))
+                             static_cast<size_t>(scan.frame.Length - 1))) {
                 --pairs;
+                ++scan.lateEnds;
+            }
             resetFrame(scan.frame);
         }
     }

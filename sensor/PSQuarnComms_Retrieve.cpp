@@ -256,11 +256,15 @@ enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int le
         const int room = std::min(256, BurstBufferSize - collected);
         const int n = GetBlock(burst.data() + collected, room);
         if (n > 0) {
+            const int lateBefore = scan.lateEnds;
             const int ends = countFrameEnds(burst.data() + collected, n, scan);
             collected += n;
+            // A late answer's frame end counts for nothing, but the line
+            // was not quiet either.
+            if (ends > 0 || scan.lateEnds != lateBefore)
+                deadline = timeGetTime() + QuietTimeMs;
             if (ends > 0) {
                 pairs += ends;
-                deadline = timeGetTime() + QuietTimeMs;
                 if (pairs >= wanted) {
                     ProcessMessages();
                     end = End::Count;

@@ -314,6 +314,34 @@ TEST_F(MultiFrame, LateAnswersAndStrayBytesAtADistance)
     sensor.clearNoise();
 }
 
+TEST_F(MultiFrame, LateFramesAreNoQuietLine)
+{
+    // At the line's rate, answers to an earlier request take longer than
+    // the quiet time to pass ahead of the burst: they count for nothing,
+    // but the line is not quiet while they come.
+    sensor.setLineRate(19200);
+    link.QuietTimeMs = 300;
+    Responses answer;
+    for (int k = 0; k < 10; ++k)
+        answer.push_back(Response::frame(0x93, Bytes(64, 0x11))); // about 370 ms in all
+    answer.push_back(Response::frame(0x91, Bytes(64, 0x22)));
+    answer.push_back(Response::frame(0x91, Bytes(64, 0x33)));
+    sensor.scriptAnswer(answer);
+    std::FILE* file = std::fopen(path("dl.bin").c_str(), "wb");
+    ASSERT_TRUE(file);
+    uint8_t received = 0, wanted = 2, trouble = 0;
+    link.BytesReceived = 0;
+    link.ExpectedSize = 100000;
+    EXPECT_TRUE(link.getMultipleFrames(0x92, received, wanted, trouble, file));
+    std::fclose(file);
+    EXPECT_EQ(received, 0x91);
+    EXPECT_EQ(trouble, 0);
+    Bytes expected(64, 0x22);
+    expected.insert(expected.end(), 64, 0x33);
+    EXPECT_EQ(read(path("dl.bin")), expected);
+    EXPECT_EQ(requestHex(), "92");
+}
+
 TEST_F(MultiFrame, JudgesFramesAgainstTheRequest)
 {
     struct Case {
