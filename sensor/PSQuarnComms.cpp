@@ -226,7 +226,7 @@ bool TQuarnComms::SendFrame(const uint8_t* data, uint16_t length, uint8_t conten
 // ---------------------------------------------------------------------------
 // Request and reply
 
-bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
+bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout, const LateAnswerTest& late)
 {
     const uint32_t deadline = timeGetTime() + static_cast<uint32_t>(timeout) * 1000u;
     uint8_t state = dsIdle;
@@ -242,6 +242,12 @@ bool TQuarnComms::GetFrame(BufferFrameData& reply, uint8_t timeout)
             for (int i = 0; i < n; ++i) {
                 frameDecoder(state, block[i], RxFrame);
                 if (RxFrame.Status == fsGood) {
+                    if (late && late(RxFrame.Buffer[0], RxFrame.Buffer + 1, static_cast<size_t>(RxFrame.Length - 1))) {
+                        // Not this request's answer: drop it and go on with
+                        // the rest of the read, which may hold the right one.
+                        resetFrame(RxFrame);
+                        continue;
+                    }
                     // The content code is counted in Length; Data gets the rest.
                     reply.Length = static_cast<uint32_t>(RxFrame.Length);
                     reply.Content = static_cast<enFrameContent>(RxFrame.Buffer[0]);
@@ -281,13 +287,17 @@ uint8_t TQuarnComms::SendFrameAwaitReply(const BufferFrameData& request, BufferF
     const uint16_t length = static_cast<uint16_t>(std::min<uint32_t>(request.Length, sizeof request.Data));
     std::vector<uint8_t> data(request.Data, request.Data + length);
     const uint8_t content = request.Content;
+    const uint8_t code = length > 0 ? data[0] : 0;
+    const LateAnswerTest late = [content, code](uint8_t answer, const uint8_t* answerData, size_t count) {
+        return isLateAnswer(content, code, false, answer, answerData, count);
+    };
 
     uint32_t attempt = 1;
     ClearBuffers();
     if (!SendFrame(data.data(), length, content))
         return lsPortClosed;
     while (attempt <= tries && PortOpen && !ReplyAborted) {
-        const bool failed = GetFrame(reply, timeout);
+        const bool failed = GetFrame(reply, timeout, late);
         if (!failed && reply.Content != fcWait)
             return lsOk;
         if (!Destroying) {

@@ -224,9 +224,25 @@ public:
 
     bool SendFrame(const uint8_t* data, uint16_t length, uint8_t content);
 
+    // Whether a good frame of content `reply` carrying `count` data bytes is
+    // a late answer: the logger's answer to another request than the one of
+    // content `request` just sent (an earlier try's, step's or command's),
+    // which arrived after the purge that preceded this request. `code` is
+    // the request's first data byte (a command's code); `burst` marks the
+    // requests of a multi-frame download, whose start request is answered
+    // otherwise than the single-frame one. A wait frame answers every
+    // request; a frame no logger sends answers none, and is left to the
+    // caller to refuse.
+    static bool isLateAnswer(uint8_t request, uint8_t code, bool burst, uint8_t reply, const uint8_t* data,
+                             size_t count);
+
     // --- request and reply -------------------------------------------
-    // true means failure (no good frame within `timeout` seconds).
-    bool GetFrame(BufferFrameData& reply, uint8_t timeout);
+    // Tells a wait which good frames to drop and wait on past: true for a
+    // frame (content, data, data count) that is no answer to its request.
+    using LateAnswerTest = std::function<bool(uint8_t content, const uint8_t* data, size_t count)>;
+    // true means failure (no good frame within `timeout` seconds). Frames
+    // `late` names are dropped and the wait goes on to its deadline.
+    bool GetFrame(BufferFrameData& reply, uint8_t timeout, const LateAnswerTest& late = {});
     uint8_t SendFrameAwaitReply(const BufferFrameData& request, BufferFrameData& reply, uint16_t tries,
                                 uint8_t timeout);
     bool SendCommandAwaitReply(const uint8_t* command, uint16_t length, ReplyBuffer& reply,
@@ -267,9 +283,17 @@ public:
 
     // The byte-level parts of a burst, free of the port and the file, so
     // that they can be tested and fuzzed on their own.
-    // Frame ends (DLE ETX) among `count` newly read bytes; `afterDle` carries
-    // a DLE that ended the read before.
-    static int countFrameEnds(const uint8_t* bytes, int count, bool& afterDle);
+    // What the collection of a burst keeps from one read to the next.
+    struct BurstScan {
+        uint8_t request = 0;    // content of the request the burst answers
+        bool afterDle = false;  // the bytes so far end with a DLE
+        uint8_t state = dsIdle; // the frame decoder's, over the bytes so far
+        CommsFrame frame{};
+        int lateEnds = 0;       // frame ends of late answers so far
+    };
+    // Frame ends (DLE ETX) among `count` newly read bytes that count toward
+    // the burst: every one but those of late answers, which `scan` counts.
+    static int countFrameEnds(const uint8_t* bytes, int count, BurstScan& scan);
     // A burst the quiet time ended: mfPartial or mfRetry when it is given up
     // undecoded, mfComplete when it is decoded all the same (the end of the
     // stream is near).
@@ -283,7 +307,7 @@ public:
     };
     // Decodes `collected` bytes of a burst answering a request of `content`
     // for `wanted` frames, in `frame`, handing each data block to `store`
-    // (false from it fails the burst).
+    // (false from it fails the burst). Late answers among them are skipped.
     static BurstVerdict decodeBurst(const uint8_t* burst, int collected, uint8_t content, uint8_t wanted,
                                     CommsFrame& frame, const std::function<bool(const uint8_t*, size_t)>& store);
     // Frames asked per data request for a trouble count.

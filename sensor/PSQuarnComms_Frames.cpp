@@ -187,6 +187,87 @@ bool TQuarnComms::frameEncoder(uint8_t& step, CommsFrame& frame, uint8_t& out, u
 }
 
 // ---------------------------------------------------------------------------
+// Which request an answer belongs to
+
+namespace {
+
+// The contents the logger answers with.
+bool isLoggerAnswer(uint8_t content)
+{
+    switch (content) {
+    case fcCommandReply:
+    case fcWait:
+    case fcSubTaskReply:
+    case fcFileFirstBlock:
+    case fcFileBlockEven:
+    case fcFileEnd:
+    case fcFileStart:
+    case fcFileNextEven:
+    case fcFileDone:
+    case fcFileSenderAbort:
+    case fcFileReceiverAbort:
+    case fcFileBlockOdd:
+    case fcMultiBlockEven:
+    case fcMultiBlockOdd:
+    case fcMultiEndEven:
+    case fcMultiEndOdd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool TQuarnComms::isLateAnswer(uint8_t request, uint8_t code, bool burst, uint8_t reply, const uint8_t* data,
+                               size_t count)
+{
+    // A wait frame says the logger is busy with whatever it was asked last.
+    if (reply == fcWait || !isLoggerAnswer(reply))
+        return false;
+    // The logger ends a transfer it sends with its abort, and one it
+    // receives with the receiver's abort, at any step.
+    const bool senderAbort = reply == fcFileSenderAbort;
+    const bool receiverAbort = reply == fcFileReceiverAbort;
+    switch (request) {
+    case fcCommand:
+        // A reply too short to echo a code cannot be placed; the caller
+        // refuses it as this command's.
+        if (reply == fcCommandReply)
+            return count >= 2 && data[1] != code;
+        return true;
+    case fcSubTaskReply:
+        return reply != fcSubTaskReply;
+    // Files from the logger.
+    case fcFileStart:
+        if (burst)
+            return !(reply == fcFileFirstBlock || reply == fcMultiEndEven || reply == fcMultiEndOdd || senderAbort);
+        return !(reply == fcFileFirstBlock || senderAbort);
+    case fcFileNextEven:
+        return !(reply == fcFileBlockEven || reply == fcFileEnd || senderAbort);
+    case fcFileNextOdd:
+        return !(reply == fcFileBlockOdd || reply == fcFileEnd || senderAbort);
+    case fcFileReceiverAbort:
+        return !senderAbort;
+    case fcMultiNextEven:
+        return !(reply == fcMultiBlockEven || reply == fcMultiEndEven || senderAbort);
+    case fcMultiNextOdd:
+        return !(reply == fcMultiBlockOdd || reply == fcMultiEndEven || senderAbort);
+    // Files to the logger.
+    case fcFileFirstBlock:
+        return !(reply == fcFileStart || receiverAbort);
+    case fcFileBlockEven:
+        return !(reply == fcFileNextEven || receiverAbort);
+    case fcFileEnd:
+        return !(reply == fcFileDone || reply == fcFileNextEven || receiverAbort);
+    case fcFileSenderAbort:
+        return !receiverAbort;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Multi-frame bursts
 
 bool TQuarnComms::isData(uint8_t content)
@@ -215,13 +296,24 @@ uint8_t TQuarnComms::judgeFrame(uint8_t frame, uint8_t content)
     return isData(content) ? 7 : 0;
 }
 
-int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, bool& afterDle)
+int TQuarnComms::countFrameEnds(const uint8_t* bytes, int count, BurstScan& scan)
 {
     int pairs = 0;
     for (int i = 0; i < count; ++i) {
-        if (afterDle && bytes[i] == ETX)
+        if (scan.afterDle && bytes[i] == ETX)
             ++pairs;
-        afterDle = bytes[i] == DLE;
+        scan.afterDle = bytes[i] == DLE;
+        // A good frame ends on the ETX of the pair just counted; a late
+        // answer's end is taken back.
+        frameDecoder(scan.state, bytes[i], scan.frame);
+        if (scan.frame.Status == fsGood) {
+            if (isLateAnswer(scan.request, 0, true, scan.frame.Buffer[0], scan.frame.Buffer + 1,
+                             static_cast<size_t>(scan.frame.Length - 1))) {
+                --pairs;
+                ++scan.lateEnds;
+            }
+            resetFrame(scan.frame);
+        }
     }
     return pairs;
 }
@@ -248,6 +340,12 @@ TQuarnComms::BurstVerdict TQuarnComms::decodeBurst(const uint8_t* burst, int col
         }
         if (frame.Status != fsGood)
             continue;
+        if (isLateAnswer(content, 0, true, frame.Buffer[0], frame.Buffer + 1, static_cast<size_t>(frame.Length - 1))) {
+            // An earlier request's answer: neither this burst's nor a fault of it.
+            resetFrame(frame);
+            state = dsIdle;
+            continue;
+        }
         v.frames = true;
         v.receivedContent = frame.Buffer[0];
         const uint8_t io = judgeFrame(v.receivedContent, content);

@@ -93,6 +93,10 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
             status = static_cast<enLinkStatus>(r);
             break;
         }
+        // The exchange took only an answer to this request: the first block
+        // to the start request, a block of the asked parity or the end to a
+        // next request. A block of the other parity, the answer to an
+        // earlier repeat, was dropped as late.
         const size_t count = in.Length > 0 ? in.Length - 1 : 0;
         bool unexpected = false;
         switch (in.Content) {
@@ -110,8 +114,6 @@ bool TQuarnComms::retrieveSingleFrData(const std::string& name, bool append, enL
                 unexpected = true;
                 break;
             }
-            if ((request == fcFileNextEven) != (in.Content == fcFileBlockEven))
-                break; // a block we already have: ask again
             storeBlock(file, in.Data, count);
             request = in.Content == fcFileBlockEven ? fcFileNextOdd : fcFileNextEven;
             break;
@@ -236,7 +238,8 @@ enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int le
     std::vector<uint8_t> burst(BurstBufferSize);
     int collected = 0;
     int pairs = 0;
-    bool afterDle = false;
+    BurstScan scan;
+    scan.request = content;
     uint32_t deadline = timeGetTime() + QuietTimeMs;
     End end;
     for (;;) {
@@ -253,11 +256,15 @@ enMultiFrameResult TQuarnComms::sendMultipleFrameRequest(uint8_t content, int le
         const int room = std::min(256, BurstBufferSize - collected);
         const int n = GetBlock(burst.data() + collected, room);
         if (n > 0) {
-            const int ends = countFrameEnds(burst.data() + collected, n, afterDle);
+            const int lateBefore = scan.lateEnds;
+            const int ends = countFrameEnds(burst.data() + collected, n, scan);
             collected += n;
+            // A late answer's frame end counts for nothing, but the line
+            // was not quiet either.
+            if (ends > 0 || scan.lateEnds != lateBefore)
+                deadline = timeGetTime() + QuietTimeMs;
             if (ends > 0) {
                 pairs += ends;
-                deadline = timeGetTime() + QuietTimeMs;
                 if (pairs >= wanted) {
                     ProcessMessages();
                     end = End::Count;

@@ -27,48 +27,62 @@ TEST_F(SingleFrame, FollowsTheDialogueAndRefusesWhatIsOutOfSequence)
 {
     struct Case {
         const char* what;
-        standin::Responses answers; // one per request
+        std::vector<standin::Responses> answers; // one per request
         bool ended;
         enLinkStatus status;
         std::string file;
         std::string requests;
     };
+    const Response end = Response::frame(0x89, EndOk);
     const Case cases[] = {
-        {"one block then the end",
-         {Response::frame(0x87, text("abc")), Response::frame(0x89, EndOk)}, true, lsOk, "abc", "8A 8B"},
+        {"one block then the end", {{Response::frame(0x87, text("abc"))}, {end}}, true, lsOk, "abc", "8A 8B"},
         {"blocks alternate even and odd",
-         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")),
-          Response::frame(0x88, text("gh")), Response::frame(0x89, EndOk)},
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x88, text("cd"))}, {Response::frame(0x8F, text("ef"))},
+          {Response::frame(0x88, text("gh"))}, {end}},
          true, lsOk, "abcdefgh", "8A 8B 90 8B 90"},
-        {"a repeated block is skipped and asked for again",
-         {Response::frame(0x87, text("ab")), Response::frame(0x8F, text("ab")), Response::frame(0x88, text("cd")),
-          Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef")), Response::frame(0x89, EndOk)},
-         true, lsOk, "abcdef", "8A 8B 8B 90 90 8B"},
-        {"empty blocks", {Response::frame(0x87, {}), Response::frame(0x88, {}), Response::frame(0x89, EndOk)}, true,
-         lsOk, "", "8A 8B 90"},
-        {"wait frame, then the block", {Response::frame(0x87, text("ab")), Response::wait(),
-                                        Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
-         true, lsOk, "abcd", "8A 8B 8B 90"},
+        // Answers to earlier requests arrive ahead of the asked ones: they
+        // are dropped, nothing is asked again, and the answers behind them
+        // are taken.
+        {"a block of the other parity, the answer to an earlier repeat",
+         {{Response::frame(0x87, text("ab"))},
+          {Response::frame(0x8F, text("ab")), Response::frame(0x88, text("cd"))},
+          {Response::frame(0x88, text("cd")), Response::frame(0x8F, text("ef"))},
+          {end}},
+         true, lsOk, "abcdef", "8A 8B 90 8B"},
+        {"an earlier retrieval's end and block ahead of the first block",
+         {{end, Response::frame(0x88, text("xy")), Response::frame(0x87, text("ab"))}, {end}}, true, lsOk, "ab",
+         "8A 8B"},
+        {"the first block again after the first exchange",
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x87, text("ab")), end}}, true, lsOk, "ab",
+         "8A 8B"},
+        {"a command reply ahead of a block",
+         {{Response::frame(0x87, text("ab"))}, {Response::reply(0x13, {}), Response::frame(0x88, text("cd"))}, {end}},
+         true, lsOk, "abcd", "8A 8B 90"},
+        {"empty blocks", {{Response::frame(0x87, {})}, {Response::frame(0x88, {})}, {end}}, true, lsOk, "",
+         "8A 8B 90"},
+        {"wait frame, then the block",
+         {{Response::frame(0x87, text("ab"))}, {Response::wait()}, {Response::frame(0x88, text("cd"))}, {end}}, true,
+         lsOk, "abcd", "8A 8B 8B 90"},
         {"bad CRC, then the block",
-         {Response::frame(0x87, text("ab")), Response::frame(0x88, text("cd")).withBadCrc(),
-          Response::frame(0x88, text("cd")), Response::frame(0x89, EndOk)},
+         {{Response::frame(0x87, text("ab"))}, {Response::frame(0x88, text("cd")).withBadCrc()},
+          {Response::frame(0x88, text("cd"))}, {end}},
          true, lsOk, "abcd", "8A 8B 8B 90"},
-        {"end in answer to the start", {Response::frame(0x89, EndOk)}, false, lsUnexpectedReply, "", "8A"},
-        {"a block in answer to the start", {Response::frame(0x88, text("ab"))}, false, lsUnexpectedReply, "", "8A"},
-        {"first block after the first exchange", {Response::frame(0x87, text("ab")), Response::frame(0x87, text("cd"))},
-         false, lsUnexpectedReply, "ab", "8A 8B"},
-        {"end without FE FF", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE, 0x00})}, false,
+        // Answers to this request that are wrong.
+        {"end without FE FF", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x89, {0xFE, 0x00})}}, false,
          lsUnexpectedReply, "ab", "8A 8B"},
-        {"end with only one data byte", {Response::frame(0x87, text("ab")), Response::frame(0x89, {0xFE})}, false,
+        {"end with only one data byte", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x89, {0xFE})}}, false,
          lsUnexpectedReply, "ab", "8A 8B"},
-        {"a command reply", {Response::frame(0x87, text("ab")), Response::reply(0x13, {})}, false, lsUnexpectedReply,
-         "ab", "8A 8B"},
+        {"the logger aborts", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x8D, {})}}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
+        {"a frame no logger sends", {{Response::frame(0x87, text("ab"))}, {Response::frame(0x84, text("cd"))}}, false,
+         lsUnexpectedReply, "ab", "8A 8B"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         sensor.clearScript();
-        sensor.script(c.answers);
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
         enLinkStatus status = lsNone;
         const std::string name = path("image.bin");
         write(name, text("old content"));
@@ -201,6 +215,62 @@ TEST_F(SingleFrame, StrayByteAheadOfAFrameAtEachStep)
     sensor.clearNoise();
 }
 
+TEST_F(SingleFrame, LateAnswersAndStrayBytesAtADistance)
+{
+    // Answers that arrive after the PC purged its input and sent its next
+    // request are dropped there: nothing is asked again for them, nothing of
+    // them is stored, and the next command after the transfer gets its own
+    // reply. Blocks of 64, 64 and 22 bytes: the first, an even and an odd
+    // block, then the end.
+    sensor.setLineRate(19200);
+    transfer.setBlockSize(64);
+    const Bytes stream = standin::recordStream(150, 5);
+    const std::vector<uint8_t> dialogue{0x8A, 0x8B, 0x90, 0x8B};
+    struct Case {
+        std::string what;
+        standin::NoisePlan noise;
+        standin::LatePlan late;
+        std::vector<uint8_t> requests;
+    };
+    std::vector<Case> cases;
+    // Every answer comes a second time, after the next request.
+    cases.push_back({"every answer again, late", {{}, {}, false, {}, 0}, {{0, 1, 2, 3}, 1, true}, dialogue});
+    // A stray byte 150 ms ahead of the answer at one step: after 50 ms of
+    // quiet the request goes out again, the first answer is taken, and the
+    // answer to the repeat arrives once the next request has gone out.
+    for (size_t step = 0; step < dialogue.size(); ++step) {
+        std::vector<uint8_t> requests = dialogue;
+        requests.insert(requests.begin() + static_cast<long>(step), dialogue[step]);
+        cases.push_back({"stray byte at step " + std::to_string(step), {{0x00}, {step}, false, {}, 150},
+                         {{step + 1}, 1, false}, requests});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        transfer.offer(stream);
+        sensor.setNoise(c.noise);
+        sensor.setLate(c.late);
+        enLinkStatus status = lsNone;
+        const std::string name = path("dl.bin");
+        std::remove(name.c_str());
+        EXPECT_EQ(link.RetrieveLogFile(name, 150, status), 150);
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(read(name), stream);
+        // The next command: what is still held goes out ahead of its reply.
+        ReplyBuffer reply{};
+        uint16_t length = 0;
+        const uint8_t null = 0;
+        EXPECT_TRUE(link.SendCommandAwaitReply(&null, 1, reply, length, 1, 3, status));
+        EXPECT_EQ(hex(reply.data(), 2), "80 00");
+        std::vector<uint8_t> requests = c.requests;
+        requests.push_back(0x80);
+        EXPECT_EQ(requestHex(), hex(requests));
+        EXPECT_EQ(sensor.lateAnswers(), static_cast<int>(c.late.requests.size()));
+    }
+    sensor.clearNoise();
+    sensor.clearLate();
+}
+
 TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
 {
     transfer.setBlockSize(100);
@@ -216,7 +286,7 @@ TEST_F(SingleFrame, AbortSendsTheReceiverAbort)
         sensor.clearLog();
         transfer.offer(stream);
         if (!c.loggerAcknowledges)
-            sensor.onContent(0x8E, [](const standin::Frame&) { return standin::Responses{Response::reply(0, {})}; });
+            sensor.onContent(0x8E, [](const standin::Frame&) { return standin::Responses{Response::frame(0x84, {})}; });
         int blocks = 0;
         link.OnRxActivity = [&](QObject*) {
             if (++blocks == 3)
@@ -316,7 +386,7 @@ TEST_F(ImageRetrieval, UntrustedWrapperOrTransferFailsTheCall)
          {Response::frame(0x87, {0x01, 0x04, 0x00, 0x05, 'a', 'b', 0xFF, 0xFF}), Response::frame(0x89, EndOk)}, lsOk},
         // What arrived would expand, but the transfer never ended.
         {"transfer broken off",
-         {Response::frame(0x87, {0x00, 'a', 'b', 'c'}), Response::frame(0x87, {'d'})}, lsUnexpectedReply},
+         {Response::frame(0x87, {0x00, 'a', 'b', 'c'}), Response::frame(0x89, {0xFE, 0x00})}, lsUnexpectedReply},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -139,27 +139,35 @@ TEST_F(FileSending, LoggerAnswersOutOfSequence)
 {
     struct Case {
         const char* what;
-        standin::Responses answers;
+        std::vector<standin::Responses> answers; // one per frame sent
         bool ok;
         enLinkStatus status;
         std::string sent;
     };
+    const Response start = Response::frame(0x8A, {});
+    const Response done = Response::frame(0x8C, {});
     const Case cases[] = {
-        {"first block acknowledged as a later one", {Response::frame(0x8B, {})}, false, lsUnexpectedReply, "87:101"},
         {"end frame answered with a request for more: sent again",
-         {Response::frame(0x8A, {}), Response::frame(0x8B, {}), Response::frame(0x8C, {})}, true, lsOk,
-         "87:101 89:2 89:2"},
-        {"done before any block was acknowledged", {Response::frame(0x8C, {})}, false, lsUnexpectedReply, "87:101"},
-        {"start acknowledged twice", {Response::frame(0x8A, {}), Response::frame(0x8A, {})}, false,
-         lsUnexpectedReply, "87:101 89:2"},
-        {"the logger refuses the file", {Response::frame(0x8A, {}), Response::frame(0x8E, {})}, false,
-         lsUnexpectedReply, "87:101 89:2"},
+         {{start}, {Response::frame(0x8B, {})}, {done}}, true, lsOk, "87:101 89:2 89:2"},
+        // Answers to earlier frames (or an earlier send's) ahead of the
+        // asked ones are dropped; nothing goes out again for them.
+        {"a later block's acknowledgement ahead of the first block's",
+         {{Response::frame(0x8B, {}), start}, {done}}, true, lsOk, "87:101 89:2"},
+        {"the end accepted ahead of the first block's acknowledgement", {{done, start}, {done}}, true, lsOk,
+         "87:101 89:2"},
+        {"the first block acknowledged twice", {{start}, {start, done}}, true, lsOk, "87:101 89:2"},
+        // Answers to this frame that end the send.
+        {"the logger refuses the file", {{start}, {Response::frame(0x8E, {})}}, false, lsUnexpectedReply,
+         "87:101 89:2"},
+        {"the logger aborts at the first block", {{Response::frame(0x8E, {})}}, false, lsUnexpectedReply, "87:101"},
+        {"a frame no logger sends", {{start}, {Response::frame(0x84, {})}}, false, lsUnexpectedReply, "87:101 89:2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         sensor.clearScript();
-        sensor.script(c.answers);
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
         write(path("Cal.bin"), noRepeats(100));
         enLinkStatus status = lsNone;
         EXPECT_EQ(link.SendFile(path("Cal.bin"), 1, status), c.ok);
@@ -167,6 +175,65 @@ TEST_F(FileSending, LoggerAnswersOutOfSequence)
         EXPECT_EQ(blocks(), c.sent);
         EXPECT_TRUE(noTemporaries(path("Cal")));
     }
+}
+
+TEST_F(FileSending, LateAnswersAndStrayBytesAtADistance)
+{
+    // Two sends of two blocks each with a null command between them; answers
+    // that arrive after the PC has sent its next frame are dropped there.
+    const Bytes first = noRepeats(300);
+    const Bytes second = noRepeats(400);
+    const std::string firstBlocks = "87:230 88:71 89:2";
+    const std::string secondBlocks = "87:230 88:171 89:2";
+    struct Case {
+        const char* what;
+        int baud;
+        standin::NoisePlan noise;
+        standin::LatePlan late;
+        bool firstOk;
+        enLinkStatus firstStatus;
+        std::string sent; // the first send's frames
+    };
+    const Case cases[] = {
+        // Its answer ahead of the second block's is no acknowledgement.
+        {"the first block's acknowledgement again, late", 0, {}, {{0}, 1, true}, true, lsOk, firstBlocks},
+        // An end accepted after a data block would report a partly sent
+        // file as sent.
+        {"the end's acceptance again, after the next send's second block", 0, {}, {{2}, 3, true}, true, lsOk,
+         firstBlocks},
+        // A stray byte 150 ms ahead of the end's acceptance: the end frame
+        // goes out again after 50 ms of quiet and the send fails (one try).
+        // The acceptance and the answer to the repeat, which arrives once
+        // the null command has gone out, are that command's to drop.
+        {"a stray byte ahead of the end's acceptance", 19200, {{0x00}, {2}, false, {}, 150}, {{3}, 1, false}, false,
+         lsNoReply, firstBlocks + " 89:2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.setLineRate(c.baud);
+        sensor.setNoise(c.noise);
+        sensor.setLate(c.late);
+        write(path("Cal.bin"), first);
+        write(path("Conf.bin"), second);
+        enLinkStatus status = lsNone;
+        EXPECT_EQ(link.SendFile(path("Cal.bin"), 1, status), c.firstOk);
+        EXPECT_EQ(status, c.firstStatus);
+        ReplyBuffer reply{};
+        uint16_t length = 0;
+        const uint8_t null = 0;
+        EXPECT_TRUE(link.SendCommandAwaitReply(&null, 1, reply, length, 1, 3, status));
+        EXPECT_EQ(hex(reply.data(), 2), "80 00");
+        EXPECT_TRUE(link.SendFile(path("Conf.bin"), 1, status));
+        EXPECT_EQ(status, lsOk);
+        EXPECT_EQ(blocks(), c.sent + " 80:1 " + secondBlocks);
+        // The logger holds the second file whole.
+        ASSERT_FALSE(heldFiles().empty());
+        EXPECT_EQ(heldFiles().back(), second);
+        EXPECT_EQ(sensor.lateAnswers(), 1);
+    }
+    sensor.clearNoise();
+    sensor.clearLate();
 }
 
 TEST_F(FileSending, AbortSendsTheSenderAbort)
@@ -181,7 +248,7 @@ TEST_F(FileSending, AbortSendsTheSenderAbort)
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         if (!c.acknowledged)
-            sensor.onContent(0x8D, [](const standin::Frame&) { return standin::Responses{Response::frame(0x8B, {})}; });
+            sensor.onContent(0x8D, [](const standin::Frame&) { return standin::Responses{Response::frame(0x84, {})}; });
         write(path("Cal.bin"), noRepeats(3607));
         int frames = 0;
         link.OnTxActivity = [&](QObject*) {

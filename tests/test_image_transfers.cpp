@@ -170,7 +170,7 @@ TEST_F(ImageTransfers, FailedFetchLeavesTheImageAlone)
          [this] {
              sensor.script({Response::byHandler(), Response::byHandler(),
                             Response::frame(0x87, standin::wrapFile(Bytes(100, 0), false)),
-                            Response::frame(0x87, {})});
+                            Response::frame(0x89, {0xFE, 0x00})});
          },
          lsUnexpectedReply},
     };

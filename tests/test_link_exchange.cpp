@@ -141,7 +141,7 @@ TEST_F(LinkExchange, FailedTriesAreResentThenGiveUp)
         {"noise before the reply", {Response(good).withNoise({0x00, 0x55}), good}, 3, true, lsOk, 2, 0.9},
         {"DLE then garbage then silence", {Response::raw({0x10, 0x02, 0x81, 0x10, 0x41}), good}, 2, true, lsOk, 2, 1.9},
         {"cut-short frame then reply", {Response::raw({0x10, 0x02, 0x81, 0x80}), good}, 2, true, lsOk, 2, 1.9},
-        {"sub-task reply to a command", {Response::frame(0x83, {0x80, 0x00})}, 3, false, lsUnexpectedReply, 1, 0.9},
+        {"a frame no logger sends", {Response::frame(0x84, {0x80, 0x00})}, 3, false, lsUnexpectedReply, 1, 0.9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -165,53 +165,217 @@ TEST_F(LinkExchange, StrayBytesAheadOfTheReplyAtLineRate)
 {
     // At a real line rate a reply takes milliseconds to arrive: a stray byte
     // ahead of it spoils the try at once, and the rest of the reply must pass
-    // before the repeat, or it spoils the repeat's answer too.
+    // before the repeat, or it spoils the repeat's answer too (and the
+    // request would go out once more).
     sensor.setLineRate(19200);
     const Response good = Response::reply(0x13, Bytes(300, 0x5A)); // about 160 ms on the line
+    const Response noisy = Response(good).withNoise({0x00});
     struct Case {
         const char* what;
         standin::Responses answers;
         uint16_t tries;
-        uint8_t timeout;
         bool ok;
         size_t sends;
-        double minSeconds, maxSeconds;
     };
     const Case cases[] = {
-        {"one stray byte", {Response(good).withNoise({0x00}), good}, 3, 3, true, 2, 0.0, 1.0},
-        {"a few stray bytes", {Response(good).withNoise({0xFF, 0x10, 0x41}), good}, 2, 3, true, 2, 0.0, 1.0},
-        // Each spoilt try ends once the line is quiet, not at its time-out.
-        {"noise ahead of every answer",
-         {Response(good).withNoise({0x00}), Response(good).withNoise({0x00}), Response(good).withNoise({0x00}),
-          Response(good).withNoise({0x00})},
-         3, 3, false, 4, 0.4, 2.0},
-        // A line that never falls quiet ends each try at its time-out.
-        {"noise without end", {Response::raw(Bytes(4000, 0x55))}, 1, 1, false, 2, 0.9, 1.6},
+        {"one stray byte", {noisy, good}, 3, true, 2},
+        {"a few stray bytes", {Response(good).withNoise({0xFF, 0x10, 0x41}), good}, 2, true, 2},
+        {"noise ahead of every answer", {noisy, noisy, noisy, noisy}, 3, false, 4},
     };
+    const uint8_t timeout = 5;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sensor.clearLog();
         sensor.clearScript();
         sensor.script(c.answers);
-        const Outcome o = command({0x13}, c.tries, c.timeout);
+        size_t sent = 0;
+        link.OnTxActivity = [&](QObject*) { ++sent; };
+        const Outcome o = command({0x13}, c.tries, timeout);
+        link.OnTxActivity = nullptr;
         EXPECT_EQ(o.ok, c.ok);
         EXPECT_EQ(o.status, c.ok ? lsOk : lsNoReply);
         if (c.ok) {
             EXPECT_EQ(o.length, 303);
             EXPECT_EQ(o.reply[301], 0x5A);
         }
-        EXPECT_GE(o.seconds, c.minSeconds);
-        EXPECT_LT(o.seconds, c.maxSeconds);
+        // Each spoilt try ended once the line fell quiet: all of them took
+        // less than one try's time-out.
+        EXPECT_LT(o.seconds, timeout);
         // Nothing else changes on the wire: the same request, once per try
         // and once after the last.
-        EXPECT_EQ(sends(c.sends), c.sends);
+        EXPECT_EQ(sent, c.sends);
+        ASSERT_TRUE(sensor.waitForRequests(c.sends, 10000));
         std::string wire;
         for (size_t i = 0; i < c.sends; ++i)
             wire += (wire.empty() ? "" : " ") + hex(standin::encodeFrame(0x80, {0x13}));
-        // The answer to the last send may still be on the line: let it pass.
-        Sleep(c.ok ? 50 : 1300);
         EXPECT_EQ(hex(sensor.receivedBytes()), wire);
     }
+}
+
+TEST_F(LinkExchange, LineThatNeverFallsQuietEndsTheTryAtItsTimeOut)
+{
+    // Noise for about 3 s against a try of 1 s: the request goes out again
+    // at the try's time-out, while the noise still comes.
+    sensor.setLineRate(19200);
+    sensor.script({Response::raw(Bytes(6000, 0x55))});
+    std::chrono::steady_clock::time_point repeated{};
+    size_t sent = 0;
+    link.OnTxActivity = [&](QObject*) {
+        if (++sent == 2)
+            repeated = std::chrono::steady_clock::now();
+    };
+    const Outcome o = command({0x13}, 1, 1);
+    link.OnTxActivity = nullptr;
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.status, lsNoReply);
+    EXPECT_GE(o.seconds, 0.9);
+    ASSERT_EQ(sent, 2u);
+    ASSERT_TRUE(sensor.waitForRequests(2, 10000));
+    EXPECT_LT(repeated, sensor.requests()[0].answeredAt) << "the repeat waited for the noise to end";
+    EXPECT_EQ(hex(sensor.receivedBytes()),
+              hex(standin::encodeFrame(0x80, {0x13})) + " " + hex(standin::encodeFrame(0x80, {0x13})));
+}
+
+TEST_F(LinkExchange, AnswersToOtherRequestsAreDroppedWithinTheTry)
+{
+    // Whatever answers another request than the one just sent is no reply
+    // to it: it is dropped, and the wait goes on for the reply until the
+    // try's time-out; it neither ends the try early nor counts as the reply.
+    const Response own = Response::reply(0x13, {0xAA});
+    const Bytes ownWire = standin::encodeFrame(0x81, {0x80, 0x13, 0xAA});
+    const auto joined = [](Bytes a, const Bytes& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    struct Case {
+        const char* what;
+        std::vector<standin::Responses> answers; // one per send
+        bool ok;
+        size_t sends;
+        bool waitedOut; // a try ran to its time-out
+    };
+    const Case cases[] = {
+        {"another command's reply first", {{Response::reply(0x20, {0xBB}), own}}, true, 1, false},
+        {"another command's refusal first", {{Response::reply(0x20, {}, 0x85), own}}, true, 1, false},
+        {"a sub-task result first", {{Response::frame(0x83, {0x80, 0x13}), own}}, true, 1, false},
+        {"transfer answers first",
+         {{Response::frame(0x8C, {}), Response::frame(0x87, {0x13}), Response::frame(0x8E, {}), own}}, true, 1,
+         false},
+        {"another command's reply in the same read as the reply",
+         {{Response::raw(joined(standin::encodeFrame(0x81, {0x80, 0x20, 0xBB}), ownWire))}}, true, 1, false},
+        {"only another command's reply: the request again after the time-out",
+         {{Response::reply(0x20, {0xBB})}, {own}}, true, 2, true},
+        {"only answers to other requests on every try",
+         {{Response::reply(0x20, {})}, {Response::reply(0x01, {})}, {Response::reply(0x20, {})}}, false, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.clearScript();
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
+        size_t sent = 0;
+        link.OnTxActivity = [&](QObject*) { ++sent; };
+        const Outcome o = command({0x13}, 2, 1);
+        link.OnTxActivity = nullptr;
+        EXPECT_EQ(o.ok, c.ok);
+        EXPECT_EQ(o.status, c.ok ? lsOk : lsNoReply);
+        if (c.ok) {
+            EXPECT_EQ(o.length, 4);
+            EXPECT_EQ(hex(o.reply.data(), 3), "80 13 AA");
+        } else {
+            EXPECT_EQ(o.reply[0], 0xEE); // untouched
+        }
+        EXPECT_EQ(sent, c.sends);
+        // A try that ran to its time-out; otherwise none did.
+        if (c.waitedOut) {
+            EXPECT_GE(o.seconds, 0.9);
+        } else {
+            EXPECT_LT(o.seconds, 0.9);
+        }
+        ASSERT_TRUE(sensor.waitForRequests(c.sends, 3000));
+        for (const auto& r : sensor.requests())
+            EXPECT_EQ(hex(standin::encodeFrame(r.frame.content, r.frame.data)),
+                      hex(standin::encodeFrame(0x80, {0x13})));
+    }
+}
+
+TEST_F(LinkExchange, AnswerHeldBackPastTheNextCommandIsNotItsReply)
+{
+    // The first command's answer reaches the PC only after the second
+    // command went out (after the purge ahead of it): the second command
+    // takes its own reply, not the first one's.
+    sensor.onCommand(0x13, [](const standin::Frame&) { return standin::Responses{Response::reply(0x13, {0xAA})}; });
+    sensor.onCommand(0x01, [](const standin::Frame&) { return standin::Responses{Response::reply(0x01, {0xBB})}; });
+    const std::string first = hex(standin::encodeFrame(0x80, {0x13}));
+    const std::string second = hex(standin::encodeFrame(0x80, {0x01}));
+    struct Case {
+        const char* what;
+        standin::LatePlan late;
+        standin::Responses script; // ahead of the handlers
+        bool firstOk;
+        std::string wire;
+    };
+    const Case cases[] = {
+        // No answer in the first command's tries; its repeats go unanswered.
+        {"the first command given up", {{0}, 3, false},
+         {Response::byHandler(), Response::silence(), Response::silence()}, false,
+         first + " " + first + " " + first + " " + second},
+        // The first try's answer is late; the repeat's is not.
+        {"the first command answered at its repeat", {{0}, 2, false}, {}, true, first + " " + first + " " + second},
+        // A logger that answers twice, the second time late.
+        {"the first command's answer twice", {{0}, 1, true}, {}, true, first + " " + second},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.script(c.script);
+        sensor.setLate(c.late);
+        const Outcome a = command({0x13}, 2, 1);
+        const Outcome b = command({0x01}, 1, 1);
+        EXPECT_EQ(a.ok, c.firstOk);
+        if (c.firstOk) {
+            EXPECT_EQ(hex(a.reply.data(), 3), "80 13 AA");
+        }
+        ASSERT_TRUE(b.ok);
+        EXPECT_EQ(b.status, lsOk);
+        EXPECT_EQ(hex(b.reply.data(), 3), "80 01 BB");
+        EXPECT_LT(b.seconds, 0.9) << "the second command was answered in its first try";
+        EXPECT_EQ(sensor.lateAnswers(), 1) << "the held answer went out";
+        EXPECT_EQ(hex(sensor.receivedBytes()), c.wire);
+    }
+    sensor.clearLate();
+}
+
+TEST_F(LinkExchange, StrayByteAtADistanceAheadOfTheReply)
+{
+    // A stray byte 150 ms ahead of the first command's reply spoils its try;
+    // after 50 ms of quiet the request goes out again. The reply to the
+    // first send arrives then and is taken; the answer to the repeat comes
+    // after the second command has gone out, and is not its reply.
+    sensor.setLineRate(19200);
+    sensor.onCommand(0x13, [](const standin::Frame&) { return standin::Responses{Response::reply(0x13, {0xAA})}; });
+    sensor.onCommand(0x20, [](const standin::Frame&) { return standin::Responses{Response::reply(0x20, {0xBB})}; });
+    standin::NoisePlan noise;
+    noise.requests = {0};
+    noise.leadMs = 150;
+    sensor.setNoise(noise);
+    // The PC is quicker than the line: the repeat's answer goes out once
+    // the next command has arrived.
+    sensor.setLate({{1}, 1, false});
+    const Outcome a = command({0x13}, 3, 3);
+    const Outcome b = command({0x20}, 3, 3);
+    ASSERT_TRUE(a.ok);
+    EXPECT_EQ(hex(a.reply.data(), 3), "80 13 AA");
+    ASSERT_TRUE(b.ok);
+    EXPECT_EQ(hex(b.reply.data(), 3), "80 20 BB");
+    EXPECT_EQ(sensor.noisyAnswers(), 1);
+    EXPECT_EQ(sensor.lateAnswers(), 1);
+    const std::string first = hex(standin::encodeFrame(0x80, {0x13}));
+    EXPECT_EQ(hex(sensor.receivedBytes()), first + " " + first + " " + hex(standin::encodeFrame(0x80, {0x20})));
+    sensor.clearNoise();
+    sensor.clearLate();
 }
 
 TEST_F(LinkExchange, LateReplyToAnEarlierRequestIsPurged)
@@ -309,8 +473,17 @@ TEST_F(LinkExchange, SubTaskPoll)
     EXPECT_EQ(hex(reply.data(), 3), "01 02 03");
     EXPECT_EQ(hex(sensor.receivedBytes()), hex(standin::encodeFrame(0x83, {})));
 
-    // A command reply instead of the sub-task result is unexpected.
-    sensor.onContent(0x83, [](const standin::Frame&) { return standin::Responses{Response::reply(0x12, {})}; });
+    // A command reply ahead of the result is an earlier request's: the
+    // result behind it is taken.
+    sensor.onContent(0x83, [](const standin::Frame&) {
+        return standin::Responses{Response::reply(0x12, {}), Response::frame(0x83, {0x09})};
+    });
+    EXPECT_TRUE(link.AwaitSubTaskReply(reply, length, 1, 1, status));
+    EXPECT_EQ(status, lsOk);
+    EXPECT_EQ(hex(reply.data(), 1), "09");
+
+    // A frame that no logger sends is refused.
+    sensor.onContent(0x83, [](const standin::Frame&) { return standin::Responses{Response::frame(0x84, {0x09})}; });
     EXPECT_FALSE(link.AwaitSubTaskReply(reply, length, 1, 1, status));
     EXPECT_EQ(status, lsUnexpectedReply);
 }

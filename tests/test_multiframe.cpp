@@ -189,7 +189,7 @@ TEST_F(MultiFrame, WaitFrameMeansAskAgain)
         {"wait first: the same request again", {Response::wait()}, "92 0A"},
         // Asking the whole burst again would store the first nine twice.
         {"wait as the tenth frame: the rest from the tenth", nineThen(Response::wait()), "92 01 00 09"},
-        {"end of the other kind", nineThen(Response::frame(0x97, {})), "92 01 00 09"},
+        {"a frame no logger sends as the tenth", nineThen(Response::frame(0x84, {})), "92 01 00 09"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -255,6 +255,91 @@ TEST_F(MultiFrame, FailedRecoveryIsAskedForAgainInTheSameWords)
         EXPECT_EQ(std::vector<std::string>(sent.begin() + 1, sent.begin() + 1 + static_cast<long>(c.sent.size())),
                   c.sent);
     }
+}
+
+TEST_F(MultiFrame, LateAnswersAndStrayBytesAtADistance)
+{
+    // Frames that answer an earlier request (a burst of the other parity,
+    // the first block after the start, the end of a start, a command's
+    // reply) arrive ahead of a burst: they count toward none of its frame
+    // ends and fail nothing, so the download asks exactly what a clean one
+    // asks. 1 + 7 x 10 blocks, then 8 and the end frame.
+    const Bytes stream = standin::recordStream(20000, 1);
+    std::vector<std::string> clean{"8A"};
+    for (int i = 1; i < 9; ++i)
+        clean.push_back(i % 2 ? "92 0A" : "94 0A");
+    struct Case {
+        const char* what;
+        standin::LatePlan late;
+        std::vector<Responses> script; // answers ahead of the handlers'
+        int baud;
+        standin::NoisePlan noise;
+        std::vector<std::string> sent;
+    };
+    const Case cases[] = {
+        {"every burst again, after the next request", {{0, 1, 2, 3, 4, 5, 6, 7}, 1, true}, {}, 0, {}, clean},
+        {"a command's reply and the end of a start ahead of bursts",
+         {},
+         {{Response::reply(0x02, {0x00}), Response::byHandler()},
+          {Response::frame(0x97, {}), Response::frame(0x87, Bytes(256, 0x41)), Response::byHandler()}},
+         0,
+         {},
+         clean},
+        // A stray byte 150 ms ahead of the second burst spoils it: it is
+        // asked again one frame at a time, and nothing is stored twice.
+        {"a stray byte ahead of a burst",
+         {},
+         {},
+         460800,
+         {{0x00}, {1}, false, {}, 150},
+         {"8A", "92 0A", "92 01 00 00", "94 0A", "92 0A", "94 0A", "92 0A", "94 0A", "92 0A", "94 0A", "92 0A"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        debug.clear();
+        sensor.clearLog();
+        sensor.clearScript();
+        sensor.setLineRate(c.baud);
+        for (const Responses& answer : c.script)
+            sensor.scriptAnswer(answer);
+        sensor.setLate(c.late);
+        sensor.setNoise(c.noise);
+        // download() checks the file holds the stream and nothing else.
+        EXPECT_EQ(download(stream, 256), 20000);
+        EXPECT_EQ(dataRequests(), c.sent);
+        EXPECT_FALSE(debugHas("BAD_FRAME0"));
+        EXPECT_EQ(sensor.lateAnswers(), static_cast<int>(c.late.requests.size()));
+    }
+    sensor.clearLate();
+    sensor.clearNoise();
+}
+
+TEST_F(MultiFrame, LateFramesAreNoQuietLine)
+{
+    // At the line's rate, answers to an earlier request take longer than
+    // the quiet time to pass ahead of the burst: they count for nothing,
+    // but the line is not quiet while they come.
+    sensor.setLineRate(19200);
+    link.QuietTimeMs = 300;
+    Responses answer;
+    for (int k = 0; k < 10; ++k)
+        answer.push_back(Response::frame(0x93, Bytes(64, 0x11))); // about 370 ms in all
+    answer.push_back(Response::frame(0x91, Bytes(64, 0x22)));
+    answer.push_back(Response::frame(0x91, Bytes(64, 0x33)));
+    sensor.scriptAnswer(answer);
+    std::FILE* file = std::fopen(path("dl.bin").c_str(), "wb");
+    ASSERT_TRUE(file);
+    uint8_t received = 0, wanted = 2, trouble = 0;
+    link.BytesReceived = 0;
+    link.ExpectedSize = 100000;
+    EXPECT_TRUE(link.getMultipleFrames(0x92, received, wanted, trouble, file));
+    std::fclose(file);
+    EXPECT_EQ(received, 0x91);
+    EXPECT_EQ(trouble, 0);
+    Bytes expected(64, 0x22);
+    expected.insert(expected.end(), 64, 0x33);
+    EXPECT_EQ(read(path("dl.bin")), expected);
+    EXPECT_EQ(requestHex(), "92");
 }
 
 TEST_F(MultiFrame, JudgesFramesAgainstTheRequest)

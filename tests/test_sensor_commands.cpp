@@ -229,33 +229,35 @@ TEST_F(Commands, RefusalCarriesTheLoggersErrorByteSignExtended)
     }
 }
 
-TEST_F(Commands, WrongEchoOrTooShortAReplyIsAFailure)
+TEST_F(Commands, AnswersToOtherRequestsAreWaitedPastTooShortARepliesFail)
 {
     for (const CommandCase& c : commandCases()) {
         SCOPED_TRACE(c.name);
         const uint8_t code = c.request[0];
-        struct Bad {
+        struct Case {
             const char* what;
-            Response reply;
+            Response ahead; // arrives just before the logger's own reply
+            bool ok;
             uint16_t status;
         };
-        const Bad bads[] = {
-            // Accepted, but for another command: a failure with the link's lsOk.
-            {"wrong echo", Response::reply(uint8_t(code + 1), Bytes(20, 0)), lsOk},
-            {"wrong echo, refused", Response::reply(uint8_t(code ^ 0x40), {}, 0x85), lsOk},
+        const Case cases[] = {
+            // The answers to earlier requests are dropped; the reply to this
+            // command behind them is taken.
+            {"another command's reply", Response::reply(uint8_t(code + 1), Bytes(20, 0)), true, lsOk},
+            {"another command's refusal", Response::reply(uint8_t(code ^ 0x40), {}, 0x85), true, lsOk},
+            {"a sub-task result", Response::frame(0x83, {0x80, code}), true, lsOk},
             // No room for the verdict and the echo: no reply to this command.
-            {"verdict only", Response::frame(0x81, {0x80}), lsUnexpectedReply},
-            {"no data", Response::frame(0x81, {}), lsUnexpectedReply},
-            {"sub-task reply", Response::frame(0x83, {0x80, code}), lsUnexpectedReply},
+            {"verdict only", Response::frame(0x81, {0x80}), false, lsUnexpectedReply},
+            {"no data", Response::frame(0x81, {}), false, lsUnexpectedReply},
         };
-        for (const Bad& b : bads) {
+        for (const Case& b : cases) {
             SCOPED_TRACE(b.what);
             reset();
-            sensor.script({b.reply});
+            sensor.scriptAnswer({b.ahead, Response::byHandler()});
             uint16_t status = lsNone;
-            EXPECT_FALSE(c.statusForm(*device, &status));
+            EXPECT_EQ(c.statusForm(*device, &status), b.ok);
             EXPECT_EQ(status, b.status);
-            EXPECT_EQ(requests(1).size(), 1u);
+            EXPECT_EQ(wire(1), std::vector<std::string>{commandWire(c.request)});
         }
     }
 }

@@ -363,33 +363,37 @@ TEST_F(CurrentValues, SubTaskReplies)
     };
     struct Case {
         const char* what;
-        standin::Responses answers; // to the first and the second poll
+        std::vector<standin::Responses> answers; // to the first and the second poll
         bool ok;
         uint16_t status;
         int count; // -1: the values are left as they were
     };
     const Case cases[] = {
-        {"no channels", {Response::frame(0x83, {0x80, 0})}, true, lsOk, 0},
-        {"byte 0 is not examined", {Response::frame(0x83, with({0x00, 2}, entries(2)))}, true, lsOk, 2},
-        {"count beyond the entries sent", {Response::frame(0x83, with({0x80, 5}, with(entries(3), Bytes(7, 1))))},
+        {"no channels", {{Response::frame(0x83, {0x80, 0})}}, true, lsOk, 0},
+        {"byte 0 is not examined", {{Response::frame(0x83, with({0x00, 2}, entries(2)))}}, true, lsOk, 2},
+        {"count beyond the entries sent", {{Response::frame(0x83, with({0x80, 5}, with(entries(3), Bytes(7, 1))))}},
          true, lsOk, 3},
-        {"more entries than the block holds", {Response::frame(0x83, with({0x80, 40}, entries(36)))}, true, lsOk, 36},
-        {"count 255 and a full frame", {Response::frame(0x83, with({0x80, 255}, with(entries(36), Bytes(3, 9))))},
+        {"more entries than the block holds", {{Response::frame(0x83, with({0x80, 40}, entries(36)))}}, true, lsOk,
+         36},
+        {"count 255 and a full frame", {{Response::frame(0x83, with({0x80, 255}, with(entries(36), Bytes(3, 9))))}},
          true, lsOk, 36},
-        {"no count", {Response::frame(0x83, {0x80})}, false, lsUnexpectedReply, -1},
-        {"nothing at all", {Response::frame(0x83, {})}, false, lsUnexpectedReply, -1},
-        {"a command reply instead", {Response::reply(0x12, {})}, false, lsUnexpectedReply, -1},
+        {"no count", {{Response::frame(0x83, {0x80})}}, false, lsUnexpectedReply, -1},
+        {"nothing at all", {{Response::frame(0x83, {})}}, false, lsUnexpectedReply, -1},
+        // A command's reply arriving late is no result: the result behind it is.
+        {"a command reply ahead of the result",
+         {{Response::reply(0x12, {}), Response::frame(0x83, with({0x80, 1}, entries(1)))}}, true, lsOk, 1},
+        {"a frame no logger sends", {{Response::frame(0x84, {0x80, 0})}}, false, lsUnexpectedReply, -1},
         // One try: a wait frame is answered by one more poll, then it gives up.
-        {"busy", {Response::wait(), Response::wait()}, false, lsNoReply, -1},
+        {"busy", {{Response::wait()}, {Response::wait()}}, false, lsNoReply, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         clear();
         device->Status.CurrentValueCount = 9;
         device->Status.CurrentValues[0].Reserved[0] = 0xEE;
-        standin::Responses script{Response::byHandler(), Response::byHandler()};
-        script.insert(script.end(), c.answers.begin(), c.answers.end());
-        sensor.script(script);
+        sensor.script({Response::byHandler(), Response::byHandler()});
+        for (const standin::Responses& answer : c.answers)
+            sensor.scriptAnswer(answer);
         EXPECT_EQ(device->GetCurrentValues(), c.ok);
         EXPECT_EQ(device->LastStatus, c.status);
         if (c.count < 0) {

@@ -8,7 +8,8 @@
 //    which must give the stand-in's own encoding and decode to exactly what
 //    went in;
 //  - as a burst built of such frames, with contents and spoilt CRCs chosen
-//    by the input, whose data frames must reach the file unchanged.
+//    by the input, whose data frames must reach the file unchanged, and
+//    whose answers to other requests than the burst's count for nothing.
 // Any broken expectation aborts, so libFuzzer reports it like a crash.
 #include "Framing.h"
 #include "PSQuarnComms.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -55,9 +57,15 @@ size_t wireFrame(uint8_t content, const uint8_t* data, size_t count, bool spoilC
     return n;
 }
 
+// Requests a reply wait may be for, each judged against every good frame.
+const uint8_t WaitRequests[] = {fcCommand,      fcSubTaskReply,   fcFileStart,      fcFileNextEven,
+                                fcFileNextOdd,  fcFileReceiverAbort, fcFileFirstBlock, fcFileBlockEven,
+                                fcFileEnd,      fcFileSenderAbort};
+
 // The reply waits: one frame per wait, a fresh decoder each time, until the
-// bytes run out. Good frames are copied the way the link copies a reply.
-void replyWaits(const uint8_t* line, size_t size)
+// bytes run out. Good frames are judged against the requests and copied the
+// way the link copies a reply.
+void replyWaits(const uint8_t* line, size_t size, uint8_t code)
 {
     static CommsFrame frame;
     size_t i = 0;
@@ -77,6 +85,11 @@ void replyWaits(const uint8_t* line, size_t size)
             const uint16_t sent = static_cast<uint16_t>(frame.Buffer[frame.Length] | frame.Buffer[frame.Length + 1] << 8);
             expect(sent == TQuarnComms::blockCalcCcittCrc(frame.Buffer, 0, static_cast<size_t>(frame.Length)),
                    "good frame with a wrong CRC");
+            for (const uint8_t request : WaitRequests) {
+                const bool late = TQuarnComms::isLateAnswer(request, code, false, frame.Buffer[0], frame.Buffer + 1,
+                                                            static_cast<size_t>(frame.Length - 1));
+                expect(!late || frame.Buffer[0] != fcWait, "a wait frame taken for a late answer");
+            }
             static BufferFrameData reply;
             reply.Length = static_cast<uint32_t>(frame.Length);
             reply.Content = static_cast<enFrameContent>(frame.Buffer[0]);
@@ -95,21 +108,52 @@ struct Expected {
     size_t count = 0;
 };
 
+// Written here from the protocol's rules, apart from the link's own judge:
+// the frames that answer each burst request (a wait frame answers all)...
+bool answersBurst(uint8_t request, uint8_t content)
+{
+    if (content == fcWait || content == fcMultiEndEven || content == fcFileSenderAbort)
+        return true;
+    switch (request) {
+    case fcFileStart:
+        return content == fcFileFirstBlock || content == fcMultiEndOdd;
+    case fcMultiNextEven:
+        return content == fcMultiBlockEven;
+    default:
+        return content == fcMultiBlockOdd;
+    }
+}
+
+// ...and the logger's answers to any request, of which those that do not
+// answer the burst's request are late.
+bool lateForBurst(uint8_t request, uint8_t content)
+{
+    static const uint8_t answers[] = {0x81, 0x82, 0x83, 0x87, 0x88, 0x89, 0x8A, 0x8B,
+                                      0x8C, 0x8D, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x97};
+    return std::find(std::begin(answers), std::end(answers), content) != std::end(answers) &&
+           !answersBurst(request, content);
+}
+
 // A multi-frame request's burst: collected in reads whose sizes the input
-// gives, frame ends counted as they come, then decoded.
+// gives, frame ends counted as they come, then decoded. `pairs` gets the
+// frame ends counted.
 TQuarnComms::BurstVerdict burst(const uint8_t* line, size_t size, uint8_t content, uint8_t wanted, Reader& splits,
-                                const Expected& expected)
+                                const Expected& expected, int& pairs)
 {
     const int collected = static_cast<int>(std::min<size_t>(size, BurstBufferSize));
-    bool afterDle = false;
-    int pairs = 0;
+    static TQuarnComms::BurstScan scan, whole;
+    scan = TQuarnComms::BurstScan{};
+    scan.request = content;
+    pairs = 0;
     for (int at = 0; at < collected;) {
         const int n = std::min(collected - at, 1 + splits.byte() % 256);
-        pairs += TQuarnComms::countFrameEnds(line + at, n, afterDle);
+        pairs += TQuarnComms::countFrameEnds(line + at, n, scan);
         at += n;
     }
-    bool whole = false;
+    whole = TQuarnComms::BurstScan{};
+    whole.request = content;
     expect(pairs == TQuarnComms::countFrameEnds(line, collected, whole), "frame ends depend on the reads");
+    expect(pairs >= 0, "fewer than no frame ends");
 
     const int64_t stillToCome = static_cast<int64_t>(splits.byte()) * 40;
     const enMultiFrameResult quiet = TQuarnComms::quietVerdict(pairs, collected, stillToCome);
@@ -143,12 +187,14 @@ TQuarnComms::BurstVerdict burst(const uint8_t* line, size_t size, uint8_t conten
                v.receivedContent == fcMultiEndOdd,
            "complete without the frames wanted or an end frame");
     expect(!v.debug || std::strncmp(v.debug, "BAD_FRAME", 9) == 0, "unknown debug text");
+    expect(!v.frames || !lateForBurst(content, v.receivedContent), "a late answer taken for the burst's");
     return v;
 }
 
 const uint8_t Requests[] = {fcFileStart, fcMultiNextEven, fcMultiNextOdd};
-const uint8_t Contents[] = {fcFileFirstBlock, fcMultiBlockEven, fcMultiBlockOdd, fcMultiEndEven,
-                            fcMultiEndOdd,    fcWait,           fcFileSenderAbort, fcCommandReply};
+const uint8_t Contents[] = {fcFileFirstBlock, fcMultiBlockEven, fcMultiBlockOdd,  fcMultiEndEven,
+                            fcMultiEndOdd,    fcWait,           fcFileSenderAbort, fcCommandReply,
+                            fcFileBlockEven,  fcFileDone,       fcFileReceiverAbort, 0x84};
 
 // The data frame that answers a request.
 uint8_t dataContentFor(uint8_t request)
@@ -172,9 +218,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t wanted = static_cast<uint8_t>(1 + in.byte() % 10);
 
     // 1. Raw line bytes.
-    replyWaits(in.p, in.n);
+    replyWaits(in.p, in.n, wanted);
     Reader splits{data, size};
-    burst(in.p, in.n, request, wanted, splits, Expected{});
+    int pairs = 0;
+    burst(in.p, in.n, request, wanted, splits, Expected{}, pairs);
 
     // 2 and 3. Frames built from the input: a length, a kind, the data.
     static uint8_t built[BurstBufferSize];
@@ -183,7 +230,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static uint8_t wire[2 * (MaxRxFrameBytes + 5)];
     static CommsFrame frame, tx, rx;
     size_t builtSize = 0, blockBytes = 0, blockCount = 0;
-    bool plain = true; // only good data frames of the awaited content
+    // Only good data frames of the awaited content, and good late answers.
+    bool plain = true;
     while (in.n > 0) {
         const size_t length = std::min<size_t>(in.byte() * 2u % (MaxRxFrameBytes - 2), in.n > 0 ? in.n - 1 : 0);
         const uint8_t kind = in.byte();
@@ -191,7 +239,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         in.p += length;
         in.n -= length;
         const bool spoil = kind & 0x80;
-        const uint8_t content = kind & 0x40 ? Contents[kind % 8] : dataContentFor(request);
+        const uint8_t content = kind & 0x40 ? Contents[kind % std::size(Contents)] : dataContentFor(request);
+        const bool late = lateForBurst(request, content);
+        expect(late == TQuarnComms::isLateAnswer(request, 0, true, content, payload, length),
+               "a burst's answer judged otherwise than the protocol says");
 
         // The link encodes a frame byte for byte as the stand-in's own
         // encoder does (compared on short frames: the stuffing and the CRC
@@ -235,9 +286,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         std::copy(wire, wire + sentSize, built + builtSize);
         builtSize += sentSize;
-        if (spoil || content != dataContentFor(request))
+        if (spoil || (content != dataContentFor(request) && !late))
             plain = false;
-        if (plain) {
+        if (plain && !late) {
             std::copy(payload, payload + length, blocks + blockBytes);
             blockBytes += length;
             lengths[blockCount++] = length;
@@ -249,8 +300,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Good data frames only: the wanted number of them reach the store
     // unchanged and in order, or all there are and the burst ended early.
     const Expected expected = plain ? Expected{blocks, lengths, blockCount} : Expected{};
-    const TQuarnComms::BurstVerdict v = burst(built, builtSize, request, wanted, none, expected);
+    const TQuarnComms::BurstVerdict v = burst(built, builtSize, request, wanted, none, expected, pairs);
     if (plain) {
+        expect(pairs == static_cast<int>(blockCount), "late answers counted toward the burst");
         expect(v.written == std::min<size_t>(blockCount, wanted), "data frames lost or added");
         expect(v.result == (blockCount >= wanted ? mfComplete : mfBadFrame), "wrong verdict on a burst of good frames");
     }

@@ -58,6 +58,15 @@ int main(int argc, char** argv)
     save(folder, "cut-short", 1, 10, cut);
     save(folder, "wait", 1, 10, encodeFrame(0x82, {}));
     save(folder, "wrong-parity", 1, 2, burst(0x93, 2, 64));
+    // Answers to earlier requests ahead of a burst and among its frames.
+    Bytes late = encodeFrame(0x87, block(64, 9));
+    const Bytes reply13 = encodeFrame(0x81, {0x80, 0x13});
+    late.insert(late.end(), reply13.begin(), reply13.end());
+    const Bytes even = burst(0x91, 4, 128);
+    late.insert(late.end(), even.begin(), even.end());
+    const Bytes odd = encodeFrame(0x93, block(32, 3));
+    late.insert(late.end(), odd.begin(), odd.end());
+    save(folder, "late-answers-in-burst", 1, 5, late);
     save(folder, "end-odd-after-start", 0, 1, encodeFrame(0x97, {}));
     save(folder, "command-reply", 0, 1, encodeFrame(0x81, {0x80, 0x13, 0x10, 0x10, 0x03}));
     save(folder, "largest-frame", 1, 1, encodeFrame(0x91, Bytes(509, 0x10)));

@@ -365,20 +365,22 @@ struct FileTransfer::State {
             count(*fault);
             return {};
         }
+        Responses out;
         if (fault == Fault::RepeatedBlock) {
             if (!repeat && (lastReply == BlockEven || lastReply == BlockOdd)) {
-                // The block before once more, as if this request had not been understood.
+                // The block before once more ahead of this answer: the
+                // answer to a repeat of the request before, arriving late.
                 count(*fault);
-                return sent({Response::frame(lastReply, slice(blockStart, blockLength))});
+                out.push_back(Response::frame(lastReply, slice(blockStart, blockLength)));
+            } else {
+                pending = fault;
             }
-            pending = fault;
             fault.reset();
         }
         blockStart = start;
         blockLength = length;
         lastRequest = request;
         lastReply = reply;
-        Responses out;
         if (reply == FileEnd) {
             if (fault) {
                 count(*fault);

@@ -215,16 +215,19 @@ void Standin::perform(const Response& r)
     if (r.delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(r.delayMs));
     switch (r.kind) {
-    case Response::Frame: {
+    case Response::Frame:
+    case Response::Raw: {
         Bytes out = r.noiseBefore;
-        const Bytes frame = encodeFrame(r.content, r.data, r.badCrc);
-        out.insert(out.end(), frame.begin(), frame.end());
+        if (r.noiseLeadMs > 0 && !out.empty()) {
+            send(out);
+            std::this_thread::sleep_for(std::chrono::milliseconds(r.noiseLeadMs));
+            out.clear();
+        }
+        const Bytes bytes = r.kind == Response::Frame ? encodeFrame(r.content, r.data, r.badCrc) : r.data;
+        out.insert(out.end(), bytes.begin(), bytes.end());
         send(out);
         break;
     }
-    case Response::Raw:
-        send(r.data);
-        break;
     case Response::HangUp:
         hangUp();
         break;
@@ -261,10 +264,10 @@ void Standin::addNoise(const standin::Frame& request, Responses& answer)
     if (noise_.bytes.empty() || !(named || (noise_.everyNewRequest && !repeat && !sparedCommand)))
         return;
     for (Response& r : answer) {
-        if (r.kind == Response::Frame) {
+        if (r.kind == Response::Frame || r.kind == Response::Raw) {
             r.noiseBefore.insert(r.noiseBefore.begin(), noise_.bytes.begin(), noise_.bytes.end());
-        } else if (r.kind == Response::Raw) {
-            r.data.insert(r.data.begin(), noise_.bytes.begin(), noise_.bytes.end());
+            if (noise_.leadMs > 0)
+                r.noiseLeadMs = noise_.leadMs;
         } else if (r.kind == Response::HangUp) {
             return; // nothing goes on the line
         } else {
@@ -275,35 +278,82 @@ void Standin::addNoise(const standin::Frame& request, Responses& answer)
     }
 }
 
+void Standin::setLate(LatePlan plan)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    late_ = std::move(plan);
+    lateRequest_ = 0;
+    held_.clear();
+    lateAnswers_ = 0;
+}
+
+int Standin::lateAnswers() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lateAnswers_;
+}
+
+Responses Standin::takeLate(Responses& answer, bool sending)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Responses due;
+    for (auto it = held_.begin(); it != held_.end();) {
+        if (--it->requestsLeft == 0) {
+            if (sending) {
+                due.insert(due.end(), it->answer.begin(), it->answer.end());
+                ++lateAnswers_;
+            }
+            it = held_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    const size_t number = lateRequest_++;
+    const auto& named = late_.requests;
+    if (!answer.empty() && std::find(named.begin(), named.end(), number) != named.end()) {
+        held_.push_back(Held{std::max<size_t>(late_.untilRequests, 1), answer});
+        if (!late_.alsoAtOnce)
+            answer.clear();
+    }
+    return due;
+}
+
 void Standin::handle(Request& request)
 {
     if (muted_) {
         Responses none;
         addNoise(request.frame, none); // counted all the same
+        takeLate(none, false); // and what falls due is lost
         return;
     }
-    Responses answer;
-    bool scripted = false;
+    Responses answer{Response::byHandler()};
     Handler handler;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!script_.empty()) {
             answer = std::move(script_.front());
             script_.pop_front();
-            scripted = !(answer.size() == 1 && answer[0].kind == Response::Default);
         }
-        if (!scripted) {
-            const standin::Frame& f = request.frame;
-            auto c = f.content == 0x80 && !f.data.empty() ? commandHandlers_.find(f.data[0]) : commandHandlers_.end();
-            if (c != commandHandlers_.end())
-                handler = c->second;
-            else if (auto h = contentHandlers_.find(f.content); h != contentHandlers_.end())
-                handler = h->second;
-        }
+        const standin::Frame& f = request.frame;
+        auto c = f.content == 0x80 && !f.data.empty() ? commandHandlers_.find(f.data[0]) : commandHandlers_.end();
+        if (c != commandHandlers_.end())
+            handler = c->second;
+        else if (auto h = contentHandlers_.find(f.content); h != contentHandlers_.end())
+            handler = h->second;
     }
-    if (!scripted)
-        answer = handler ? handler(request.frame) : Responses{};
+    // A scripted answer takes the handler's answer where it says so.
+    const auto byHandler = [](const Response& r) { return r.kind == Response::Default; };
+    if (const auto at = std::find_if(answer.begin(), answer.end(), byHandler); at != answer.end()) {
+        const Responses own = handler ? handler(request.frame) : Responses{};
+        const auto index = at - answer.begin();
+        answer.erase(at);
+        answer.insert(answer.begin() + index, own.begin(), own.end());
+    }
     addNoise(request.frame, answer);
+    // Answers held back for this request go out ahead of its own.
+    Responses late = takeLate(answer, true);
+    late.insert(late.end(), answer.begin(), answer.end());
+    answer = std::move(late);
     for (const Response& r : answer) {
         if (stop_ || hungUp_)
             break;

@@ -31,7 +31,8 @@ struct Response {
     uint8_t content = 0;
     Bytes data;          // frame data, or the raw bytes
     bool badCrc = false; // frame with a spoiled CRC
-    Bytes noiseBefore;   // sent just before the frame
+    Bytes noiseBefore;   // sent just before the frame or the raw bytes...
+    int noiseLeadMs = 0; // ...this long before them (0: right ahead)
     int delayMs = 0;     // wait before sending
 
     static Response make(Kind kind, uint8_t content = 0, Bytes data = {})
@@ -48,18 +49,24 @@ struct Response {
     static Response raw(Bytes bytes) { return make(Raw, 0, std::move(bytes)); }
     static Response silence() { return make(Silence); }
     static Response hangUp() { return make(HangUp); }
-    // Answer from the handlers as if no script entry existed.
+    // Answer from the handlers as if no script entry existed; in an answer
+    // of several responses, the handlers' answer goes in its place.
     static Response byHandler() { return make(Default); }
-    Response&& withNoise(Bytes noise) && { noiseBefore = std::move(noise); return std::move(*this); }
+    Response&& withNoise(Bytes noise, int leadMs = 0) &&
+    {
+        noiseBefore = std::move(noise);
+        noiseLeadMs = leadMs;
+        return std::move(*this);
+    }
     Response&& withBadCrc() && { badCrc = true; return std::move(*this); }
     Response&& after(int ms) && { delayMs = ms; return std::move(*this); }
 };
 
 using Responses = std::vector<Response>;
 
-// Stray bytes on the line just ahead of answers, as a sensor that is
-// powering up or a glitch on the cable puts there. They go out with the
-// answer, whether it comes from the script or a handler.
+// Stray bytes on the line ahead of answers, as a sensor that is powering up
+// or a glitch on the cable puts there. They go out with the answer, whether
+// it comes from the script or a handler.
 struct NoisePlan {
     Bytes bytes{0x00};
     // Requests, counted from setNoise (0 is the next one), whose answers get
@@ -72,6 +79,22 @@ struct NoisePlan {
     // ...except answers to these commands (a jump that restarts the sensor,
     // whose repeat nobody hears).
     std::vector<uint8_t> sparedCommands;
+    // How long before the answer the stray bytes go out (0: right ahead).
+    int leadMs = 0;
+};
+
+// Answers that reach the program late: after it purged its input and sent
+// its next request, as the answer to a try the program gave up on, or a
+// logger's second answer to a request it heard twice, does.
+struct LatePlan {
+    // Requests, counted from setLate (0 is the next one), whose answers are
+    // held back...
+    std::vector<size_t> requests;
+    // ...until this many more requests have arrived: they then go out ahead
+    // of the answer to the last of them.
+    size_t untilRequests = 1;
+    // The answer goes out at once as well, and the held copy on top.
+    bool alsoAtOnce = false;
 };
 
 // A request frame as the stand-in received it.
@@ -129,6 +152,12 @@ public:
     void clearNoise() { setNoise(NoisePlan{}); }
     // Answers that went out with noise ahead of them since setNoise.
     int noisyAnswers() const;
+    // Answers held back past later requests (above); clearLate ends the plan
+    // and drops what is still held.
+    void setLate(LatePlan plan);
+    void clearLate() { setLate(LatePlan{}); }
+    // Held answers that have gone out since setLate.
+    int lateAnswers() const;
 
     std::vector<Request> requests() const;
     size_t requestCount() const;
@@ -158,6 +187,10 @@ private:
     // Puts the plan's noise ahead of the first bytes of `answer` when the
     // request is one it names.
     void addNoise(const standin::Frame& request, Responses& answer);
+    // Counts the request against the late plan: holds back `answer` (or a
+    // copy) when the plan names it, and returns the held answers now due
+    // (dropped unless `sending`).
+    Responses takeLate(Responses& answer, bool sending);
     void perform(const Response& response);
     void writeAll(const Bytes& bytes);
     struct Writes {
@@ -190,6 +223,14 @@ private:
     size_t noiseRequest_ = 0;    // requests since setNoise; guarded by mutex_
     int noisyAnswers_ = 0;       // guarded by mutex_
     std::optional<standin::Frame> previous_; // the request before; guarded by mutex_
+    struct Held {
+        size_t requestsLeft; // before it goes out
+        Responses answer;
+    };
+    LatePlan late_;            // guarded by mutex_
+    size_t lateRequest_ = 0;   // requests since setLate; guarded by mutex_
+    std::vector<Held> held_;   // guarded by mutex_
+    int lateAnswers_ = 0;      // guarded by mutex_
     SensorImages images_ = defaultImages();
     std::mutex writeMutex_;
     std::mutex filterMutex_; // held while the input filter runs
