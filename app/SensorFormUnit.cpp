@@ -671,7 +671,7 @@ void TSensorForm::InitialiseSensor()
     StatusTxt->setText(QStringLiteral("Initialising Communications"));
 
     bool ok = false;
-    Sensor = new TSensor_Quarn(this);
+    Sensor = std::make_unique<TSensor_Quarn>(nullptr);
     Sensor->OnRxEvent = [this](QObject* s) { RxActivityEvent(s); };
     Sensor->OnTxEvent = [this](QObject* s) { TxActivityEvent(s); };
     ProcessMessages();
@@ -816,6 +816,5 @@ void TSensorForm::releaseSensor()
         return;
     Sensor->AbortReply();
     Sensor->CloseComs();
-    delete Sensor;
-    Sensor = nullptr;
+    Sensor.reset();
 }

@@ -29,6 +29,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -188,7 +189,7 @@ public:
     QSystemTrayIcon* TrayIcon1 = nullptr;
 
     // --- members --------------------------------------------------------
-    TSensor_Quarn* Sensor = nullptr;  // the device model, from connection until closing
+    std::unique_ptr<TSensor_Quarn> Sensor; // the device model, from connection until closing
     std::string PortName;             // "COM3"
     std::string DataFolder;           // <app data>/Brindlecot/
     std::string DownloadsFolder;      // DataFolder + "data/" + sensor name + "/"

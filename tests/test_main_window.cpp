@@ -1077,8 +1077,8 @@ TEST_F(MainWindow, LampsLightForOneTickAfterActivity)
     w->LedTimerTimer();
     EXPECT_EQ(w->RxLed->BrushColor(), QColor(0, 128, 0));
     for (int i = 0; i < 50; ++i)
-        w->RxActivityEvent(w->Sensor);
-    w->TxActivityEvent(w->Sensor);
+        w->RxActivityEvent(w->Sensor.get());
+    w->TxActivityEvent(w->Sensor.get());
     w->LedTimerTimer();
     EXPECT_EQ(w->RxLed->BrushColor(), QColor(255, 0, 0));
     EXPECT_EQ(w->TxLed->BrushColor(), QColor(255, 0, 0));
