@@ -193,8 +193,15 @@ void TSensorForm::CollectDataBtnClick()
     // The refresh writes the logging state into the status line; the
     // download's outcome is what the user must still read there.
     const QString outcome = StatusTxt->text();
-    UpdateLoggerStatus();
-    StatusTxt->setText(outcome);
+    if (UpdateLoggerStatus()) {
+        StatusTxt->setText(outcome);
+        return;
+    }
+    // The sensor stopped answering (the download's figures were shown as
+    // for a Cancel): said with what the file now holds.
+    const std::string fileName = baseName + ".bin";
+    SensorLost(QStringLiteral("%1: the sensor stopped answering. %2 holds %3 bytes.")
+                   .arg(outcome, local8(fileName), QString::number(fileSize(DownloadsFolder + fileName))));
 }
 
 void TSensorForm::DownloadLoggerData(const std::string& baseName, bool newData)
