@@ -242,7 +242,10 @@ void TSensorForm::buildStatusPanel()
     StatusPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     StatusTxt = sunkenText(StatusPanel, "StatusTxt");
     StatusTxt->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    StatusTxt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    StatusTxt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    // A long text (why the sensor was lost, what a cut download left) takes
+    // a second line rather than being cut off.
+    StatusTxt->setWordWrap(true);
 
     LoggingStatus = sunkenText(StatusPanel, "LoggingStatus");
     LoggingStatus->setText(QStringLiteral(" Not Logging"));
@@ -275,8 +278,9 @@ void TSensorForm::buildStatusPanel()
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
     row->addWidget(StatusTxt, 1);
-    row->addWidget(LoggingStatus);
-    row->addWidget(LedPanel);
+    // One line high, also beside a status text of two lines.
+    row->addWidget(LoggingStatus, 0, Qt::AlignVCenter);
+    row->addWidget(LedPanel, 0, Qt::AlignVCenter);
 }
 
 void TSensorForm::buildButtonBar()
@@ -671,7 +675,7 @@ void TSensorForm::InitialiseSensor()
     StatusTxt->setText(QStringLiteral("Initialising Communications"));
 
     bool ok = false;
-    Sensor = new TSensor_Quarn(this);
+    Sensor = std::make_unique<TSensor_Quarn>(nullptr);
     Sensor->OnRxEvent = [this](QObject* s) { RxActivityEvent(s); };
     Sensor->OnTxEvent = [this](QObject* s) { TxActivityEvent(s); };
     ProcessMessages();
@@ -816,6 +820,5 @@ void TSensorForm::releaseSensor()
         return;
     Sensor->AbortReply();
     Sensor->CloseComs();
-    delete Sensor;
-    Sensor = nullptr;
+    Sensor.reset();
 }

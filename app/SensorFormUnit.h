@@ -29,9 +29,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class OperationScope;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -188,7 +190,7 @@ public:
     QSystemTrayIcon* TrayIcon1 = nullptr;
 
     // --- members --------------------------------------------------------
-    TSensor_Quarn* Sensor = nullptr;  // the device model, from connection until closing
+    std::unique_ptr<TSensor_Quarn> Sensor; // the device model, from connection until closing
     std::string PortName;             // "COM3"
     std::string DataFolder;           // <app data>/Brindlecot/
     std::string DownloadsFolder;      // DataFolder + "data/" + sensor name + "/"
@@ -213,6 +215,17 @@ public:
     // --- status page and button bar (SensorFormUnit_Status.cpp) -------------
     bool UpdateLoggerStatus();
     bool CheckSensorStatus();
+    // Marks the connection lost for the rest of the window's life: the sensor
+    // no longer answers, or what it holds is no longer known. Sets
+    // ClosingDown, so that every later CheckSensorStatus fails at once
+    // without sending anything; shows `why` (one or two sentences saying what
+    // happened) in the status line; stops monitoring; and disables every
+    // control that starts an operation on the sensor (the bar but
+    // Disconnect, the Clock, Logging and Calibration pages, "Start Data
+    // Download"), also past the end of an operation running now. Shows no
+    // message and does not close the window: the user disconnects. Called
+    // again, it shows the newer reason.
+    void SensorLost(const QString& why);
     void SetButtonStates(uint8_t mode);
     // Hundredths of a second as "N seconds", "N minutes" or "N hours".
     static std::string FormatInterval(uint32_t interval);
@@ -294,6 +307,18 @@ private:
     // the live values. Empty without a device model.
     std::vector<uint8_t> monitoredChannels() const;
     void releaseSensor();
+
+    // Brackets one operation that waits for the sensor until `scope` ends:
+    // the bar in `mode` and the pages' operation buttons off, then the bar
+    // back to normal.
+    void beginOperation(OperationScope& scope, uint8_t mode);
+    // The guard's verdict on a sensor that gave no answer: lost, said once.
+    void sensorDoesNotAnswer();
+    // Says that a command the sensor did not carry out left `notDone` undone;
+    // a sensor that gave no answer at all is lost from then on.
+    void commandFailed(const QString& notDone);
+    // Keeps off, once the connection is lost, what SensorLost disabled.
+    void keepLostControlsOff();
 
     QEventLoop* modalLoop_ = nullptr;
     int modalResult_ = mrNone;

@@ -5,6 +5,7 @@
 #include "Dialogs.h"
 #include "ExtCtrls.h"
 #include "FileCtrl.h"
+#include "FileHandle.h"
 #include "Folders.h"
 #include "HvSensor_Quarn.h"
 #include "OperationScope.h"
@@ -55,28 +56,15 @@ std::string downloadNameProblem(const QString& name)
     return std::string();
 }
 
-long fileSize(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return -1;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-        size = std::ftell(f);
-    std::fclose(f);
-    return size;
-}
-
 // True when the download file holds the connected sensor's ID in its header.
 bool fileOfSensor(const std::string& path, const CalibrationData& cal)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    const OwnedFile f = openFile(path, "rb");
     if (!f)
         return false;
     uint8_t id[sizeof cal.SensorID] = {};
-    const bool read = std::fseek(f, static_cast<long>(offsetof(CalibrationData, SensorID)), SEEK_SET) == 0 &&
-                      std::fread(id, 1, sizeof id, f) == sizeof id;
-    std::fclose(f);
+    const bool read = std::fseek(f.get(), static_cast<long>(offsetof(CalibrationData, SensorID)), SEEK_SET) == 0 &&
+                      std::fread(id, 1, sizeof id, f.get()) == sizeof id;
     return read && std::memcmp(id, cal.SensorID, sizeof id) == 0;
 }
 
@@ -95,13 +83,13 @@ struct KeptTail {
         if (size <= 0)
             return;
         const long count = size < CutTailLimit ? size : CutTailLimit;
-        std::FILE* f = std::fopen(file.c_str(), "rb");
+        const OwnedFile f = openFile(file, "rb");
         if (!f)
             return;
         bytes.resize(static_cast<size_t>(count));
-        if (std::fseek(f, size - count, SEEK_SET) != 0 || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        if (std::fseek(f.get(), size - count, SEEK_SET) != 0 ||
+            std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
             bytes.clear();
-        std::fclose(f);
     }
 
     // Appends what the cut took, when the file still ends where the cut left
@@ -111,11 +99,11 @@ struct KeptTail {
         const long removed = size - cutSize;
         if (cutSize < 0 || removed <= 0 || removed > static_cast<long>(bytes.size()) || fileSize(path) != cutSize)
             return;
-        std::FILE* f = std::fopen(path.c_str(), "ab");
+        const OwnedFile f = openFile(path, "ab");
         if (!f)
             return;
-        std::fwrite(bytes.data() + (bytes.size() - static_cast<size_t>(removed)), 1, static_cast<size_t>(removed), f);
-        std::fclose(f);
+        std::fwrite(bytes.data() + (bytes.size() - static_cast<size_t>(removed)), 1, static_cast<size_t>(removed),
+                    f.get());
     }
 };
 
@@ -205,8 +193,15 @@ void TSensorForm::CollectDataBtnClick()
     // The refresh writes the logging state into the status line; the
     // download's outcome is what the user must still read there.
     const QString outcome = StatusTxt->text();
-    UpdateLoggerStatus();
-    StatusTxt->setText(outcome);
+    if (UpdateLoggerStatus()) {
+        StatusTxt->setText(outcome);
+        return;
+    }
+    // The sensor stopped answering (the download's figures were shown as
+    // for a Cancel): said with what the file now holds.
+    const std::string fileName = baseName + ".bin";
+    SensorLost(QStringLiteral("%1: the sensor stopped answering. %2 holds %3 bytes.")
+                   .arg(outcome, local8(fileName), QString::number(fileSize(DownloadsFolder + fileName))));
 }
 
 void TSensorForm::DownloadLoggerData(const std::string& baseName, bool newData)

@@ -109,10 +109,24 @@ void TSensorForm::UpdateTimeBtnClick()
     const QDateTime chosen(SetClockDatePicker->date(), SetClockTimePicker->time());
     const TDateTime dt = QDateTimeToDateTime(chosen);
     const bool usePcClock = SetClockRadioGroup->ItemIndex() == 0;
-    if (CheckSensorStatus() && Sensor && Sensor->setDateTime(dt, usePcClock))
-        UpdateLoggerStatus();
-    SetActivePage(Status);
-    StatusBtn->setChecked(true);
+    bool failed = false;
+    {
+        OperationScope scope;
+        scope.atEnd([this] {
+            SetActivePage(Status);
+            StatusBtn->setChecked(true);
+        });
+        beginOperation(scope, bmBusyTransfer);
+        if (Sensor && CheckSensorStatus()) {
+            if (Sensor->setDateTime(dt, usePcClock))
+                UpdateLoggerStatus();
+            else
+                failed = true;
+        }
+    }
+    // A clock left as it was must not look set.
+    if (failed)
+        commandFailed(QStringLiteral("The sensor did not set its clock."));
 }
 
 // --- monitor page ---------------------------------------------------------
@@ -213,13 +227,18 @@ void TSensorForm::CurrentValuesTimerTimer()
         MonitorLines.push_back(line);
     }
 
-    if (!closed_ && ActivePage() == Monitor && !guarded && ClosingDown) {
-        // The sensor is gone (the guard has said so): what the grid shows
-        // is no longer live, and no later poll can bring new values.
-        setMonitorValuesLive(false);
+    if (!closed_ && ActivePage() == Monitor && ClosingDown) {
+        // The connection is lost (the guard has said so), or another sensor
+        // answered and the window closes: no later poll can bring values.
         MonitorProgressTimer->stop();
-        StatusTxt->setText(QStringLiteral("Monitoring stopped: the sensor does not answer. The values shown are the "
-                                          "last received."));
+        if (modalResult_ == mrNone) {
+            // What the grid shows, if anything, is no longer live.
+            const bool valuesShown = MonitorGrid->RowCount() > 2;
+            setMonitorValuesLive(!valuesShown);
+            SensorLost(valuesShown ? QStringLiteral("Monitoring stopped: the sensor does not answer. The values "
+                                                    "shown are the last received.")
+                                   : QStringLiteral("Monitoring stopped: the sensor does not answer."));
+        }
     } else if (!closed_ && ActivePage() == Monitor) {
         const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
         // Twice the whole seconds of this poll, so that the bar's half-second

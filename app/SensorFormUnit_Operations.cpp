@@ -61,7 +61,7 @@ void TSensorForm::SetupSensor()
 
     {
         std::unique_ptr<TSensorSetupForm> dialog(
-            new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor));
+            new TSensorSetupForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor.get()));
         const bool ok = dialog->ShowModal() == mrOk;
         std::string failure = "Failed to update sensor, Please check sensor connectivity.";
         if (ok) {
@@ -326,7 +326,7 @@ bool TSensorForm::ConfigureDatum()
     };
     try {
         const std::unique_ptr<TSetPressureReferenceForm> dialog(
-            new TSetPressureReferenceForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor,
+            new TSetPressureReferenceForm(this, &Sensor->ConfData, &Sensor->CalData, &Sensor->Status, Sensor.get(),
                                           ChannelNameBox->currentText().toLatin1().toStdString()));
         result = dialog->ShowModal();
         applyFailed = dialog->ApplyFailed;

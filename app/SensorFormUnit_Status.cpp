@@ -9,6 +9,7 @@
 #include "Shape.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "OperationScope.h"
 #include "StdCtrls.h"
 
 #include <QCheckBox>
@@ -41,6 +42,12 @@ void drawGridCell(const TStringGrid* grid, QPainter& canvas, int column, int row
     canvas.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, grid->Cells(column, row));
 }
 
+// The status line's word on a sensor that gives no answer.
+QString notAnswering()
+{
+    return QStringLiteral("The sensor does not answer: please Disconnect and connect again.");
+}
+
 } // namespace
 
 bool TSensorForm::UpdateLoggerStatus()
@@ -59,7 +66,10 @@ bool TSensorForm::UpdateLoggerStatus()
 
     const bool logging = (Sensor->Status.LoggingFlags & 0x01) != 0;
     const QString caption = logging ? QStringLiteral("Stop Logging") : QStringLiteral("Start Logging");
-    StatusTxt->setText(logging ? QStringLiteral("Sensor status: Logging") : QStringLiteral("Sensor status: Not Logging"));
+    // A lost connection's reason stays in the status line.
+    if (!ClosingDown)
+        StatusTxt->setText(logging ? QStringLiteral("Sensor status: Logging")
+                                   : QStringLiteral("Sensor status: Not Logging"));
     StartStopBtn->setText(caption);
     StartStopBtn2->setText(caption);
     ClearMemoryCheckBox->setVisible(!logging);
@@ -71,6 +81,9 @@ bool TSensorForm::UpdateLoggerStatus()
 
 bool TSensorForm::CheckSensorStatus()
 {
+    // The connection is lost for good: nothing more is sent.
+    if (ClosingDown)
+        return false;
     const unsigned abortsBefore = userAborts_;
     if (UpdateLoggerStatus())
         return !ClosingDown;
@@ -79,12 +92,65 @@ bool TSensorForm::CheckSensorStatus()
     // operation stops, but the sensor has not failed.
     if (userAborts_ != abortsBefore)
         return false;
-    // Said once: a monitor poll every 100 ms must not repeat it.
-    if (!ClosingDown)
-        ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
-                                "correct power to the Sensor."));
-    ClosingDown = 1;
+    sensorDoesNotAnswer();
     return false;
+}
+
+void TSensorForm::sensorDoesNotAnswer()
+{
+    // Said once: a monitor poll every 100 ms must not repeat it. The window
+    // behind the message already shows why its buttons are off.
+    if (ClosingDown)
+        return;
+    SensorLost(notAnswering());
+    ShowMessage(std::string("Communictations with the Sensor failed, Please check connections and verify "
+                            "correct power to the Sensor."));
+}
+
+void TSensorForm::SensorLost(const QString& why)
+{
+    ClosingDown = 1;
+    CurrentValuesTimer->stop();
+    MonitorProgressTimer->stop();
+    keepLostControlsOff();
+    StatusTxt->setText(why);
+    // The whole text, however much of it the status line has room for.
+    StatusTxt->setToolTip(why);
+}
+
+void TSensorForm::keepLostControlsOff()
+{
+    if (!ClosingDown)
+        return;
+    for (QToolButton* b : {StatusBtn, MonitorBtn, StartStopBtn, DataBtn, SetClockBtn, ClearMemoryBtn, SetupSensorBtn,
+                           UserCalibrationBtn, AddNoteBtn})
+        b->setEnabled(false);
+    // Whole pages, so that an operation ending now cannot give its buttons
+    // back; the Collect page keeps its files to open.
+    for (QWidget* page : {Clock, Logging, Calibration})
+        page->setEnabled(false);
+    CollectDataBtn->setEnabled(false);
+}
+
+void TSensorForm::commandFailed(const QString& notDone)
+{
+    const uint16_t status = Sensor ? Sensor->LastStatus : uint16_t(lsPortClosed);
+    if (status == lsNoReply || status == lsPortClosed) {
+        SensorLost(notDone + QLatin1Char(' ') + notAnswering());
+        ShowMessage(notDone + QStringLiteral(" The sensor does not answer. Please check connections and verify "
+                                             "correct power to the Sensor."));
+        return;
+    }
+    ShowMessage(notDone + QStringLiteral(" Please check sensor connectivity and try again."));
+}
+
+void TSensorForm::beginOperation(OperationScope& scope, uint8_t mode)
+{
+    // Given back first, so that the bar's normal state (which keeps a lost
+    // connection's controls off) has the last word.
+    scope.atEnd([this] { SetButtonStates(bmNormal); });
+    SetButtonStates(mode);
+    scope.disable({CollectDataBtn, UpdateTimeBtn, StartStopBtn2, UcStartCalibrationBtn, BackupBtn, RestoreBtn});
 }
 
 void TSensorForm::SetButtonStates(uint8_t mode)
@@ -95,6 +161,7 @@ void TSensorForm::SetButtonStates(uint8_t mode)
         b->setEnabled(!busy);
     for (QToolButton* b : {SetClockBtn, ClearMemoryBtn, SetupSensorBtn, UserCalibrationBtn})
         b->setEnabled(!busy && !logging);
+    keepLostControlsOff();
 }
 
 std::string TSensorForm::FormatInterval(uint32_t interval)
@@ -194,7 +261,7 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         Sensor->AbortReply();
         Sensor->NullCommand();
     }
-    AddNoteBtn->setEnabled(true);
+    AddNoteBtn->setEnabled(!ClosingDown);
 
     const QString name = Sender ? Sender->objectName() : QString();
     if (name == QLatin1String("StatusBtn")) {
@@ -233,22 +300,40 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         CalibrationTypeRadioGroup->ClearItems();
         ChannelNameBoxChange();
     } else if (name == QLatin1String("ClearMemoryBtn")) {
-        SetActivePage(Blank);
-        if (clearMemoryConfirmed()) {
-            if (Sensor && Sensor->ClearLoggerMemory("Testing Memory cleared")) {
-                UpdateLoggerStatus();
-                SetButtonStates(bmNormal);
+        bool failed = false;
+        {
+            OperationScope scope;
+            scope.atEnd([this] {
+                SetActivePage(Status);
+                StatusBtn->setChecked(true);
+            });
+            beginOperation(scope, bmBusyTransfer);
+            SetActivePage(Blank);
+            if (clearMemoryConfirmed() && Sensor) {
+                if (Sensor->ClearLoggerMemory("Testing Memory cleared"))
+                    UpdateLoggerStatus();
+                else
+                    failed = true;
             }
         }
-        SetActivePage(Status);
-        StatusBtn->setChecked(true);
+        if (failed)
+            commandFailed(QStringLiteral("The sensor did not clear its memory."));
     } else if (name == QLatin1String("AddNoteBtn")) {
-        std::unique_ptr<TAddNoteForm> note(new TAddNoteForm(this));
-        if (note->ShowModal() == mrOk && Sensor)
-            Sensor->LogComment(loggingComment('V', note->InitialsEditBox, note->CommentsMemo));
-        note.reset();
-        SetActivePage(Status);
-        StatusBtn->setChecked(true);
+        bool failed = false;
+        {
+            OperationScope scope;
+            scope.atEnd([this] {
+                SetActivePage(Status);
+                StatusBtn->setChecked(true);
+            });
+            beginOperation(scope, bmBusyTransfer);
+            std::unique_ptr<TAddNoteForm> note(new TAddNoteForm(this));
+            if (note->ShowModal() == mrOk && Sensor)
+                failed = !Sensor->LogComment(loggingComment('V', note->InitialsEditBox, note->CommentsMemo));
+            note.reset();
+        }
+        if (failed)
+            commandFailed(QStringLiteral("The note was not written to the sensor's log."));
     }
     if (pollWaiting && Sensor)
         Sensor->AbortReply();

@@ -8,7 +8,6 @@
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
 #include "KeyFilter.h"
-#include "OperationScope.h"
 #include "StdCtrls.h"
 #include "StringQueryForm.h"
 #include "Version.h"
@@ -23,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -64,17 +64,17 @@ TSensorSetupForm::TSensorSetupForm(QWidget* owner, ConfigurationData* conf, Cali
     Cal = cal;
     Status = status;
     Sensor = sensor;
-    Updating = true;
+    {
+        UpdatingScope updating(Updating);
+        BuildFrame();
+        BuildInfoPage();
+        BuildChannelPage();
+        BuildMonitorPages();
+        BuildScheduleContainers();
+        BuildSchedulePages();
 
-    BuildFrame();
-    BuildInfoPage();
-    BuildChannelPage();
-    BuildMonitorPages();
-    BuildScheduleContainers();
-    BuildSchedulePages();
-
-    FillInfoPage();
-    Updating = false;
+        FillInfoPage();
+    }
 
     ShowPage(SS_InfoTab);
     TriggerPageControl->setCurrentWidget(TriggerTimeTab);
@@ -366,9 +366,8 @@ void TSensorSetupForm::RebuildTree()
         ChannelIndex = -1;
         ScheduleIndex = 0;
         node = RootNode;
-        Updating = true;
+        UpdatingScope updating(Updating);
         ShowPage(SS_InfoTab);
-        Updating = false;
     }
     Treeview->SelectQuietly(node);
 }
@@ -382,9 +381,9 @@ void TSensorSetupForm::TreeviewChange(QObject*, QTreeWidgetItem* Node)
     RenameChannel->setVisible(false);
     ChannelIndex = -1;
     ScheduleIndex = 0;
-    OperationScope scope;
-    scope.atEnd([this] { Treeview->FullExpand(); });
-    scope.busy(Updating);
+    // The tree is expanded once the pages are filled, however that ends.
+    const auto expand = qScopeGuard([this] { Treeview->FullExpand(); });
+    UpdatingScope updating(Updating);
 
     QTreeWidgetItem* parent = Node->parent();
     const std::string name = Node->text(0).toLatin1().toStdString();

@@ -267,8 +267,6 @@ public slots:
     void ModbusRegisterButtonClick();
     void SS_MemoryWrapCheckBoxClick();
 
-protected:
-
 private:
     // Sets a flag (Updating) for a block and restores what it was however
     // the block ends.

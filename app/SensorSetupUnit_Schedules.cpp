@@ -8,7 +8,6 @@
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
-#include "OperationScope.h"
 #include "StdCtrls.h"
 
 #include <QAction>
@@ -712,8 +711,7 @@ QString scheduleNameProblem(const ConfigurationData& conf, const QString& name, 
 void TSensorSetupForm::AddScheduleClick()
 {
     const int r = Sensor->GetNextAvailableClearedSchedule();
-    OperationScope scope;
-    scope.busy(Updating);
+    UpdatingScope updating(Updating);
 
     if (r < 2 || r > LastUserSchedule) {
         ShowMessage(QStringLiteral("All 4 available schedules are in use"));

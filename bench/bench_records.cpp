@@ -9,12 +9,12 @@
 //
 //   bench_records [MiB ...]      sizes to measure (default: 8 50)
 #include "BenchSupport.h"
+#include "FileHandle.h"
 #include "ImageBuilder.h"
 #include "RecordGenerator.h"
 #include "sonderecordcmd.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -42,11 +42,6 @@ long peakKiB()
         if (line.rfind("VmHWM:", 0) == 0)
             return std::atol(line.c_str() + 6);
     return -1;
-}
-
-long fileSize(const std::string& path)
-{
-    return static_cast<long>(QFileInfo(QString::fromStdString(path)).size());
 }
 
 // The child: converts one download file and prints its figures on one line.

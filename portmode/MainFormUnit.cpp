@@ -444,8 +444,7 @@ void TMainForm::AvailComportComboBoxChange()
 
 void TMainForm::FormClose()
 {
-    delete Sensor;
-    Sensor = nullptr;
+    Sensor.reset();
 }
 
 void TMainForm::ShowPage(QWidget* page)

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,7 +133,7 @@ public:
 
     // --- state ---------------------------------------------------------------
     // The device model of the current or last connection attempt.
-    TSensor_Quarn* Sensor = nullptr;
+    std::unique_ptr<TSensor_Quarn> Sensor;
     bool RxFlag = false;
     bool TxFlag = false;
     // The port name last read from or written to the settings file.

@@ -52,9 +52,8 @@ bool TMainForm::ConnectToBootCode(bool powerCycle)
         attempt.disable({File1->menuAction(), About1});
         try {
             PortName = SelectedPort().toLatin1().toStdString();
-            delete Sensor;
-            Sensor = nullptr;
-            Sensor = new TSensor_Quarn(this);
+            Sensor.reset();
+            Sensor = std::make_unique<TSensor_Quarn>(nullptr);
             Sensor->OnRxEvent = [this](QObject* sender) { RxActivityEvent(sender); };
             Sensor->OnTxEvent = [this](QObject* sender) { TxActivityEvent(sender); };
             Sensor->OnPortDebugEvent = [this](QObject* sender, const std::string& text) {
@@ -242,7 +241,6 @@ void TMainForm::ConnectPCBtnClick()
     if (!ConnectAndReadOptions(true) && Sensor) {
         if (inBootCode)
             ExitBootCode();
-        delete Sensor;
-        Sensor = nullptr;
+        Sensor.reset();
     }
 }

@@ -21,3 +21,12 @@ inline OwnedFile openFile(const std::string& name, const char* mode)
 {
     return OwnedFile(std::fopen(name.c_str(), mode));
 }
+
+// The size in bytes of the file `name`, or -1 when it cannot be opened.
+inline long fileSize(const std::string& name)
+{
+    const OwnedFile f = openFile(name, "rb");
+    if (!f || std::fseek(f.get(), 0, SEEK_END) != 0)
+        return -1;
+    return std::ftell(f.get());
+}

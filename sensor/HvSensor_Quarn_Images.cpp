@@ -3,6 +3,7 @@
 // and the pressure datum.
 #include "SensorImageModel.h"
 
+#include "FileHandle.h"
 #include "PSQuarnComms.h"
 #include "SysUtils.h"
 
@@ -72,15 +73,13 @@ template <typename Image>
 bool readImage(const std::string& fileName, Image* image)
 {
     try {
-        std::FILE* f = std::fopen(fileName.c_str(), "rb");
+        const OwnedFile f = openFile(fileName, "rb");
         if (!f)
             return false;
         // Read aside first, so that a read error leaves the image as it was.
         std::vector<uint8_t> buffer(sizeof(Image));
-        const size_t got = std::fread(buffer.data(), 1, buffer.size(), f);
-        const bool failed = std::ferror(f) != 0;
-        std::fclose(f);
-        if (failed)
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), f.get());
+        if (std::ferror(f.get()) != 0)
             return false;
         imageFromBytes(buffer.data(), got, image);
         return true;

@@ -4,6 +4,7 @@
 #include "HvSensor_Quarn.h"
 
 #include "Dialogs.h"
+#include "FileHandle.h"
 #include "Folders.h"
 
 #include <QString>
@@ -15,24 +16,12 @@ namespace {
 const char* const ConfFile = "Conf.bin";
 const char* const CalFile = "Cal.bin";
 
-long fileLength(const std::string& name)
-{
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f)
-        return -1;
-    long n = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0)
-        n = std::ftell(f);
-    std::fclose(f);
-    return n;
-}
-
 // What arrives from the line is taken for an image only when it is exactly
 // one image long: a shorter or longer expansion is a broken transfer.
 template <typename Image>
 bool holdsOneImage(const std::string& name)
 {
-    return fileLength(name) == static_cast<long>(sizeof(Image));
+    return fileSize(name) == static_cast<long>(sizeof(Image));
 }
 
 void removeIfThere(const std::string& name)

@@ -57,13 +57,10 @@ const char* const HighStimulus =
 
 } // namespace
 
-TUserCalInputForm::TUserCalInputForm(QObject* owner)
+// The device model is no window, so it cannot be the prompt's parent.
+TUserCalInputForm::TUserCalInputForm(QObject* /*owner*/)
     : TForm(nullptr, SystemMenuOnly | Qt::WindowStaysOnTopHint)
 {
-    // The device model is no window; it still frees the prompt with itself.
-    if (owner)
-        connect(owner, &QObject::destroyed, this, [this] { delete this; });
-
     setWindowTitle(QStringLiteral("UserCalInputForm"));
     setFixedSize(451, 190);
 
@@ -173,7 +170,8 @@ void TUserCalInputForm::showEvent(QShowEvent* event)
 {
     TForm::showEvent(event);
     if (!event->spontaneous()) {
-        // Centred on the program's main window, else on the screen.
+        // Centred on the window the user was working in (the active one),
+        // else on the screen.
         const QWidget* over = QApplication::activeWindow();
         const QRect area = over && over != this ? over->frameGeometry()
                                                 : (screen() ? screen()->availableGeometry() : QRect());

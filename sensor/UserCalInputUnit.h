@@ -16,7 +16,9 @@ class QPushButton;
 class TUserCalInputForm : public TForm {
     Q_OBJECT
 public:
-    // `owner` (the device model) frees the window when it is itself freed.
+    // `owner` is the device model whose calibration step asks. The prompt
+    // never frees itself: the step that creates it holds it (one prompt per
+    // step) and frees it.
     explicit TUserCalInputForm(QObject* owner);
 
     QLabel* Label2 = nullptr;

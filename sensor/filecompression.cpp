@@ -243,11 +243,12 @@ bool TFileCompression::compressFileName(const std::string& base, const std::stri
     File in = openFile(base + extension, "rb");
     if (!in)
         return false;
-    std::FILE* out = std::fopen((base + ".cmp").c_str(), "wb");
+    File out = openFile(base + ".cmp", "wb");
     if (!out)
         return false;
-    bool ok = compress(in.get(), out);
-    ok = std::fclose(out) == 0 && ok;
+    bool ok = compress(in.get(), out.get());
+    // Closed here, as the last bytes may fail to reach the disk.
+    ok = std::fclose(out.release()) == 0 && ok;
     return ok;
 }
 
@@ -256,20 +257,18 @@ bool TFileCompression::decompressFileName(const std::string& base, const std::st
     File in = openFile(base + ".cmp", "rb");
     if (!in)
         return false;
-    std::FILE* out = std::fopen((base + extension).c_str(), "wb");
+    File out = openFile(base + extension, "wb");
     if (!out)
         return false;
-    bool ok = decompress(in.get(), out);
-    ok = std::fclose(out) == 0 && ok;
+    bool ok = decompress(in.get(), out.get());
+    // Closed here, as the last bytes may fail to reach the disk.
+    ok = std::fclose(out.release()) == 0 && ok;
     return ok;
 }
 
 int32_t TFileCompression::getFileLength(const std::string& name)
 {
-    File f = openFile(name, "rb");
-    if (!f || std::fseek(f.get(), 0, SEEK_END) != 0)
-        return -1;
-    const long n = std::ftell(f.get());
+    const long n = fileSize(name);
     if (n < 0 || n > INT32_MAX)
         return -1;
     return static_cast<int32_t>(n);

@@ -140,7 +140,7 @@ static bool operationsShots(standin::Standin& sensor, QWidget* startUp, const QS
 
     {
         TSetPressureReferenceForm datum(&window, &window.Sensor->ConfData, &window.Sensor->CalData,
-                                        &window.Sensor->Status, window.Sensor, "Depth");
+                                        &window.Sensor->Status, window.Sensor.get(), "Depth");
         datum.show();
         const std::pair<int, const char*> modes[] = {
             {dmSurfaceLevel, "datum-dialog.png"},

@@ -171,11 +171,16 @@ TEST_F(Logging, SensorGoneSendsNothingMoreAfterTheFailedCheck)
 {
     openLogging();
     sensor.hangUp();
-    startStop();
+    clickThroughWindow(form->StartStopBtn2);
     EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check connections "
                                                     "and verify correct power to the Sensor."}));
     EXPECT_EQ(form->StartStopBtn2->text(), "Start Logging");
-    EXPECT_TRUE(form->StartStopBtn2->isEnabled());
+    EXPECT_EQ(form->ActivePage(), form->Status);
+    // Nothing can start again; the status line says why.
+    EXPECT_FALSE(form->StartStopBtn2->isEnabled());
+    EXPECT_FALSE(form->StartStopBtn->isEnabled());
+    EXPECT_TRUE(form->DisconnectBtn->isEnabled());
+    EXPECT_EQ(form->StatusTxt->text(), "The sensor does not answer: please Disconnect and connect again.");
 }
 
 // --- backup and restore ------------------------------------------------------

@@ -392,8 +392,8 @@ TEST_F(Collect, SensorHangingUpMidDownloadLeavesWhatArrived)
     log(120000);
     openCollect("Weir");
     transfer.hangUpAfter(50000);
-    start();
-    EXPECT_EQ(status(), "Partial download");
+    mark();
+    clickThroughWindow(form->CollectDataBtn);
     const Bytes stream = logger.stream();
     const Bytes got = readFile(file("Weir.bin"));
     ASSERT_GT(got.size(), HeaderBytes + 20000);
@@ -407,12 +407,20 @@ TEST_F(Collect, SensorHangingUpMidDownloadLeavesWhatArrived)
               0u)
         << messages()[0];
     expectConverted("Weir");
+    // The same figures as for a Cancel; the status line says what cut the
+    // download, and what the file holds.
+    EXPECT_EQ(status(), "Partial download: the sensor stopped answering. Weir.bin holds " +
+                            std::to_string(got.size()) + " bytes.");
 
-    // The next operation finds the sensor gone and says so.
+    // No further download can start; the files can still be opened.
+    EXPECT_FALSE(form->CollectDataBtn->isEnabled());
+    EXPECT_FALSE(form->DataBtn->isEnabled());
+    EXPECT_TRUE(form->DisconnectBtn->isEnabled());
+    EXPECT_TRUE(form->DlOpenFileBtn->isEnabled());
     shown.clear();
-    start();
-    EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check "
-                                                    "connections and verify correct power to the Sensor."}));
+    clickThroughWindow(form->CollectDataBtn);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(status().rfind("Partial download: the sensor stopped answering.", 0), 0u);
 }
 
 // An error in the middle of the download reaches the handler's error box

@@ -769,14 +769,18 @@ TEST_F(MainWindow, SettingTheClock)
     EXPECT_LE(std::abs(w->Sensor->Status.ClockOffsetSeconds), 1);
     EXPECT_EQ(w->ActivePage(), w->Status);
 
-    // A refused clock: no refresh, the Status page all the same.
+    // A refused clock: no refresh, the Status page all the same, and a word
+    // that the clock was not set; the sensor stays usable.
     model->update([](standin::SensorState& s) { s.refuse[11] = 0x85; });
     w->StatusBtnClick(w->SetClockBtn);
     sensor.clearLog();
     w->UpdateTimeBtnClick();
     EXPECT_EQ(commandCodes(), (std::vector<int>{0, 19, 0, 11}));
     EXPECT_EQ(w->ActivePage(), w->Status);
-    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(messages(), std::vector<std::string>({"The sensor did not set its clock. Please check sensor "
+                                                    "connectivity and try again."}));
+    EXPECT_FALSE(w->ClosingDown);
+    EXPECT_TRUE(w->SetClockBtn->isEnabled());
 }
 
 // --- monitor --------------------------------------------------------------------
@@ -1028,8 +1032,8 @@ TEST_F(MainWindow, SensorLostDuringMonitoringMarksTheValuesAndStopsTheBar)
     // The last values stay to be read, but not as if they were live.
     EXPECT_EQ(gridRow(w->MonitorGrid, 1), lastValues);
     EXPECT_NE(w->MonitorGrid->palette().color(QPalette::Text), live);
-    EXPECT_TRUE(w->StatusTxt->text().startsWith("Monitoring stopped: the sensor does not answer."))
-        << w->StatusTxt->text().toStdString();
+    EXPECT_EQ(w->StatusTxt->text(),
+              "Monitoring stopped: the sensor does not answer. The values shown are the last received.");
     const int position = w->MonitorProgressBar->value();
     const size_t lines = w->MonitorLines.size();
     pumpUntil([] { return false; }, 1200);
@@ -1077,8 +1081,8 @@ TEST_F(MainWindow, LampsLightForOneTickAfterActivity)
     w->LedTimerTimer();
     EXPECT_EQ(w->RxLed->BrushColor(), QColor(0, 128, 0));
     for (int i = 0; i < 50; ++i)
-        w->RxActivityEvent(w->Sensor);
-    w->TxActivityEvent(w->Sensor);
+        w->RxActivityEvent(w->Sensor.get());
+    w->TxActivityEvent(w->Sensor.get());
     w->LedTimerTimer();
     EXPECT_EQ(w->RxLed->BrushColor(), QColor(255, 0, 0));
     EXPECT_EQ(w->TxLed->BrushColor(), QColor(255, 0, 0));

@@ -314,10 +314,12 @@ TEST_F(UserSession, SensorThatHangsUpWhileReady)
         clickThroughWindow(w->UpdateTimeBtn);
         EXPECT_EQ(messages(), std::vector<std::string>({"Communictations with the Sensor failed, Please check "
                                                         "connections and verify correct power to the Sensor."}));
-        // Every further operation is refused without a word.
+        // Every further operation is off, and the status line says why.
+        EXPECT_FALSE(w->MonitorBtn->isEnabled());
         clickThroughWindow(w->MonitorBtn);
         pumpUntil([] { return false; }, 500);
         EXPECT_EQ(shown.size(), 1u);
+        EXPECT_EQ(w->StatusTxt->text(), "The sensor does not answer: please Disconnect and connect again.");
         clickThroughWindow(w->DisconnectBtn);
     });
     EXPECT_TRUE(scriptRan);

@@ -257,7 +257,7 @@ TEST_F(BootMenu, NoConnectionDuringTheExitAttemptsOfClose)
 {
     connectTo({5, 1, 1});
     bootCode.setSilent(true);
-    TSensor_Quarn* const device = form->Sensor;
+    TSensor_Quarn* const device = form->Sensor.get();
     bool checked = false;
     during(500, [&] {
         checked = true;
@@ -270,7 +270,7 @@ TEST_F(BootMenu, NoConnectionDuringTheExitAttemptsOfClose)
     });
     click(form->CancelBtn);
     ASSERT_TRUE(checked);
-    EXPECT_EQ(form->Sensor, device) << "no attempt replaced the device model in use";
+    EXPECT_EQ(form->Sensor.get(), device) << "no attempt replaced the device model in use";
     EXPECT_TRUE(line.requests().empty());
     EXPECT_EQ(shown.size(), 5) << "no power-cycle prompt, no connection failure";
     expectControlsEnabled();
