@@ -519,7 +519,7 @@ TEST_F(MainWindow, SchedulesGridShowsUserSchedulesInUse)
     ASSERT_TRUE(ready(w));
     ConfigurationData& conf = w->Sensor->ConfData;
     conf.ScheduleCount = 7;
-    for (int r = 1; r <= 6; ++r) {
+    for (uint32_t r = 1; r <= 6; ++r) {
         ScheduleSetupData& s = conf.Schedules[r];
         s.InUse = 1;
         s.Enabled = 1;
