@@ -51,7 +51,7 @@ static void turnaround(standin::Standin& sensor, TQuarnComms& link, int rounds)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         requests = sensor.requests();
     }
-    for (int i = 0; i < rounds && i < static_cast<int>(requests.size()); ++i) {
+    for (size_t i = 0; i < decoded.size() && i < requests.size(); ++i) {
         const double total = ms(decoded[i] - handed[i]);
         const double standin = ms(requests[i].answeredAt - requests[i].receivedAt);
         pcMs.push_back(total - standin);

@@ -81,7 +81,7 @@ double writePlain(const std::string& folder, long graphBytes, long csvBytes, boo
         if (fd < 0)
             return -1;
         for (long left = size; left > 0;) {
-            const ssize_t w = ::write(fd, block.data(), static_cast<size_t>(std::min<long>(left, block.size())));
+            const ssize_t w = ::write(fd, block.data(), std::min(static_cast<size_t>(left), block.size()));
             if (w <= 0)
                 break;
             left -= w;

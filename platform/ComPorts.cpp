@@ -29,6 +29,22 @@ QString deviceFromText(const QString& text)
     return QDir::cleanPath(QDir(QStringLiteral("/dev")).filePath(path));
 }
 
+// Guards the built-in device folder and the map folders seen.
+static std::mutex stateLock;
+static QString builtInFolder = QStringLiteral("/dev");
+
+QString builtInDeviceFolder()
+{
+    const std::lock_guard<std::mutex> guard(stateLock);
+    return builtInFolder;
+}
+
+void setBuiltInDeviceFolder(const QString& folder)
+{
+    const std::lock_guard<std::mutex> guard(stateLock);
+    builtInFolder = folder;
+}
+
 static QString mappedPath(const QString& folder, int number)
 {
     const QString entry = folder + QStringLiteral("/com") + QString::number(number);
@@ -52,10 +68,9 @@ enum class MapKind { BuiltIn, Folder, Empty };
 // replaced by a file never makes the program open the built-in devices.
 static MapKind mapKind(const QString& folder)
 {
-    static std::mutex lock;
     static QSet<QString> seen;
     const QFileInfo info(folder);
-    const std::lock_guard<std::mutex> guard(lock);
+    const std::lock_guard<std::mutex> guard(stateLock);
     if (info.isDir()) {
         seen.insert(folder);
         return MapKind::Folder;
@@ -81,11 +96,11 @@ QString devicePath(int number)
         break;
     }
     if (number <= 32)
-        return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+        return builtInDeviceFolder() + QStringLiteral("/ttyS%1").arg(number - 1);
     if (number <= 64)
-        return QStringLiteral("/dev/ttyUSB%1").arg(number - 33);
+        return builtInDeviceFolder() + QStringLiteral("/ttyUSB%1").arg(number - 33);
     if (number <= 96)
-        return QStringLiteral("/dev/ttyACM%1").arg(number - 65);
+        return builtInDeviceFolder() + QStringLiteral("/ttyACM%1").arg(number - 65);
     return QString();
 }
 

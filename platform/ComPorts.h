@@ -27,6 +27,12 @@ QString devicePath(int number);
 // taken relative to /dev (surrounding blanks are dropped).
 QString deviceFromText(const QString& text);
 
+// The folder the built-in map's devices are in: /dev. Only the test
+// programs move it, to an empty folder of their own, so that no test reaches
+// a machine's serial port whatever it does to the map.
+QString builtInDeviceFolder();
+void setBuiltInDeviceFolder(const QString& folder);
+
 // True when COM `number` is a terminal device that nobody else holds: it is
 // opened and closed again. The open does not wait (a modem device waiting
 // for its carrier does not stall a scan of every number) and changes none of

@@ -419,8 +419,7 @@ bool recordFits(uint8_t type, const uint8_t* payload, uint16_t length)
 std::string fieldText(const char* field, size_t size, size_t limit)
 {
     const size_t n = std::min(size, limit);
-    const void* nul = std::memchr(field, 0, n);
-    return std::string(field, nul ? static_cast<const char*>(nul) - field : n);
+    return std::string(field, ::strnlen(field, n));
 }
 
 std::string padded(std::string text, size_t width)
@@ -436,8 +435,7 @@ std::string recordText(const uint8_t* payload, uint16_t length)
     if (end <= 2)
         return std::string();
     const char* text = reinterpret_cast<const char*>(payload + 2);
-    const void* nul = std::memchr(text, 0, end - 2);
-    return std::string(text, nul ? static_cast<const char*>(nul) - text : end - 2);
+    return std::string(text, ::strnlen(text, end - 2));
 }
 
 const char HexUpper[] = "0123456789ABCDEF";
@@ -820,8 +818,7 @@ Conversion convert(const std::vector<uint8_t>& downloadFile)
                 std::string text;
                 if (n > 2) {
                     const char* t = reinterpret_cast<const char*>(p + 2);
-                    const void* nul = std::memchr(t, 0, n - 2u);
-                    text.assign(t, nul ? static_cast<const char*>(nul) - t : n - 2u);
+                    text.assign(t, ::strnlen(t, n - 2u));
                 }
                 const std::string a = text.substr(0, 8);
                 const std::string b = text.size() > 8 ? text.substr(8) : std::string();

@@ -276,7 +276,7 @@ protected:
     {
         std::vector<float> out(5);
         for (int k = 0; k < 5; ++k)
-            out[k] = coeff(cal, number, k);
+            out[static_cast<size_t>(k)] = coeff(cal, number, k);
         return out;
     }
     int number(int channel, int role) const { return keptCal.Channels[channel].CompensationNumbers[role]; }

@@ -143,7 +143,7 @@ TEST_F(Coder, ExpandsOnlyWhatIsWhole)
 TEST_F(Coder, RoundTripsAdversarialAndRandomInputs)
 {
     std::vector<std::pair<std::string, Bytes>> inputs;
-    for (size_t run : {1, 2, 3, 127, 128, 129, 130, 255, 256, 257, 258, 385}) {
+    for (size_t run : {1u, 2u, 3u, 127u, 128u, 129u, 130u, 255u, 256u, 257u, 258u, 385u}) {
         const std::string n = std::to_string(run);
         Bytes middle = distinct(5, 1);
         middle.insert(middle.end(), run, 0xAA);

@@ -29,10 +29,11 @@ Bytes sendFrameBytes(uint8_t content, const Bytes& data)
     std::vector<uint8_t> out(2 * (data.size() + 3) + 4);
     out[0] = DLE;
     out[1] = STX;
-    int n = 2 + TQuarnComms::dleEncode(content, crc, data.data(), out.data() + 2, static_cast<uint16_t>(data.size()));
+    size_t n = 2 + static_cast<size_t>(TQuarnComms::dleEncode(content, crc, data.data(), out.data() + 2,
+                                                                static_cast<uint16_t>(data.size())));
     out[n++] = DLE;
     out[n++] = ETX;
-    out.resize(static_cast<size_t>(n));
+    out.resize(n);
     return out;
 }
 

@@ -16,6 +16,7 @@
 #include "StdCtrls.h"
 #include "SysUtils.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -28,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -519,7 +521,7 @@ TEST_F(MainWindow, SchedulesGridShowsUserSchedulesInUse)
     ASSERT_TRUE(ready(w));
     ConfigurationData& conf = w->Sensor->ConfData;
     conf.ScheduleCount = 7;
-    for (int r = 1; r <= 6; ++r) {
+    for (uint32_t r = 1; r <= 6; ++r) {
         ScheduleSetupData& s = conf.Schedules[r];
         s.InUse = 1;
         s.Enabled = 1;
@@ -930,11 +932,65 @@ TEST_F(MainWindow, FileChosenByKeyboardNamesTheDownload)
     }
 }
 
-TEST_F(MainWindow, ClientAreaIs683By435)
+// Each page the bar opens, as it shows once connected, fits the window's
+// client area of 683 x 435: the page needs no more room than the window has
+// (the window's size is fixed, so what does not fit is squeezed), each of the
+// window's controls lies inside the client area and inside its parent, and no
+// text is wider than its label or button.
+TEST_F(MainWindow, EveryPageFitsTheClientArea)
 {
     TSensorForm* w = connect();
-    EXPECT_EQ(w->size(), QSize(683, 435));
-    EXPECT_EQ(w->minimumSize(), w->maximumSize()) << "a fixed size";
+    ASSERT_TRUE(ready(w));
+    struct Case {
+        const char* what;
+        QToolButton* button;
+        std::function<bool()> shown;
+    };
+    const Case cases[] = {
+        {"Status", w->StatusBtn, [w] { return w->ActivePage() == w->Status; }},
+        {"Monitor while it polls", w->MonitorBtn, [w] { return w->MonitorProgressBar->isVisible(); }},
+        {"Logging", w->StartStopBtn, [w] { return w->ActivePage() == w->Logging; }},
+        {"Collect", w->DataBtn, [w] { return w->ActivePage() == w->Collect; }},
+        {"Clock", w->SetClockBtn, [w] { return w->ActivePage() == w->Clock; }},
+        {"Clock with its own time",
+         nullptr,
+         [w] {
+             w->SetClockRadioGroup->SetItemIndex(1);
+             return w->SetClockPanel->isVisible();
+         }},
+        {"Calibration", w->UserCalibrationBtn, [w] { return w->ActivePage() == w->Calibration; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.button)
+            clickThroughWindow(c.button);
+        ASSERT_TRUE(pumpUntil(c.shown, 5000));
+        QApplication::processEvents(); // layouts settle
+        EXPECT_EQ(w->width(), 683);
+        EXPECT_EQ(w->height(), 435);
+        const QSize needed = w->layout()->totalMinimumSize();
+        EXPECT_TRUE(needed.width() <= w->width() && needed.height() <= w->height())
+            << "needs " << needed.width() << " x " << needed.height();
+        for (const QWidget* control : w->findChildren<QWidget*>()) {
+            // The window's own controls; the parts inside Qt's widgets are Qt's.
+            if (!control->isVisible() || control->objectName().isEmpty() || control->objectName().startsWith("qt_"))
+                continue;
+            SCOPED_TRACE(control->objectName().toStdString());
+            EXPECT_TRUE(w->rect().contains(QRect(control->mapTo(w, QPoint()), control->size())));
+            EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()));
+            QString text;
+            int room = control->width();
+            if (const auto* label = qobject_cast<const QLabel*>(control); label && !label->wordWrap()) {
+                text = label->text();
+                room = label->contentsRect().width();
+            } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+                text = button->text();
+            }
+            for (const QString& line : text.split('\n'))
+                EXPECT_LE(control->fontMetrics().horizontalAdvance(line), room) << line.toStdString();
+        }
+    }
+    w->StatusBtnClick(w->StatusBtn);
 }
 
 TEST_F(MainWindow, MonitorShowsWhatItCannotCompute)

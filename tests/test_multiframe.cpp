@@ -132,7 +132,7 @@ TEST_F(MultiFrame, BadFrameIsAskedForAgainOneFrameAtATime)
     // The first burst's second frame arrives with a bad CRC.
     Responses burst{Response::frame(0x91, slice(stream, 100, 100)),
                     Response::frame(0x91, slice(stream, 200, 100)).withBadCrc()};
-    for (int k = 2; k < 10; ++k)
+    for (size_t k = 2; k < 10; ++k)
         burst.push_back(Response::frame(0x91, slice(stream, 100 + 100 * k, 100)));
     sensor.script({Response::byHandler()});
     sensor.scriptAnswer(burst);

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 
 using namespace testsupport;
@@ -161,6 +162,23 @@ private:
     QByteArray saved_;
 };
 
+// While it lives, the built-in map's devices are looked for in a folder of
+// the test's own instead of the test program's empty one.
+class OwnDeviceFolder {
+public:
+    OwnDeviceFolder() : saved_(ComPorts::builtInDeviceFolder()) { ComPorts::setBuiltInDeviceFolder(dir_.path()); }
+    ~OwnDeviceFolder() { ComPorts::setBuiltInDeviceFolder(saved_); }
+    // A device name in it ("ttyS0"); a path ("/dev/pts/7") and "" stay as they are.
+    std::string path(const char* name) const
+    {
+        return *name && *name != '/' ? dir_.filePath(name).toStdString() : name;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString saved_;
+};
+
 void writeText(const QString& path, const QByteArray& text)
 {
     QFile f(path);
@@ -173,21 +191,47 @@ void writeText(const QString& path, const QByteArray& text)
 TEST_F(ComPortMap, BuiltInMapWithoutFolder)
 {
     const FreshConfigFolder fresh;
+    const OwnDeviceFolder devices;
     struct Case {
         int number;
-        const char* path;
+        const char* name;
     };
-    const Case cases[] = {{1, "/dev/ttyS0"},    {32, "/dev/ttyS31"},   {33, "/dev/ttyUSB0"}, {64, "/dev/ttyUSB31"},
-                          {65, "/dev/ttyACM0"}, {96, "/dev/ttyACM31"}, {97, ""},             {254, ""},
-                          {0, ""},              {255, ""},             {-1, ""}};
+    const Case cases[] = {{1, "ttyS0"},    {32, "ttyS31"},   {33, "ttyUSB0"}, {64, "ttyUSB31"},
+                          {65, "ttyACM0"}, {96, "ttyACM31"}, {97, ""},        {254, ""},
+                          {0, ""},         {255, ""},        {-1, ""}};
     for (const Case& c : cases)
-        EXPECT_EQ(ComPorts::devicePath(c.number).toStdString(), c.path) << "COM" << c.number;
+        EXPECT_EQ(ComPorts::devicePath(c.number).toStdString(), devices.path(c.name)) << "COM" << c.number;
+
+    // Opened where the map says: a terminal there can be opened, anything
+    // else cannot.
+    standin::Standin sensor;
+    ASSERT_TRUE(QFile::link(QString::fromStdString(sensor.slavePath()), QString::fromStdString(devices.path("ttyUSB0"))));
+    writeText(QString::fromStdString(devices.path("ttyS1")), "not a terminal");
+    EXPECT_TRUE(ComPorts::canOpen(33));
+    EXPECT_FALSE(ComPorts::canOpen(2));
+    EXPECT_FALSE(ComPorts::canOpen(1));
+}
+
+TEST_F(ComPortMap, TestProgramsReachNoDeviceOfTheMachine)
+{
+    // Whatever a test does to the map (removes it, or looks in a folder the
+    // program never saw), no number names a device under /dev.
+    for (const bool freshFolder : {false, true}) {
+        SCOPED_TRACE(freshFolder ? "a configuration folder never seen" : "the map removed");
+        clearComPortMap();
+        std::optional<FreshConfigFolder> fresh;
+        if (freshFolder)
+            fresh.emplace();
+        for (int n = 1; n <= ComPorts::MaxPortNumber; ++n)
+            EXPECT_FALSE(ComPorts::devicePath(n).startsWith("/dev/")) << "COM" << n;
+    }
 }
 
 TEST_F(ComPortMap, AnythingAtTheMapsPlaceKeepsTheBuiltInMapAway)
 {
     // What is at the map's path, once and then later while the program runs;
-    // with a map folder, COM3 is mapped to /dev/pts/77.
+    // with a map folder, COM3 is mapped to /dev/pts/77. Built-in devices are
+    // named without their folder.
     struct Case {
         const char* what;
         std::function<void(const QString& map)> first, later;
@@ -204,7 +248,7 @@ TEST_F(ComPortMap, AnythingAtTheMapsPlaceKeepsTheBuiltInMapAway)
         QFile::remove(map);
     };
     const Case cases[] = {
-        {"nothing", nothing, nothing, "/dev/ttyS0", "/dev/ttyS2"},
+        {"nothing", nothing, nothing, "ttyS0", "ttyS2"},
         {"a folder", folder, nothing, "", "/dev/pts/77"},
         {"a file", [](const QString& map) { writeText(map, "com3 /dev/pts/77\n"); }, nothing, "", ""},
         {"a dangling link", [](const QString& map) { QFile::link(map + "-missing", map); }, nothing, "", ""},
@@ -226,13 +270,14 @@ TEST_F(ComPortMap, AnythingAtTheMapsPlaceKeepsTheBuiltInMapAway)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const FreshConfigFolder fresh;
+        const OwnDeviceFolder devices;
         const QString map = ComPorts::mapFolder();
         c.first(map);
         ComPorts::devicePath(1); // the program looks at the map
         c.later(map);
-        EXPECT_EQ(ComPorts::devicePath(1).toStdString(), c.com1);
-        EXPECT_EQ(ComPorts::devicePath(3).toStdString(), c.com3);
-        EXPECT_EQ(ComPorts::devicePath(33).toStdString(), *c.com1 ? "/dev/ttyUSB0" : "");
+        EXPECT_EQ(ComPorts::devicePath(1).toStdString(), devices.path(c.com1));
+        EXPECT_EQ(ComPorts::devicePath(3).toStdString(), devices.path(c.com3));
+        EXPECT_EQ(ComPorts::devicePath(33).toStdString(), devices.path(*c.com1 ? "ttyUSB0" : ""));
     }
 }
 

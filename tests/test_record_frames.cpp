@@ -152,7 +152,7 @@ TEST(RecordFrame, EscapesInEveryEscapedFieldDecodeAndCostOneByteEach)
             crcEscaped = true;
             const Decoded d = decode(raw);
             EXPECT_EQ(d.result, static_cast<int16_t>(raw.size()));
-            EXPECT_EQ(d.result, static_cast<int16_t>(13 + payload.size() + 4 + crcEscapes));
+            EXPECT_EQ(d.result, static_cast<int16_t>(13 + payload.size() + 4 + static_cast<size_t>(crcEscapes)));
             EXPECT_EQ(payloadOf(d), payload);
             EXPECT_EQ(d.header[0], 0xFE);
             EXPECT_EQ(d.header[2], 0xFD);

@@ -251,7 +251,7 @@ TEST_F(Golden, RandomHeaderImagesAndShortFiles)
     for (int i = 0; i < 40; ++i) {
         Bytes header(DownloadHeaderSize);
         for (auto& b : header)
-            b = static_cast<uint8_t>(random() % 5 == 0 ? random() : "ab,\"\r\n 1"[random() % 8]);
+            b = random() % 5 == 0 ? static_cast<uint8_t>(random()) : static_cast<uint8_t>("ab,\"\r\n 1"[random() % 8]);
         Bytes file = header;
         file.insert(file.end(), stream.begin(), stream.end());
         if (!same(file, "random images " + std::to_string(i), i == 0))

@@ -77,7 +77,7 @@ void writeFile(const std::string& path, const Bytes& bytes)
 
 uint32_t le32(const uint8_t* p)
 {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 using standin::stamp;
@@ -611,7 +611,7 @@ TEST_F(SensorFixture, OldCalibrationImageIsUpgraded)
     // changed around them.
     std::vector<size_t> zeros = {17,   47,   77,   85,   117,  1531, 1545, 1559, 1576,
                                  1707, 1838, 1969, 2100, 2231, 2363, 2378, 2393, 2408};
-    for (int ch = 0; ch < 36; ++ch) {
+    for (size_t ch = 0; ch < 36; ++ch) {
         zeros.push_back(2413 + 33 * ch + 12);
         zeros.push_back(2413 + 33 * ch + 25);
     }
@@ -625,7 +625,7 @@ TEST_F(SensorFixture, OldCalibrationImageIsUpgraded)
     std::vector<bool> exchanged(sizeof c, false);
     for (const Case& k : cases)
         if (k.exchanged)
-            for (int n : {k.userCal, k.datum})
+            for (size_t n : {k.userCal, k.datum})
                 for (size_t i = 0; i < 20; ++i)
                     exchanged[121 + 25 * n + i] = true;
     for (size_t i = 0; i < sizeof c; ++i) {

@@ -19,7 +19,10 @@ namespace testsupport {
 // Makes COM `number` the device `devicePath` in the user's port map (which
 // then holds only the ports mapped this way).
 void mapComPort(int number, const std::string& devicePath);
-// Removes the port map, so the built-in map applies again.
+// Removes the port map. Whether the built-in map then applies depends on
+// whether the program has seen a map there; either way the test programs
+// reach no device of the machine (their built-in devices are in an empty
+// folder).
 void clearComPortMap();
 
 // Pumps events until `done` is true or `timeoutMs` passes; returns `done()`.
