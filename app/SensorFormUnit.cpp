@@ -8,6 +8,7 @@
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
 #include "KeyFilter.h"
+#include "LogText.h"
 #include "OperationScope.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
@@ -489,11 +490,11 @@ void TSensorForm::buildPages()
     // Logging: initials and comment for the log, clearing, start and stop.
     InitialsLabel = Named(new QLabel(QStringLiteral("Initials"), Logging), "InitialsLabel");
     InitialsEditBox = Named(new QLineEdit(Logging), "InitialsEditBox");
-    InitialsEditBox->setMaxLength(7);
+    InitialsEditBox->setMaxLength(LogText::InitialsLength);
     InitialsEditBox->setMaximumWidth(120);
     CommentsLabel = Named(new QLabel(QStringLiteral("Comment"), Logging), "CommentsLabel");
     CommentsMemo = Named(new TMemo(Logging), "CommentsMemo");
-    CommentsMemo->SetMaxLength(200);
+    CommentsMemo->SetMaxLength(LogText::CommentLength);
     ClearMemoryCheckBox = Named(new QCheckBox(QStringLiteral("Clear Logger Memory"), Logging), "ClearMemoryCheckBox");
     StartStopBtn2 = Named(new QPushButton(QStringLiteral("Start Logging"), Logging), "StartStopBtn2");
     auto* logLayout = new QGridLayout(Logging);
