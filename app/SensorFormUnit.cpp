@@ -644,7 +644,8 @@ void TSensorForm::CentreStartUpForm()
 
 void TSensorForm::DebugTextEvent(QObject* /*Sender*/, const std::string& text)
 {
-    StatusTxt->setText(Latin1Text(text));
+    // The link's texts name files by their paths.
+    StatusTxt->setText(PathText(text));
 }
 
 void TSensorForm::InitialiseSensor()
@@ -778,17 +779,12 @@ void TSensorForm::InitialiseSensor()
 
 void TSensorForm::CheckDownloadFolder()
 {
-    // The name comes from the sensor: a path separator in it must not lead
-    // out of the data folder.
-    std::string name = Sensor ? ImageText(Sensor->CalData.SensorName) : std::string();
-    for (char& c : name)
-        if (c == '/' || c == '\\')
-            c = '_';
+    // The folder bears the name the windows show (Latin-1), as the file
+    // lists and the backups read it; "." and ".." name folders already there.
+    std::string name = Latin1ToPath(Sensor ? ImageText(Sensor->CalData.SensorName) : std::string());
     if (name == "." || name == "..")
         name = "_";
-    // The folder bears the name the windows show (Latin-1), as the file
-    // lists and the backups read it.
-    DownloadsFolder = DataFolder + "data/" + Latin1ToPath(name);
+    DownloadsFolder = DataFolder + "data/" + name;
     if (!DirectoryExists(DownloadsFolder) && !CreateDir(DownloadsFolder))
         throw Exception("Cannot create data directory.");
     if (DownloadsFolder.back() != '/')
