@@ -209,7 +209,8 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
         SetActivePage(Logging);
     } else if (name == QLatin1String("DataBtn")) {
         // Named as the sensor's folder is: the page takes no separator.
-        const QString sensorName = Sensor ? PathText(Latin1ToPath(ImageText(Sensor->CalData.SensorName))) : QString();
+        const QString sensorName =
+            Sensor ? PathText(Latin1ToPath(ImageText(Sensor->CalData.SensorName))) : QString();
         DlFileNameEditBox->setText(sensorName +
                                    QLocale::system().toString(QDateTime::currentDateTime(), QStringLiteral("_yyyyMMMdd")));
         DlCollectionOptions->SetItemIndex(0);

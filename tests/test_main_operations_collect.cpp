@@ -318,8 +318,9 @@ TEST_F(Collect, MessagesNameTheFilesOfASensorBeyondAsciiAsTheSystemDoes)
         {"download file held by another program",
          [&] { ASSERT_EQ(::symlink("/proc/version", file(base + ".bin").c_str()), 0); }, 1,
          "Unable to open/create file " + base + ".bin, Please close the file and press OK.", false},
-        {"graph file that cannot be created", [&] { ASSERT_TRUE(QDir().mkpath(folder + QString::fromLocal8Bit(base.c_str()) + ".dat")); },
-         0, "Cannot create file \"" + file(base + ".dat") + "\".", true},
+        {"graph file that cannot be created",
+         [&] { ASSERT_TRUE(QDir().mkpath(folder + QString::fromLocal8Bit(base.c_str()) + ".dat")); }, 0,
+         "Cannot create file \"" + file(base + ".dat") + "\".", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
