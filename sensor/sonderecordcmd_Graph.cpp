@@ -181,7 +181,8 @@ void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, c
     const std::string_view initials = std::string_view(a).substr(0, 8);
     out.put("# ");
     putCommentText(out, initials);
-    putPadded(out, std::string_view(), 8 - initials.size());
+    for (size_t i = initials.size(); i < 8; ++i)
+        out.put('_');
     out.endLine();
     commentLine(out, b);
     out.line("#");
