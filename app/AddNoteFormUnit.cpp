@@ -1,5 +1,7 @@
 #include "AddNoteFormUnit.h"
 
+#include "KeyFilter.h"
+#include "LogText.h"
 #include "StdCtrls.h"
 
 #include <QFormLayout>
@@ -12,9 +14,13 @@ TAddNoteForm::TAddNoteForm(QWidget* owner) : TForm(owner, SystemMenuOnly)
 {
     setWindowTitle(QStringLiteral("Add Note"));
     InitialsEditBox = Named(new QLineEdit(this), "InitialsEditBox");
-    InitialsEditBox->setMaxLength(7);
+    InitialsEditBox->setMaxLength(LogText::InitialsLength);
     CommentsMemo = Named(new TMemo(this), "CommentsMemo");
-    CommentsMemo->SetMaxLength(200);
+    CommentsMemo->SetMaxLength(LogText::CommentLength);
+    // The note ends in the log as the Logging page's comment does.
+    const auto logKey = [](const QString&, QChar key) { return LogText::KeyPasses(key); };
+    TKeyFilter::Install(InitialsEditBox, logKey);
+    TKeyFilter::Install(CommentsMemo, logKey);
     OkBtn = Named(MakeButton(QStringLiteral("Ok"), mrOk), "OkBtn");
     CancelBtn = Named(MakeButton(QStringLiteral("Cancel"), mrCancel), "CancelBtn");
 

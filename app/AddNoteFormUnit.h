@@ -12,8 +12,9 @@ class TAddNoteForm : public TForm {
 public:
     explicit TAddNoteForm(QWidget* owner);
 
+    // Both take what the Logging page's initials and comment take (LogText.h).
     QLineEdit* InitialsEditBox = nullptr; // at most 7 characters
-    TMemo* CommentsMemo = nullptr;        // at most 200 characters
+    TMemo* CommentsMemo = nullptr;        // at most 200 characters, a line break counting two
     QPushButton* OkBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "Brindlecot.h"
 #include "Dialogs.h"
+#include "Folders.h"
 #include "Forms.h"
 #include "SingleInstance.h"
 
@@ -27,7 +28,7 @@ int WinMain()
         StartUpForm = nullptr;
     } catch (const std::exception& e) {
         StartUpForm = nullptr;
-        ShowException(QString::fromLocal8Bit(e.what()));
+        ShowException(PathText(e.what()));
     } catch (...) {
         // The last place an error can be shown before the program ends.
         StartUpForm = nullptr;

@@ -8,6 +8,7 @@
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
 #include "KeyFilter.h"
+#include "LogText.h"
 #include "OperationScope.h"
 #include "StdCtrls.h"
 #include "SysUtils.h"
@@ -493,11 +494,11 @@ void TSensorForm::buildPages()
     // Logging: initials and comment for the log, clearing, start and stop.
     InitialsLabel = Named(new QLabel(QStringLiteral("Initials"), Logging), "InitialsLabel");
     InitialsEditBox = Named(new QLineEdit(Logging), "InitialsEditBox");
-    InitialsEditBox->setMaxLength(7);
+    InitialsEditBox->setMaxLength(LogText::InitialsLength);
     InitialsEditBox->setMaximumWidth(120);
     CommentsLabel = Named(new QLabel(QStringLiteral("Comment"), Logging), "CommentsLabel");
     CommentsMemo = Named(new TMemo(Logging), "CommentsMemo");
-    CommentsMemo->SetMaxLength(200);
+    CommentsMemo->SetMaxLength(LogText::CommentLength);
     ClearMemoryCheckBox = Named(new QCheckBox(QStringLiteral("Clear Logger Memory"), Logging), "ClearMemoryCheckBox");
     StartStopBtn2 = Named(new QPushButton(QStringLiteral("Start Logging"), Logging), "StartStopBtn2");
     auto* logLayout = new QGridLayout(Logging);
@@ -647,7 +648,8 @@ void TSensorForm::CentreStartUpForm()
 
 void TSensorForm::DebugTextEvent(QObject* /*Sender*/, const std::string& text)
 {
-    StatusTxt->setText(Latin1Text(text));
+    // The link's texts name files by their paths.
+    StatusTxt->setText(PathText(text));
 }
 
 void TSensorForm::InitialiseSensor()
@@ -781,17 +783,12 @@ void TSensorForm::InitialiseSensor()
 
 void TSensorForm::CheckDownloadFolder()
 {
-    // The name comes from the sensor: a path separator in it must not lead
-    // out of the data folder.
-    std::string name = Sensor ? ImageText(Sensor->CalData.SensorName) : std::string();
-    for (char& c : name)
-        if (c == '/' || c == '\\')
-            c = '_';
+    // The folder bears the name the windows show (Latin-1), as the file
+    // lists and the backups read it; "." and ".." name folders already there.
+    std::string name = Latin1ToPath(Sensor ? ImageText(Sensor->CalData.SensorName) : std::string());
     if (name == "." || name == "..")
         name = "_";
-    // The folder bears the name the windows show (Latin-1), as the file
-    // lists and the backups read it.
-    DownloadsFolder = DataFolder + "data/" + Latin1ToPath(name);
+    DownloadsFolder = DataFolder + "data/" + name;
     if (!DirectoryExists(DownloadsFolder) && !CreateDir(DownloadsFolder))
         throw Exception("Cannot create data directory.");
     if (DownloadsFolder.back() != '/')

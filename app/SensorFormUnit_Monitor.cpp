@@ -10,6 +10,7 @@
 #include "FormatSettings.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
+#include "LogText.h"
 #include "OperationScope.h"
 #include "SysUtils.h"
 
@@ -301,10 +302,6 @@ void TSensorForm::TrayIcon1Click()
 
 void TSensorForm::InitialsEditBoxKeyPress(QObject* /*Sender*/, QChar& Key)
 {
-    const char16_t k = Key.unicode();
-    const bool passes = k == 8 || k == 12 || k == 13 || (k >= 32 && k <= 43) || (k >= 45 && k <= 64) ||
-                        (k >= 91 && k <= 95) || (k >= 123 && k <= 125) || (k >= u'A' && k <= u'Z') ||
-                        (k >= u'a' && k <= u'z');
-    if (!passes)
+    if (!LogText::KeyPasses(Key))
         Key = QChar(0);
 }

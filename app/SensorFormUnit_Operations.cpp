@@ -7,6 +7,7 @@
 #include "DlProgress.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "LogText.h"
 #include "OperationScope.h"
 #include "SensorSetupUnit.h"
 #include "SetPressureReferenceUnit.h"
@@ -106,16 +107,13 @@ void TSensorForm::SetupSensor()
 std::string TSensorForm::loggingComment(char kind, const QLineEdit* initials, const TMemo* comment)
 {
     // Kind letter, seven initials characters (underscores where none were
-    // typed), then the comment as typed, line breaks included.
-    std::string padded = "_______";
-    const QString typed = initials->text();
-    for (int k = 0; k < typed.size() && k < 7; ++k)
-        padded[static_cast<size_t>(k)] = static_cast<char>(typed.at(k).unicode() & 0xFF);
-    // A comment's lines end in CR LF in the log.
+    // typed), then the comment as typed, line breaks included: a comment's
+    // lines end in CR LF in the log.
+    QString text = initials->text().left(LogText::InitialsLength).leftJustified(LogText::InitialsLength, u'_');
     QString lines = comment->toPlainText();
     lines.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    const QByteArray text = lines.toLatin1();
-    return std::string(1, kind) + padded + text.toStdString();
+    text += lines;
+    return std::string(1, kind) + TextToLatin1(text);
 }
 
 void TSensorForm::StartStopBtn2Click()

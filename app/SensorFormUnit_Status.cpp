@@ -6,6 +6,7 @@
 #include "AddNoteFormUnit.h"
 #include "Dialogs.h"
 #include "ExtCtrls.h"
+#include "Folders.h"
 #include "Shape.h"
 #include "Grids.h"
 #include "HvSensor_Quarn.h"
@@ -274,7 +275,9 @@ void TSensorForm::StatusBtnClick(QObject* Sender)
     } else if (name == QLatin1String("StartStopBtn")) {
         SetActivePage(Logging);
     } else if (name == QLatin1String("DataBtn")) {
-        const QString sensorName = Sensor ? Latin1Text(ImageText(Sensor->CalData.SensorName)) : QString();
+        // Named as the sensor's folder is: the page takes no separator.
+        const QString sensorName =
+            Sensor ? PathText(Latin1ToPath(ImageText(Sensor->CalData.SensorName))) : QString();
         DlFileNameEditBox->setText(sensorName +
                                    QLocale::system().toString(QDateTime::currentDateTime(), QStringLiteral("_yyyyMMMdd")));
         DlCollectionOptions->SetItemIndex(0);

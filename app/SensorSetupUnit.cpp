@@ -484,19 +484,6 @@ void TSensorSetupForm::SetKeyFilter(QWidget* control, TKeyPressHandler handler)
     TKeyFilter::Install(control, rule, KeyPressHandler(this, handler, control));
 }
 
-namespace {
-
-QString controlText(QObject* control)
-{
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        return edit->text();
-    if (auto* spin = qobject_cast<TCSpinEdit*>(control))
-        return spin->Text();
-    return QString();
-}
-
-} // namespace
-
 void TSensorSetupForm::Chan_PresisionEditKeyPress(QObject*, QChar& Key)
 {
     if (!KeyRules::Digit(QString(), Key))
@@ -505,7 +492,7 @@ void TSensorSetupForm::Chan_PresisionEditKeyPress(QObject*, QChar& Key)
 
 void TSensorSetupForm::Chan_DataVariationValueEditKeyPress(QObject* Sender, QChar& Key)
 {
-    if (!KeyRules::Decimal(controlText(Sender), Key))
+    if (!KeyRules::Decimal(KeyRules::TextForKey(qobject_cast<QWidget*>(Sender)), Key))
         Key = QChar();
 }
 

@@ -8,6 +8,7 @@
 #include "ComCtrls.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
+#include "KeyFilter.h"
 #include "MessageFormUnit.h"
 #include "OperationScope.h"
 #include "StdCtrls.h"
@@ -552,13 +553,12 @@ void TSensorSetupForm::Chan_UnitTypeComboBoxChange()
 
 void TSensorSetupForm::Chan_UnitNameEditKeyPress(QObject*, QChar& Key)
 {
-    const QString text = Chan_UnitNameEdit->text();
-    if (Key.unicode() == 13 && text.size() < 11) {
+    if (Key.unicode() == 13 && Chan_UnitNameEdit->text().size() < 11) {
         FocusNext();
         Key = QChar();
         return;
     }
-    if (!UnitNameKey(text, Key))
+    if (!UnitNameKey(KeyRules::TextForKey(Chan_UnitNameEdit), Key))
         Key = QChar();
 }
 
@@ -770,12 +770,7 @@ void TSensorSetupForm::RenameChannelClick()
 
 void TSensorSetupForm::SensorNameEditKeyPress(QObject*, QChar& Key)
 {
-    // A typed character replaces the selection, so the limit counts the
-    // rest.
-    QString text = SensorNameEdit->text();
-    if (SensorNameEdit->hasSelectedText())
-        text.remove(SensorNameEdit->selectionStart(), SensorNameEdit->selectedText().size());
-    if (!SensorNameKey(text, Key))
+    if (!SensorNameKey(KeyRules::TextForKey(SensorNameEdit), Key))
         Key = QChar();
 }
 

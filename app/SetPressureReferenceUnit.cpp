@@ -283,7 +283,7 @@ void TSetPressureReferenceForm::RadioGroup1Click()
 
 void TSetPressureReferenceForm::DatumValueEditKeyPress(QObject* /*Sender*/, QChar& Key)
 {
-    if (!KeyRules::Decimal(DatumValueEdit->text(), Key))
+    if (!KeyRules::Decimal(KeyRules::TextForKey(DatumValueEdit), Key))
         Key = QChar(0);
 }
 

@@ -87,6 +87,11 @@ QString Latin1Text(const std::string& text)
     return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
 }
 
+std::string TextToLatin1(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
 void ShowMessage(const QString& text)
 {
     if (const auto& h = Dialogs::hook()) {

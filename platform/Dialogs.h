@@ -55,6 +55,9 @@ const Hook& hook();
 // 8-bit text from the sensor code and its images (Latin-1), as a window
 // shows it.
 QString Latin1Text(const std::string& text);
+// The other way: a window's text as 8-bit sensor text. A character without
+// a Latin-1 byte becomes "?".
+std::string TextToLatin1(const QString& text);
 
 // An information box with OK.
 void ShowMessage(const QString& text);

@@ -7,12 +7,20 @@
 
 static QString q(const std::string& s)
 {
-    return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size()));
+    return PathText(s);
 }
 
 std::string Latin1ToPath(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), static_cast<int>(text.size())).toLocal8Bit().toStdString();
+    QString name = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QLatin1Char('\\'), QLatin1Char('_'));
+    return name.toLocal8Bit().toStdString();
+}
+
+QString PathText(const std::string& path)
+{
+    return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
 }
 
 std::string GetAppDataFolder()

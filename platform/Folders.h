@@ -2,13 +2,22 @@
 // (local encoding) text joined with '/'.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
-// A file or folder name made from sensor text (8-bit Latin-1, as the images
-// hold it), in the paths' encoding: the same characters the windows show, so
-// the Qt and C library file calls, the file lists and the user all meet the
-// same file.
+// The name of one file or folder made from sensor text (8-bit Latin-1, as
+// the images hold it), in the paths' encoding: the same characters the
+// windows show, so the Qt and C library file calls, the file lists and the
+// user all meet the same file. A path separator ('/', and the backslash,
+// which separates folders where the files may be copied to) becomes '_', so
+// the name never leads out of its folder.
 std::string Latin1ToPath(const std::string& text);
+
+// A path in the paths' encoding as the windows show it: the name the file
+// system gives it. Also for a message of the system that may hold a path
+// (an exception's text, a file error).
+QString PathText(const std::string& path);
 
 // The per-user application-data folder (normally ~/.local/share), without a
 // trailing '/'; made when it is missing.

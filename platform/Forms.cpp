@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include "Folders.h"
+
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -15,7 +17,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        ShowException(QString::fromLocal8Bit(e.what()));
+        ShowException(PathText(e.what()));
     } catch (...) {
         ShowException(QString());
     }
@@ -28,7 +30,7 @@ void RunHandler(const std::function<void()>& handler)
     try {
         handler();
     } catch (const std::exception& e) {
-        ShowException(QString::fromLocal8Bit(e.what()));
+        ShowException(PathText(e.what()));
     } catch (...) {
         ShowException(QString());
     }

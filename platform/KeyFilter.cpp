@@ -6,12 +6,14 @@
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextCursor>
 #include <QValidator>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -36,6 +38,57 @@ private:
     const TKeyFilter* filter_;
     const QLineEdit* line_;
 };
+
+// The keys that edit without typing: the clipboard, undo, selecting,
+// deleting and moving the cursor.
+bool isEditingShortcut(const QKeyEvent& key)
+{
+    static const QKeySequence::StandardKey editing[] = {
+        QKeySequence::Undo,
+        QKeySequence::Redo,
+        QKeySequence::Cut,
+        QKeySequence::Copy,
+        QKeySequence::Paste,
+        QKeySequence::SelectAll,
+        QKeySequence::Deselect,
+        QKeySequence::Delete,
+        QKeySequence::Backspace,
+        QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord,
+        QKeySequence::DeleteEndOfLine,
+        QKeySequence::DeleteCompleteLine,
+        QKeySequence::MoveToNextChar,
+        QKeySequence::MoveToPreviousChar,
+        QKeySequence::MoveToNextWord,
+        QKeySequence::MoveToPreviousWord,
+        QKeySequence::MoveToNextLine,
+        QKeySequence::MoveToPreviousLine,
+        QKeySequence::MoveToNextPage,
+        QKeySequence::MoveToPreviousPage,
+        QKeySequence::MoveToStartOfLine,
+        QKeySequence::MoveToEndOfLine,
+        QKeySequence::MoveToStartOfBlock,
+        QKeySequence::MoveToEndOfBlock,
+        QKeySequence::MoveToStartOfDocument,
+        QKeySequence::MoveToEndOfDocument,
+        QKeySequence::SelectNextChar,
+        QKeySequence::SelectPreviousChar,
+        QKeySequence::SelectNextWord,
+        QKeySequence::SelectPreviousWord,
+        QKeySequence::SelectNextLine,
+        QKeySequence::SelectPreviousLine,
+        QKeySequence::SelectNextPage,
+        QKeySequence::SelectPreviousPage,
+        QKeySequence::SelectStartOfLine,
+        QKeySequence::SelectEndOfLine,
+        QKeySequence::SelectStartOfBlock,
+        QKeySequence::SelectEndOfBlock,
+        QKeySequence::SelectStartOfDocument,
+        QKeySequence::SelectEndOfDocument,
+    };
+    return std::any_of(std::begin(editing), std::end(editing),
+                       [&key](QKeySequence::StandardKey k) { return key.matches(k); });
+}
 
 } // namespace
 
@@ -150,19 +203,24 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
         const QString text = key->text();
         if (text.isEmpty())
             return false;
-        // A shortcut (Ctrl+A, Ctrl+V), whatever text the platform gives it,
-        // is the edit's own. Ctrl with Alt is AltGr on some systems, which
-        // types characters.
-        const Qt::KeyboardModifiers mods = key->modifiers();
-        if ((mods & Qt::MetaModifier) || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier)))
-            return text.contains(QLatin1Char('\t')) && memo_;
         if (text.contains(QLatin1Char('\t'))) {
             // Tab and Shift+Tab move the focus; whatever else types a tab
-            // (Ctrl+Tab, Ctrl+I in a memo) puts none into the text.
+            // (Ctrl+Tab, Ctrl+I in a memo) puts none into the text. A line
+            // edit takes no tab: there a shortcut goes on to the window.
+            // Ctrl with Alt is AltGr on some systems.
+            const Qt::KeyboardModifiers mods = key->modifiers();
             const bool focusKey = (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
-                                  !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-            return !focusKey;
+                                  !(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+            const bool shortcut =
+                (mods & Qt::MetaModifier) || ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier));
+            return !focusKey && (memo_ || !shortcut);
         }
+        // An editing shortcut (Ctrl+A, Ctrl+V), whatever text the platform
+        // gives it, is the edit's own: what it inserts is judged as pasted
+        // text is. Every other key types its text whatever modifier is held
+        // (Meta, Super, AltGr), so the rule judges it.
+        if (isEditingShortcut(*key))
+            return false;
         if (text.size() == 1) {
             QChar c = text.at(0);
             const char16_t code = c.unicode();
@@ -170,7 +228,7 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
                 return false; // Ctrl+A, Ctrl+C, Escape, Delete: the edit's own keys
             if (onKeyPress_)
                 onKeyPress_(c);
-            else if (!rule_(editText(), c))
+            else if (!rule_(KeyRules::TextForKey(edit_), c))
                 c = QChar();
             return c.isNull();
         }
@@ -208,6 +266,23 @@ bool TKeyFilter::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+QString KeyRules::TextForKey(const QWidget* edit)
+{
+    if (auto* memo = qobject_cast<const TMemo*>(edit)) {
+        const QTextCursor cursor = memo->textCursor();
+        return memo->toPlainText().remove(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
+    }
+    const QLineEdit* line = qobject_cast<const QLineEdit*>(edit);
+    if (auto* spin = qobject_cast<const TCSpinEdit*>(edit))
+        line = spin->findChild<QLineEdit*>();
+    if (!line)
+        return QString();
+    QString text = line->text();
+    if (line->hasSelectedText())
+        text.remove(line->selectionStart(), line->selectedText().size());
+    return text;
 }
 
 bool KeyRules::Digit(const QString&, QChar key)

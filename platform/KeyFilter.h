@@ -6,9 +6,12 @@
 // TKeyFilter takes such text only when every one of its characters would
 // have passed the edit's rule had it been typed there, one after the other;
 // otherwise nothing of it goes in. Control characters never arrive that way
-// (a memo takes line breaks). Keys that type no character (Ctrl+A, Ctrl+C,
-// Ctrl+X, Ctrl+Z, Ctrl+V, arrows, Delete) stay the edit's own, since what
-// they insert is checked like any pasted text. Tab moves the focus, in a
+// (a memo takes line breaks). The editing shortcuts (Ctrl+A, Ctrl+C,
+// Ctrl+X, Ctrl+Z, Ctrl+V) and the keys that type no character (arrows,
+// Delete) stay the edit's own, since what they insert is checked like any
+// pasted text; every other key goes through the rule whatever modifier is
+// held. A typed key, like pasted text, is judged by the text that would
+// result: with a selection, the text without it. Tab moves the focus, in a
 // memo too, and never becomes text.
 //
 // Text the program sets is shown as it is, whatever it holds.
@@ -27,12 +30,13 @@ class QWidget;
 class TKeyFilter : public QObject {
     Q_OBJECT
 public:
-    // Whether `key` typed into an edit that holds `text` passes. Gets
-    // printable characters, backspace (8), 12 and Enter (13).
+    // Whether `key` typed into an edit that holds `text` (without the
+    // selection the key replaces) passes. Gets printable characters,
+    // backspace (8), 12 and Enter (13).
     using TKeyRule = std::function<bool(const QString& text, QChar key)>;
     // The form's handler of a typed key, when it does more than the rule
     // (Enter may close the window or move the focus): it drops the key by
-    // setting it to QChar().
+    // setting it to QChar(). It judges the key by KeyRules::TextForKey.
     using TKeyPressEvent = std::function<void(QChar& key)>;
 
     // Filters `edit`, a QLineEdit, a TMemo or a TCSpinEdit, which owns the
@@ -75,8 +79,14 @@ TKeyFilter::TKeyPressEvent KeyPressHandler(Form* form, void (Form::*handler)(QOb
     return [form, handler, sender](QChar& key) { RunHandler([&] { (form->*handler)(sender, key); }); };
 }
 
-// The rules the numeric edits share.
 namespace KeyRules {
+// The text a character typed into `edit` (a QLineEdit, a TMemo or a
+// TCSpinEdit) joins: its text without the selection, which the character
+// replaces. A key handler judges a typed key by it, as pasted text is
+// judged by the text that would result.
+QString TextForKey(const QWidget* edit);
+
+// The rules the numeric edits share.
 // Backspace (8), 12 and the digits 0 to 9.
 bool Digit(const QString& text, QChar key);
 // Those of Digit, and "." while the text holds none.

@@ -5,6 +5,16 @@
 #include <QMimeData>
 #include <QTextCursor>
 
+namespace {
+
+// The length MaxLength limits: a line break counts as CR LF.
+int storedLength(const QString& text)
+{
+    return static_cast<int>(text.size() + text.count(QLatin1Char('\n'))); // a document's positions are int
+}
+
+} // namespace
+
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
 {
     connect(this, &QPlainTextEdit::textChanged, this, &TMemo::enforceLimit);
@@ -20,14 +30,22 @@ void TMemo::enforceLimit()
 {
     if (maxLength_ == 0)
         return;
-    const int excess = static_cast<int>(toPlainText().size()) - maxLength_; // a document's positions are int
+    const QString text = toPlainText();
+    int excess = storedLength(text) - maxLength_;
     if (excess <= 0)
         return;
     // The characters just typed or pasted end at the cursor: drop the last
     // of them. Text set by the program (cursor at the start) loses its end.
     QTextCursor cursor = textCursor();
-    const int end = cursor.position() >= excess ? cursor.position() : document()->characterCount() - 1;
-    cursor.setPosition(end - excess);
+    int end = cursor.position();
+    if (storedLength(text.left(end)) < excess)
+        end = static_cast<int>(text.size());
+    int start = end;
+    while (start > 0 && excess > 0) {
+        --start;
+        excess -= text.at(start) == QLatin1Char('\n') ? 2 : 1;
+    }
+    cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     setTextCursor(cursor);

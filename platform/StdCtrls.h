@@ -5,9 +5,11 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 
-// A multi-line edit holding at most MaxLength characters (0: no limit).
-// Typing or pasting past the limit keeps only what fits. Pasted or dropped
-// text goes through the memo's key filter (KeyFilter.h), when it has one.
+// A multi-line edit holding at most MaxLength characters (0: no limit),
+// counted as the text is stored and sent: a line break is the two
+// characters CR LF. Typing or pasting past the limit keeps only what fits.
+// Pasted or dropped text goes through the memo's key filter (KeyFilter.h),
+// when it has one.
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:

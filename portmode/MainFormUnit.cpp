@@ -5,6 +5,7 @@
 #include "ABOUT.h"
 #include "Dialogs.h"
 #include "ExtCtrls.h"
+#include "Folders.h"
 #include "Forms.h"
 #include "HvSensor_Quarn.h"
 #include "KeyFilter.h"
@@ -507,7 +508,8 @@ void TMainForm::TxActivityEvent(QObject*)
 
 void TMainForm::DebugTextEvent(QObject*, const std::string& text)
 {
-    StatusTxt->SetCaption(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+    // The link's texts name files by their paths.
+    StatusTxt->SetCaption(PathText(text));
 }
 
 void TMainForm::LedTimerTimer()

@@ -4,6 +4,7 @@
 #include "MainFormUnit.h"
 
 #include "Dialogs.h"
+#include "Folders.h"
 #include "ExtCtrls.h"
 #include "HvSensor_Quarn.h"
 #include "OperationScope.h"
@@ -140,7 +141,7 @@ bool TMainForm::OnBootCodePort(const std::function<bool()>& walk)
 
 void TMainForm::SeriousError(const std::exception& error)
 {
-    ShowMessage(QString::fromLocal8Bit(error.what()));
+    ShowMessage(PathText(error.what()));
     ShowMessage(QStringLiteral("Detected a serious error, closing application"));
     ClosedBySeriousError = true;
     CloseWindow();

@@ -1,6 +1,7 @@
 #include "PortModeTool.h"
 
 #include "Dialogs.h"
+#include "Folders.h"
 #include "Forms.h"
 #include "MainFormUnit.h"
 #include "PortModeVersion.h"
@@ -25,7 +26,7 @@ int WinMain()
         form->show();
         QApplication::exec();
     } catch (const std::exception& e) {
-        ShowException(QString::fromLocal8Bit(e.what()));
+        ShowException(PathText(e.what()));
     } catch (...) {
         // The last place an error can be shown before the program ends.
         ShowException(QString());

@@ -75,7 +75,7 @@ void fileProblem(const char* what, const std::string& fileName, const std::strin
     std::string text = std::string(what) + " \"" + fileName + "\".";
     if (!reason.empty())
         text += " " + reason;
-    ShowMessage(text);
+    ShowMessage(PathText(text));
 }
 
 // The system's text for `error`, or none when nothing set it.
@@ -300,7 +300,7 @@ int TSensor_Quarn::CreateTessaloomFile(const std::string& downloadFile, const st
     // A file that cannot be written (a full disk): said once the conversion
     // has ended; the download file itself is untouched.
     if (!written) {
-        ShowMessage(failure);
+        ShowMessage(PathText(failure));
         return 0;
     }
     return result;

@@ -126,14 +126,9 @@ bool TSensor_Quarn::sendCalibrationData()
 
 std::string TSensor_Quarn::backupFileName(const std::string& extension) const
 {
-    // Read no further than the field, also when it lacks its zero.
-    std::string id = ImageText(CalData.SensorID);
-    for (char& c : id)
-        if (c == '/' || c == '\\')
-            c = '_';
-    // Every ID has a name of its own: Latin-1 maps each byte to one
-    // character.
-    return BackupFolder + Latin1ToPath(id) + extension;
+    // Read no further than the field, also when it lacks its zero. Every ID
+    // has a name of its own: Latin-1 maps each byte to one character.
+    return BackupFolder + Latin1ToPath(ImageText(CalData.SensorID)) + extension;
 }
 
 bool TSensor_Quarn::BackupCalConfig()
@@ -209,8 +204,8 @@ bool TSensor_Quarn::MakeFileAvailable(const std::string& fileName)
     // A file that stays unwritable (a read-only file, a folder the user may
     // not write) would otherwise be asked about for ever: Cancel gives up.
     while (IsFileInUse(fileName)) {
-        const int answer = MessageDlg("Unable to open/create file " + withoutFolder(fileName) +
-                                          ", Please close the file and press OK.",
+        const int answer = MessageDlg(PathText("Unable to open/create file " + withoutFolder(fileName) +
+                                               ", Please close the file and press OK."),
                                       mtWarning, mbOKCancel);
         if (answer != mrOk)
             return false;

@@ -137,7 +137,7 @@ void TUserCalInputForm::UC_InputEditBoxKeyPress(QObject* /*Sender*/, char& Key)
         UC_OK_BtnClick();
         return;
     }
-    if (!KeyRules::Decimal(UC_InputEditBox->text(), QChar(static_cast<char16_t>(k))))
+    if (!KeyRules::Decimal(KeyRules::TextForKey(UC_InputEditBox), QChar(static_cast<char16_t>(k))))
         Key = 0;
 }
 

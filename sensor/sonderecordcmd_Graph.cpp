@@ -27,6 +27,33 @@ void putPadded(LineWriter& out, std::string_view text, size_t width)
         out.put('_');
 }
 
+// Text of a comment record on a line that starts with "# ". A line break
+// in the text (CR LF, or a CR or an LF alone) ends that line, and the next
+// starts with "# " too: every line of the comment keeps the prefix.
+void putCommentText(LineWriter& out, std::string_view text)
+{
+    for (;;) {
+        const size_t brk = text.find_first_of("\r\n");
+        if (brk == std::string_view::npos) {
+            out.put(text);
+            return;
+        }
+        out.put(text.substr(0, brk));
+        out.endLine();
+        out.put("# ");
+        const bool crlf = text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n';
+        text.remove_prefix(brk + (crlf ? 2 : 1));
+    }
+}
+
+// A line "# " and a comment's text.
+void commentLine(LineWriter& out, std::string_view text)
+{
+    out.put("# ");
+    putCommentText(out, text);
+    out.endLine();
+}
+
 const char HexUpper[] = "0123456789ABCDEF";
 const char HexLower[] = "0123456789abcdef";
 
@@ -151,11 +178,13 @@ void TSondeRecordCmd::PrintBanner(const Timestamp& time, const std::string& a, c
     }
     out.line("C98");
     out.line("C99");
+    const std::string_view initials = std::string_view(a).substr(0, 8);
     out.put("# ");
-    putPadded(out, std::string_view(a).substr(0, 8), 8);
+    putCommentText(out, initials);
+    for (size_t i = initials.size(); i < 8; ++i)
+        out.put('_');
     out.endLine();
-    out.put("# ");
-    out.line(b);
+    commentLine(out, b);
     out.line("#");
     for (int c = 0; c < RecordChannels; ++c) {
         const CalChannelData& ch = CalData.Channels[c];
@@ -304,12 +333,12 @@ bool TSondeRecordCmd::ReadCommentRecord(const uint8_t* payload, uint16_t length,
         PrintBanner(time, a, b, false);
     } else if (kind == 'E' || kind == 'V') {
         addStampLine(kind == 'E' ? "S " : "V ", time);
-        GraphLines->line("# " + a);
-        GraphLines->line("# " + b);
+        commentLine(*GraphLines, a);
+        commentLine(*GraphLines, b);
     } else {
         addStampLine("V ", time);
         GraphLines->line("# ????????");
-        GraphLines->line("# " + a + b);
+        commentLine(*GraphLines, text);
     }
     return true;
 }

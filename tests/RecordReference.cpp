@@ -116,6 +116,23 @@ const char* const EventNames[] = {
     " SBOX_SYSINFO_NOK",       " NUM_ESB_MISMATCH",      " SOFTWARE_RESET",
 };
 
+// A comment's text after "# ": every line break (CR LF, CR, LF) starts a
+// new line with "# " again.
+std::string commentText(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            out += text[i];
+            continue;
+        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        out += "\r\n# ";
+    }
+    return out;
+}
+
 std::string eventName(uint8_t event)
 {
     return event <= 26 ? EventNames[event] : std::string();
@@ -503,8 +520,9 @@ struct Graph {
                 lines.add("C" + std::to_string(c));
         lines.add("C98");
         lines.add("C99");
-        lines.add("# " + padded(a.substr(0, 8), 8));
-        lines.add("# " + b);
+        const std::string initials = a.substr(0, 8);
+        lines.add("# " + commentText(initials) + std::string(8 - initials.size(), '_'));
+        lines.add("# " + commentText(b));
         lines.add("#");
         for (int c = 0; c < Channels; ++c) {
             const CalChannelData& ch = cal.Channels[c];
@@ -588,12 +606,12 @@ struct Graph {
                 banner(t, a, b, false);
             } else if (kind == 'E' || kind == 'V') {
                 stampLine(kind == 'E' ? "S " : "V ", t);
-                lines.add("# " + a);
-                lines.add("# " + b);
+                lines.add("# " + commentText(a));
+                lines.add("# " + commentText(b));
             } else {
                 stampLine("V ", t);
                 lines.add("# ????????");
-                lines.add("# " + a + b);
+                lines.add("# " + commentText(a + b));
             }
             break;
         }

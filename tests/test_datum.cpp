@@ -244,6 +244,10 @@ TEST_F(DatumDialog, KeyFilterTakesDigitsAndOneDecimalPoint)
     chooseMode(dmTopOfCase);
     typeReference("1.2.3-a,4\r");
     EXPECT_EQ(dialog->DatumValueEdit->text(), "1.234");
+    // Typed over the whole text, the point is the only one.
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(dialog->windowHandle(), '.');
+    EXPECT_EQ(dialog->DatumValueEdit->text(), ".");
     EXPECT_TRUE(commandCodes().empty()) << "Enter applies nothing";
     EXPECT_TRUE(dialog->isVisible());
 }

@@ -5,6 +5,7 @@
 // edit, a memo and a spin edit.
 #include "CSpin.h"
 #include "KeyFilter.h"
+#include "QtPrinters.h"
 #include "StdCtrls.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,84 @@ TEST_F(KeyFilterWindow, PastedTextGetsInOnlyWhenTheRuleTakesAllOfIt)
             else
                 pasteFromMenu(edit);
             EXPECT_EQ(textOf(edit), c.result);
+        }
+    }
+}
+
+TEST_F(KeyFilterWindow, KeysWithAnyModifierGoThroughTheRule)
+{
+    // Meta (Super), AltGr (Ctrl with Alt) or Shift held: the key still types
+    // its character, so the rule judges it. The editing shortcuts stay the
+    // edit's own (EditingKeysWorkAndTabIsNoCharacter).
+    const Qt::KeyboardModifiers altGr = Qt::ControlModifier | Qt::AltModifier;
+    struct Case {
+        QWidget* edit;
+        const char* before;
+        Qt::Key code;
+        QString typed;
+        Qt::KeyboardModifiers held;
+        const char* after;
+    };
+    const Case cases[] = {
+        {memo, "ab", Qt::Key_Comma, ",", Qt::MetaModifier, "ab"},
+        {memo, "ab", Qt::Key_Eacute, QStringLiteral("\u00E9"), Qt::MetaModifier, "ab"},
+        {memo, "ab", Qt::Key_Comma, ",", Qt::MetaModifier | Qt::ShiftModifier, "ab"},
+        {memo, "ab", Qt::Key_Comma, ",", altGr, "ab"},
+        {memo, "ab", Qt::Key_C, "c", Qt::MetaModifier, "abc"},
+        {decimal, "1.5", Qt::Key_Period, ".", Qt::MetaModifier, "1.5"},
+        {decimal, "1", Qt::Key_X, "x", Qt::MetaModifier, "1"},
+        {decimal, "1", Qt::Key_Period, ".", Qt::MetaModifier, "1."},
+        {spin, "12", Qt::Key_Minus, "-", Qt::MetaModifier, "12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.edit->metaObject()->className()) + " " + c.typed.toStdString() + " held " +
+                     std::to_string(int(c.held)));
+        focus(c.edit);
+        key(Qt::Key_A, Qt::ControlModifier);
+        key(Qt::Key_Backspace);
+        type(c.before);
+        ASSERT_EQ(textOf(c.edit), c.before);
+        QTest::sendKeyEvent(QTest::Click, window.windowHandle(), c.code, c.typed, c.held);
+        EXPECT_EQ(textOf(c.edit), c.after);
+    }
+}
+
+TEST_F(KeyFilterWindow, OverASelectionTypedAndPastedTextAreJudgedByTheResult)
+{
+    enum Way { Typed, Pasted };
+    struct Case {
+        QWidget* edit;
+        const char* before;
+        int from, count; // the selection
+        const char* inserted;
+        const char* after;
+    };
+    const Case cases[] = {
+        {decimal, "1.5", 0, 3, ".", "."}, // the point selected goes
+        {decimal, "12.5", 2, 2, ".", "12."},
+        {decimal, "1.5", 0, 1, ".", "1.5"}, // a second point stays out
+        {decimal, "1.5", 1, 1, "x", "1.5"},
+    };
+    for (const Case& c : cases) {
+        for (const Way way : {Typed, Pasted}) {
+            SCOPED_TRACE(std::string(c.before) + " with " + c.inserted + (way == Typed ? " typed" : " pasted"));
+            focus(c.edit);
+            key(Qt::Key_A, Qt::ControlModifier);
+            key(Qt::Key_Backspace);
+            type(c.before);
+            ASSERT_EQ(textOf(c.edit), c.before);
+            key(Qt::Key_Home);
+            for (int i = 0; i < c.from; ++i)
+                key(Qt::Key_Right);
+            for (int i = 0; i < c.count; ++i)
+                key(Qt::Key_Right, Qt::ShiftModifier);
+            if (way == Typed) {
+                type(c.inserted);
+            } else {
+                QApplication::clipboard()->setText(QString::fromLatin1(c.inserted));
+                key(Qt::Key_V, Qt::ControlModifier);
+            }
+            EXPECT_EQ(textOf(c.edit), c.after);
         }
     }
 }

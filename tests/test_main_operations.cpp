@@ -5,7 +5,9 @@
 
 #include "StdCtrls.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,6 +118,62 @@ TEST_F(Logging, StartSendsTheStartAndTheCommentOfTheInitials)
             next.memoryUsed = 123456;
         });
         shown.clear();
+    }
+}
+
+TEST_F(Logging, CommentOfManyShortLinesIsLoggedWholeAndReadBack)
+{
+    // A line break counts as the CR LF it is sent as: the box stops at 200
+    // characters as sent, and the logger keeps the note whole.
+    enum Way { Typed, Pasted };
+    const QString kept = QString("ab\n").repeated(50);
+    std::string sent = "SJS_____";
+    for (int i = 0; i < 50; ++i)
+        sent += "ab\r\n";
+    for (const Way way : {Typed, Pasted}) {
+        const char* const name = way == Typed ? "typed" : "pasted";
+        SCOPED_TRACE(name);
+        log(2000);
+        openLogging();
+        typeThroughWindow(form->InitialsEditBox, "JS");
+        clickThroughWindow(form->CommentsMemo);
+        if (way == Typed) {
+            for (int line = 0; line < 100; ++line) {
+                for (const char key : {'a', 'b'})
+                    QTest::keyClick(form->windowHandle(), key);
+                QTest::keyClick(form->windowHandle(), Qt::Key_Return);
+            }
+        } else {
+            QApplication::clipboard()->setText(QString("ab\n").repeated(100));
+            QTest::keyClick(form->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(form->CommentsMemo->toPlainText(), kept);
+        startStop();
+        ASSERT_EQ(model->state().comments, std::vector<std::string>({sent}));
+
+        // The logger writes the note into its records; a download gives it
+        // back, each line of it a comment line of the graph file.
+        logger.update([&](standin::RecordGenerator& g) {
+            g.add(standin::record::Comment, standin::record::comment(model->state().comments[0]));
+        });
+        form->Sensor->Comms->QuietTimeMs = 300;
+        press(form->DataBtn);
+        form->DlFileNameEditBox->setText(QString::fromLatin1(name));
+        clickThroughWindow(form->CollectDataBtn);
+        ASSERT_EQ(form->StatusTxt->text(), "Download complete");
+        const Bytes graph = readFile(downloads() + name + ".dat");
+        std::string expected = "\r\n# SJS_____\r\n";
+        for (int i = 0; i < 50; ++i)
+            expected += "# ab\r\n";
+        expected += "# \r\n#\r\n";
+        EXPECT_NE(std::string(graph.begin(), graph.end()).find(expected), std::string::npos);
+        const Bytes csv = readFile(downloads() + name + ".csv");
+        EXPECT_NE(std::string(csv.begin(), csv.end()).find("\"Start Logging: SJS_____   " + sent.substr(8) + "\""),
+                  std::string::npos);
+        EXPECT_TRUE(shown.empty());
+
+        form.reset();
+        model->update([](standin::SensorState& next) { next.comments.clear(); });
     }
 }
 

@@ -4,6 +4,7 @@
 // names and the failures that must lose nothing; then opening the listed
 // files, the viewer and the folder.
 #include "OperationsFixture.h"
+#include "QtPrinters.h"
 
 #include "DlProgress.h"
 #include "ExtCtrls.h"
@@ -246,6 +247,104 @@ TEST_F(Collect, SensorNamedBeyondAsciiDownloadsConvertsAndBacksUpInItsOneFolder)
     clickThroughWindow(form->RestoreBtn);
     EXPECT_EQ(form->StatusTxt->text(), "Calibration and configuration files are restored");
     EXPECT_TRUE(standin::imageBytes(sensor.images().cal) == standin::imageBytes(held.cal));
+}
+
+TEST_F(Collect, SeparatorsInSensorTextNameTheFolderTheDownloadAndTheBackupAlike)
+{
+    struct Case {
+        const char* name;
+        const char* id;
+        QString folder; // and the download's default name before its date
+        QString backup;
+    };
+    const Case cases[] = {
+        {"Lake/2", "QS/4217", "Lake_2", "QS_4217.cal"},
+        {"Lake\\2", "QS\\4217", "Lake_2", "QS_4217.cal"},
+        {"Up/..", "QS/..", "Up_..", "QS_...cal"},
+        {"Caf\xE9/2", "QS4217", QStringLiteral("Caf\u00E9_2"), "QS4217.cal"},
+    };
+    const QString today = QLocale::system().toString(QDateTime::currentDateTime(), "_yyyyMMMdd");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        standin::SensorImages images = sensor.images();
+        SetImageText(images.cal.SensorName, c.name);
+        SetImageText(images.cal.SensorID, c.id);
+        standin::setImageCrc(images.cal);
+        sensor.setImages(images);
+        log(2000);
+        connect();
+        form->Sensor->Comms->QuietTimeMs = 300;
+        EXPECT_EQ(QString::fromLocal8Bit(downloads().c_str()),
+                  QString::fromLocal8Bit(form->DataFolder.c_str()) + "data/" + c.folder + "/");
+        press(form->DataBtn);
+        const QString base = form->DlFileNameEditBox->text();
+        EXPECT_EQ(base, c.folder + today);
+        start();
+        EXPECT_EQ(status(), "Download complete");
+        EXPECT_TRUE(shown.empty()) << messages().front();
+        EXPECT_TRUE(exists(base.toLocal8Bit().toStdString() + ".dat"));
+
+        press(form->UserCalibrationBtn);
+        clickThroughWindow(form->BackupBtn);
+        EXPECT_TRUE(QFile::exists(QString::fromLocal8Bit(form->Sensor->BackupFolder.c_str()) + c.backup));
+        form.reset();
+    }
+}
+
+TEST_F(Collect, MessagesNameTheFilesOfASensorBeyondAsciiAsTheSystemDoes)
+{
+    standin::SensorImages images = sensor.images();
+    SetImageText(images.cal.SensorName, "Caf\xE9");
+    standin::setImageCrc(images.cal);
+    sensor.setImages(images);
+    log(4000);
+    connect();
+    form->Sensor->Comms->QuietTimeMs = 300;
+    press(form->DataBtn);
+    const std::string base = form->DlFileNameEditBox->text().toLocal8Bit().toStdString();
+    const QString folder = QString::fromLocal8Bit(downloads().c_str());
+    ASSERT_TRUE(folder.endsWith(QStringLiteral("/Caf\u00E9/")));
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        int option;
+        std::string message; // the whole text, or its start when `leading`
+        bool leading;
+    };
+    // Each fails for root as well: no case rests on permission bits.
+    const Case cases[] = {
+        {"download file that cannot be created", [&] { ASSERT_TRUE(QDir(folder).removeRecursively()); }, 0,
+         "Cannot create file \"" + file(base + ".bin") + "\". No such file or directory", false},
+        {"download file held by another program",
+         [&] { ASSERT_EQ(::symlink("/proc/version", file(base + ".bin").c_str()), 0); }, 1,
+         "Unable to open/create file " + base + ".bin, Please close the file and press OK.", false},
+        {"graph file that cannot be created",
+         [&] { ASSERT_TRUE(QDir().mkpath(folder + QString::fromLocal8Bit(base.c_str()) + ".dat")); }, 0,
+         "Cannot create file \"" + file(base + ".dat") + "\".", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(folder).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        c.arrange();
+        shown.clear();
+        answer = [](const ShownMessage& m) { return m.buttons == mbOKCancel ? int(mrCancel) : int(mrOk); };
+        form->DlFileNameEditBox->setText(QString::fromLocal8Bit(base.c_str()));
+        choose(c.option);
+        start();
+        answer = nullptr;
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_TRUE(shown[0].text.contains(QStringLiteral("Caf\u00E9"))) << messages()[0];
+        if (c.leading)
+            EXPECT_EQ(messages()[0].substr(0, c.message.size()), c.message);
+        else
+            EXPECT_EQ(messages()[0], c.message);
+    }
+    // The link's texts in the status line name files the same way.
+    form->DebugTextEvent(nullptr, "Cannot write to " + file(base + ".bin"));
+    EXPECT_EQ(status(), "Cannot write to " + file(base + ".bin"));
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
 }
 
 TEST_F(Collect, NewDataGoesIntoTheClickedFileFromItsLastRecord)

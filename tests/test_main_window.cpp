@@ -607,8 +607,8 @@ TEST_F(MainWindow, ClearMemoryAsksFirstAndSendsTheClearCommand)
 TEST_F(MainWindow, AddNoteSendsAVisitComment)
 {
     struct Case {
-        const char* initials;
-        const char* comment;
+        QString initials;
+        QString comment;
         int result;
         const char* sent; // nullptr: nothing
     };
@@ -616,7 +616,10 @@ TEST_F(MainWindow, AddNoteSendsAVisitComment)
         {"AB", "x", mrOk, "VAB_____x"},
         {"", "Weir cleaned", mrOk, "V_______Weir cleaned"},
         {"ABCDEFG", "", mrOk, "VABCDEFG"},
-        {"\xE9t", "caf\xE9", mrOk, "V\xE9t_____caf\xE9"},
+        {QStringLiteral("\u00E9t"), QStringLiteral("caf\u00E9"), mrOk, "V\xE9t_____caf\xE9"},
+        // Initials and comment are converted alike: a character without a
+        // Latin-1 byte is a "?" in both.
+        {QStringLiteral("\u0141K"), QStringLiteral("5\u20AC"), mrOk, "V?K_____5?"},
         // Lines end in CR LF in the log.
         {"AB", "Weir cleaned\nGauge read\n", mrOk, "VAB_____Weir cleaned\r\nGauge read\r\n"},
         {"AB", "x", mrCancel, nullptr},
@@ -628,8 +631,8 @@ TEST_F(MainWindow, AddNoteSendsAVisitComment)
         sensor.clearLog();
         model->update([](standin::SensorState& s) { s.comments.clear(); });
         WhenModal<TAddNoteForm> fill([&](TAddNoteForm* note) {
-            note->InitialsEditBox->setText(QString::fromLatin1(c.initials));
-            note->CommentsMemo->setPlainText(QString::fromLatin1(c.comment));
+            note->InitialsEditBox->setText(c.initials);
+            note->CommentsMemo->setPlainText(c.comment);
             note->done(c.result);
         });
         w->StatusBtnClick(w->AddNoteBtn);
@@ -1214,6 +1217,20 @@ TEST_F(MainWindow, PastedCommasAndTabsNeverReachTheLoggingComment)
         QTest::keyClick(w->windowHandle(), key);
     paste("a,b");
     paste("x\ty");
+    // With Meta (Super) or AltGr held a key types its character all the
+    // same, so the comment's rule judges it.
+    const struct {
+        Qt::Key code;
+        QString typed;
+        Qt::KeyboardModifiers held;
+    } modified[] = {
+        {Qt::Key_Comma, ",", Qt::MetaModifier},
+        {Qt::Key_QuoteLeft, "`", Qt::MetaModifier},
+        {Qt::Key_Eacute, QStringLiteral("\u00E9"), Qt::MetaModifier},
+        {Qt::Key_Comma, ",", Qt::ControlModifier | Qt::AltModifier},
+    };
+    for (const auto& m : modified)
+        QTest::sendKeyEvent(QTest::Click, w->windowHandle(), m.code, m.typed, m.held);
     paste(" fine");
     QMimeData data;
     data.setText("3,5");

@@ -352,7 +352,8 @@ TEST_F(UserSession, NoteAndClearMemoryFromTheBar)
             for (const char key : std::string("AB"))
                 QTest::keyClick(n->windowHandle(), key);
             clickThroughWindow(n->CommentsMemo);
-            for (const char key : std::string("weir ok"))
+            // The note takes what the logging comment takes: no comma.
+            for (const char key : std::string("weir, ok"))
                 QTest::keyClick(n->windowHandle(), key);
             clickThroughWindow(n->OkBtn);
         });

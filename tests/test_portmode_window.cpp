@@ -218,6 +218,9 @@ TEST_F(Window, Lamps)
     // The link's debug texts go to the status line.
     form->DebugTextEvent(nullptr, "Port closed: gone");
     EXPECT_EQ(form->StatusTxt->Caption(), "Port closed: gone");
+    // A file they name is shown as the file system names it.
+    form->DebugTextEvent(nullptr, "Cannot read /tmp/Caf\xC3\xA9.hex: No such file or directory");
+    EXPECT_EQ(form->StatusTxt->Caption(), QStringLiteral("Cannot read /tmp/Caf\u00E9.hex: No such file or directory"));
 }
 
 TEST_F(Window, LampsMoveDuringAConnection)

@@ -155,6 +155,12 @@ Bytes everyType()
     g.add(record::SboxStatus, record::sboxStatus({1, 0, 0xFF, 0x2A, 0, 0, 0, 0, 0, 0, 0, 3}));
     g.add(record::Notify, record::notify("Battery low"));
     g.visit("AB", "Sampled at bridge\r\nflow low");
+    // Comments of several lines, ended every way, in every part.
+    g.startLogging("JS", "Deployed\r\nat weir\r\n", 43);
+    g.stopLogging("AB", "one\ntwo\rthree\n\r\r\n");
+    g.add(record::Comment, record::comment("V\r\nA\r_\n_x\r"));
+    g.add(record::Comment, record::comment("Z\nfree\r\ntext"));
+    g.add(record::Comment, record::comment("S\r\n"));
     g.add(record::Comment, record::comment("V\xFD\xFE_____\xFE\xFD"), {0xFE, 0xFD, 0xFE});
     g.add(record::Comment, record::comment("X" + std::string(246, 'c')));
     g.add(record::ScheduleData, record::scheduleData(1, {2}, {-1.1754942e-38f}), {0xFD, 0, 0});

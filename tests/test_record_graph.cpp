@@ -26,8 +26,10 @@ const bool LocalePinned = (setenv("LC_ALL", "en_GB.UTF-8", 1), true);
 const Timestamp T0{24, 6, 26, 14, 30, 5};
 const char* const S0 = "20240626143005";
 
-std::vector<std::string> banner(const std::string& stampLine, const std::string& a, const std::string& b,
-                                bool scheduleList)
+// The banner; `a` and `b` are the lines of the comment's initials and text,
+// each after "# ".
+std::vector<std::string> banner(const std::string& stampLine, const std::vector<std::string>& a,
+                                const std::vector<std::string>& b, bool scheduleList)
 {
     std::vector<std::string> out = {
         "L 2.S000 ________ SNDELOG_____ Riverside___________ SN1042______________",
@@ -40,8 +42,11 @@ std::vector<std::string> banner(const std::string& stampLine, const std::string&
         "C12",
         "C98",
         "C99",
-        "# " + a,
-        "# " + b,
+    };
+    for (const std::vector<std::string>* lines : {&a, &b})
+        for (const std::string& line : *lines)
+            out.push_back("# " + line);
+    for (const char* line : {
         "#",
         "#N1__ Level_________ Metres______",
         "#N2__ Temp__________ Celsius_____",
@@ -51,13 +56,19 @@ std::vector<std::string> banner(const std::string& stampLine, const std::string&
         "#N98_ Rain Event____ Tip_________",
         "#N99_ ______________ ____________",
         "#",
-        "#Enabled Schedules",
-    };
+        "#Enabled Schedules"})
+        out.push_back(line);
     if (scheduleList)
         for (int s = 0; s <= 9; ++s)
             out.push_back("#Schedule " + std::to_string(s));
     out.push_back("#");
     return out;
+}
+
+std::vector<std::string> banner(const std::string& stampLine, const std::string& a, const std::string& b,
+                                bool scheduleList)
+{
+    return banner(stampLine, std::vector<std::string>{a}, std::vector<std::string>{b}, scheduleList);
 }
 
 // Precisions: channel 1 3, channels 2 and 5 2, channel 12 1, the rest 0.
@@ -132,6 +143,15 @@ TEST_F(GraphFile, RecordLinesOfEveryType)
          {std::string("V ") + S0, "# ????????", "# XJS_____Odd note"}},
         {"comment text ends at a NUL", record::Comment, record::comment(std::string("VJS_____ab\0cd", 13)),
          {std::string("V ") + S0, "# VJS_____", "# ab"}},
+        // Every line of a comment keeps the prefix, whatever ends it.
+        {"comment of several lines", record::Comment, record::comment("VJS_____Weir cleaned\r\nGauge read\r\n"),
+         {std::string("V ") + S0, "# VJS_____", "# Weir cleaned", "# Gauge read", "# "}},
+        {"lines ended by LF or CR alone", record::Comment, record::comment("EJS_____a\nb\rc\n\r\nd"),
+         {std::string("S ") + S0, "# EJS_____", "# a", "# b", "# c", "# ", "# d"}},
+        {"line break among the initials", record::Comment, record::comment("VA\r\nB___x"),
+         {std::string("V ") + S0, "# VA", "# B___", "# x"}},
+        {"comment of another kind, two lines", record::Comment, record::comment("X\r\nnote"),
+         {std::string("V ") + S0, "# ????????", "# X", "# note"}},
         {"trigger", record::TriggerEvent, record::triggerEvent(3, {2}, {21.5f}),
          {C, "#Schedule 8 ", T, "D2 +21.50"}},
         {"sampler", record::SamplerEvent, record::samplerEvent(2, 3.14159f),
@@ -174,14 +194,26 @@ TEST_F(GraphFile, RecordLinesOfEveryType)
 
 TEST_F(GraphFile, StartOfLoggingCommentRepeatsTheBannerWithoutSchedules)
 {
+    struct Case {
+        const char* comment;
+        std::vector<std::string> initials, text; // the banner's lines of them, after "# "
+    };
+    const Case cases[] = {
+        {"SAB_____Deployed at weir", {"SAB_____"}, {"Deployed at weir"}},
+        {"SAB_____Deployed\r\nat weir", {"SAB_____"}, {"Deployed", "at weir"}},
+        {"SA\nB", {"SA", "B____"}, {""}},
+    };
     const Timestamp t1{24, 6, 26, 15, 0, 0};
-    const auto lines = graph(join({frame(record::Null, T0, {}),
-                                   frame(record::Comment, t1, record::comment("SAB_____Deployed at weir"))}));
-    std::vector<std::string> expected = {std::string("NU,") + S0};
-    const auto b = banner("# 20240626150000", "SAB_____", "Deployed at weir", false);
-    expected.insert(expected.end(), b.begin(), b.end());
-    EXPECT_EQ(recordLines(lines), expected);
-    EXPECT_EQ(lines[1], "# 2007040514533220240626150000");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.comment);
+        const auto lines =
+            graph(join({frame(record::Null, T0, {}), frame(record::Comment, t1, record::comment(c.comment))}));
+        std::vector<std::string> expected = {std::string("NU,") + S0};
+        const auto b = banner("# 20240626150000", c.initials, c.text, false);
+        expected.insert(expected.end(), b.begin(), b.end());
+        EXPECT_EQ(recordLines(lines), expected);
+        EXPECT_EQ(lines[1], "# 2007040514533220240626150000");
+    }
 }
 
 TEST_F(GraphFile, StampLineHoldsTheLastRecordThatWroteLines)

@@ -250,6 +250,11 @@ TEST_F(UserCalInput, KeyFilterLetsThroughDigitsAndOnePoint)
     QTest::keyClick(form.UC_InputEditBox, Qt::Key_Home);
     QTest::keyClick(form.UC_InputEditBox, Qt::Key_Delete);
     EXPECT_EQ(form.UC_InputEditBox->text(), ".25");
+    // A point typed over the whole text is the only one.
+    QTest::keyClick(form.UC_InputEditBox, Qt::Key_Home);
+    QTest::keyClick(form.UC_InputEditBox, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(form.UC_InputEditBox, '.');
+    EXPECT_EQ(form.UC_InputEditBox->text(), ".");
     EXPECT_TRUE(messages.texts.empty());
 }
 

@@ -553,6 +553,32 @@ TEST_F(SetupChannel, UnitNameTakesElevenCharactersAtMost)
     expectImages();
 }
 
+TEST_F(SetupChannel, KeyTypedOverASelectionIsJudgedByWhatStays)
+{
+    struct Case {
+        const char* what;
+        QLineEdit* TSensorSetupForm::*edit;
+        const char* before;
+        char typed;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"unit name of eleven characters", &TSensorSetupForm::Chan_UnitNameEdit, "abcdefghijk", 'm', "m"},
+        {"variation's point", &TSensorSetupForm::Chan_DataVariationValueEdit, "0.05", '.', "."},
+    };
+    open();
+    click({"Channels", "Depth"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QLineEdit* edit = form.get()->*c.edit;
+        retype(edit, c.before);
+        ASSERT_EQ(edit->text(), c.before);
+        QTest::keyClick(form->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(form->windowHandle(), c.typed);
+        EXPECT_EQ(edit->text(), c.after);
+    }
+}
+
 TEST_F(SetupChannel, RenamingKeepsThePageOnTheRenamedChannel)
 {
     open();

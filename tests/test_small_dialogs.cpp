@@ -137,6 +137,92 @@ TEST(AddNote, FieldsKeepTheirLimits)
     EXPECT_TRUE(text.endsWith("END"));
 }
 
+TEST(AddNote, EditsTakeWhatTheLoggingCommentTakes)
+{
+    // Both end in the log: no comma, no tab, nothing beyond ASCII, whatever
+    // modifier is held.
+    struct Case {
+        Qt::Key code;
+        QString typed;
+        Qt::KeyboardModifiers held;
+        bool passes;
+    };
+    const Case cases[] = {
+        {Qt::Key_A, "a", Qt::NoModifier, true},
+        {Qt::Key_Comma, ",", Qt::NoModifier, false},
+        {Qt::Key_QuoteLeft, "`", Qt::NoModifier, false},
+        {Qt::Key_AsciiTilde, "~", Qt::ShiftModifier, false},
+        {Qt::Key_Eacute, QStringLiteral("\u00E9"), Qt::NoModifier, false},
+        {Qt::Key_Comma, ",", Qt::MetaModifier, false},
+        {Qt::Key_BraceLeft, "{", Qt::ShiftModifier, true},
+        {Qt::Key_7, "7", Qt::NoModifier, true},
+    };
+    TAddNoteForm form(nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    for (QWidget* edit : {static_cast<QWidget*>(form.InitialsEditBox), static_cast<QWidget*>(form.CommentsMemo)}) {
+        edit->setFocus();
+        const auto text = [&] {
+            return edit == form.CommentsMemo ? form.CommentsMemo->toPlainText() : form.InitialsEditBox->text();
+        };
+        QString expected;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(edit->objectName().toStdString()) + " " + c.typed.toStdString());
+            QTest::sendKeyEvent(QTest::Click, form.windowHandle(), c.code, c.typed, c.held);
+            if (c.passes)
+                expected += c.typed;
+            EXPECT_EQ(text(), expected);
+        }
+        // Pasted text goes in only when every character would.
+        for (const char* pasted : {"x,y", "x\ty", "xy"}) {
+            QApplication::clipboard()->setText(QString::fromLatin1(pasted));
+            QTest::keyClick(form.windowHandle(), Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(text(), expected + "xy");
+    }
+}
+
+TEST(AddNote, CommentCountsALineBreakAsTheCrLfItIsSentAs)
+{
+    TAddNoteForm form(nullptr);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.CommentsMemo->setFocus();
+    const auto key = [&](int k, Qt::KeyboardModifiers held = Qt::NoModifier) {
+        QTest::keyClick(form.windowHandle(), static_cast<Qt::Key>(k), held);
+    };
+    // 60 typed lines of two letters: 50 fill the 200 characters.
+    for (int line = 0; line < 60; ++line) {
+        key(Qt::Key_A);
+        key(Qt::Key_B);
+        key(Qt::Key_Return);
+    }
+    EXPECT_EQ(form.CommentsMemo->toPlainText(), QString("ab\n").repeated(50));
+    // At the limit a key typed over a selection takes its place.
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_Left, Qt::ShiftModifier);
+    key(Qt::Key_C);
+    EXPECT_EQ(form.CommentsMemo->toPlainText(), QString("ab\n").repeated(49) + "ac");
+
+    // A paste over everything keeps what fits, the line breaks counted.
+    struct Case {
+        QString pasted;
+        QString kept;
+    };
+    const Case cases[] = {
+        {QString("x\n").repeated(100), QString("x\n").repeated(66) + "x"},
+        {QString(199, QChar('y')) + "\n", QString(199, QChar('y'))},
+        {QString(198, QChar('y')) + "\n", QString(198, QChar('y')) + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pasted.size());
+        key(Qt::Key_A, Qt::ControlModifier);
+        QApplication::clipboard()->setText(c.pasted);
+        key(Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(form.CommentsMemo->toPlainText(), c.kept);
+    }
+}
+
 TEST(ChannelSelection, NamesCanBeCheckedByTheUser)
 {
     TChannelSelectionForm form(nullptr);
